@@ -1,0 +1,4 @@
+#include "device/HidService.h"
+
+HidDevice::~HidDevice() = default;
+HidService::~HidService() = default;

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+// One attached HID device as a backend sees it. Callers treat it as an opaque handle: a backend
+// hands out the same object for as long as the device stays attached, so two references to one
+// device compare equal.
+class HidDevice {
+public:
+    virtual ~HidDevice();
+};
+using HidDeviceRef = std::shared_ptr<HidDevice>;
+
+// A matching dictionary: exactly the two keys "VendorID" and "ProductID".
+struct DeviceMatching {
+    int64_t VendorID = 0;
+    int64_t ProductID = 0;
+    bool operator==(const DeviceMatching&) const = default;
+};
+
+// The HID services the updater needs from the platform, one operation per platform call it makes.
+// Result codes: 0 is success, anything else is a failure (backends use a negative errno, so
+// -EACCES means permission denied). Every callback is delivered on the GUI thread, from the
+// Qt event loop, never from inside the call that caused it.
+class HidService {
+public:
+    using RemovalCallback = std::function<void(const HidDeviceRef& device)>;
+    using InputReportCallback = std::function<void(int32_t result, const QByteArray& report)>;
+
+    virtual ~HidService();
+
+    // Opens the manager side (enumeration and the removal watch). 0 on success.
+    virtual int32_t open() = 0;
+
+    // Restricts the devices seen by copyDevices() and the removal callback. An empty list means
+    // no restriction: every HID device matches.
+    virtual void setDeviceMatching(const std::vector<DeviceMatching>& matching) = 0;
+
+    // The attached devices that match, in no particular order.
+    virtual std::vector<HidDeviceRef> copyDevices() = 0;
+
+    // Called when a matching device goes away. A new registration replaces the old one.
+    virtual void setRemovalCallback(RemovalCallback callback) = 0;
+
+    // Opening a device that is already open succeeds.
+    virtual int32_t openDevice(const HidDeviceRef& device) = 0;
+    virtual int32_t closeDevice(const HidDeviceRef& device) = 0;
+
+    // "VendorID" or "ProductID"; absent for any other key or when the device cannot tell.
+    virtual std::optional<int64_t> deviceProperty(const HidDeviceRef& device,
+                                                  std::string_view key) = 0;
+
+    // Sends `report` as one output report with report id 0 (the id is not part of `report`).
+    virtual int32_t setOutputReport(const HidDeviceRef& device, const QByteArray& report) = 0;
+
+    // Input reports of an opened device go to `callback`; a new registration replaces the old.
+    virtual void setInputReportCallback(const HidDeviceRef& device,
+                                        InputReportCallback callback) = 0;
+
+    // Why the last failed operation on this device failed, in words, for telling the user
+    // (for example about missing permission). Empty when nothing failed.
+    virtual QString lastErrorReason(const HidDeviceRef& device) const = 0;
+};

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QImage>
+#include <QString>
+#include <optional>
+
+#include "config/FwInfoModel.h"
+#include "ui/Published.h"
+#include "ui/UIStatus.h"
+
+// Everything the workflow shows goes through these properties; the window subscribes to each.
+class MainVM {
+public:
+    Published<UIStatus> CurrentUIStatus{UIStatus::NORMAL};
+    Published<QString> WindowTitle;
+    Published<std::optional<QImage>> DeviceImage;
+    Published<QString> DeviceName;
+    Published<FwInfoModelRef> FwInfoVM;
+    Published<bool> IsStandard{false};
+    Published<bool> IsTE{false};
+};

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "ui/Cancellable.h"
+
+// A value whose subscribers hear of every assignment, synchronously and before the new value is
+// stored: a subscriber that reads the property while it runs still sees the old value. Equal
+// values are delivered too. A new subscriber gets the current value at once.
+template <typename T> class Published {
+public:
+    using Subscriber = std::function<void(const T&)>;
+
+    explicit Published(T initial = T{}) : value_(std::move(initial)) {}
+    Published(const Published&) = delete;
+    Published& operator=(const Published&) = delete;
+
+    const T& value() const { return value_; }
+    const T& operator*() const { return value_; }
+    const T* operator->() const { return &value_; }
+
+    Published& operator=(T newValue) {
+        set(std::move(newValue));
+        return *this;
+    }
+
+    void set(T newValue) {
+        // A subscriber may subscribe or cancel while we deliver; walk a snapshot of the ids and
+        // skip those cancelled on the way.
+        std::vector<uint64_t> ids;
+        ids.reserve(subscribers_->size());
+        for (const auto& entry : *subscribers_)
+            ids.push_back(entry.first);
+        for (uint64_t id : ids) {
+            auto found = subscribers_->find(id);
+            if (found != subscribers_->end()) {
+                Subscriber subscriber = found->second;
+                subscriber(newValue);
+            }
+        }
+        value_ = std::move(newValue);
+    }
+
+    [[nodiscard]] Cancellable subscribe(Subscriber subscriber) {
+        const uint64_t id = nextId_++;
+        (*subscribers_)[id] = subscriber;
+        subscriber(value_);
+        std::weak_ptr<Subscribers> weak = subscribers_;
+        return Cancellable([weak, id] {
+            if (auto subscribers = weak.lock())
+                subscribers->erase(id);
+        });
+    }
+
+private:
+    using Subscribers = std::map<uint64_t, Subscriber>;
+    T value_;
+    std::shared_ptr<Subscribers> subscribers_ = std::make_shared<Subscribers>();
+    uint64_t nextId_ = 0;
+};

@@ -1,0 +1,12 @@
+#pragma once
+
+// What the window shows; the numbers are part of the contract.
+enum class UIStatus {
+    NORMAL = 0,            // searching for a converter
+    DEVICE_PLUG = 1,       // converter identified, ready to update
+    UPGRADE_FW = 2,        // transfer running
+    UPGRADE_FW_FINISH = 3, // update succeeded
+    UPGRADE_FW_FAILED = 4, // update failed
+    FTP_DOWNLOAD = 5,      // downloading the image
+    DOWNLOAD_FAILED = 6,   // download failed
+};

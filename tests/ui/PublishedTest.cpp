@@ -1,0 +1,59 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "ui/MainVM.h"
+#include "ui/Published.h"
+
+TEST(Published, DeliversEveryAssignmentBeforeStoringIt) {
+    Published<int> property(1);
+    std::vector<std::pair<int, int>> seen; // (delivered, stored while delivering)
+    Cancellable handle =
+        property.subscribe([&](const int& value) { seen.emplace_back(value, property.value()); });
+
+    property = 2;
+    property = 2;
+    EXPECT_EQ(seen, (std::vector<std::pair<int, int>>{{1, 1}, {2, 1}, {2, 2}}));
+    EXPECT_EQ(property.value(), 2);
+}
+
+TEST(Published, LateSubscriberGetsOnlyTheCurrentValueThenLaterOnes) {
+    Published<int> property;
+    property = 5;
+    property = 6;
+    std::vector<int> seen;
+    Cancellable handle = property.subscribe([&](const int& value) { seen.push_back(value); });
+    property = 7;
+    EXPECT_EQ(seen, (std::vector<int>{6, 7}));
+}
+
+TEST(Published, DestroyedOrCancelledHandleStopsDelivery) {
+    Published<int> property;
+    int calls = 0;
+    {
+        Cancellable handle = property.subscribe([&](const int&) { ++calls; });
+        property = 1;
+    }
+    property = 2;
+    EXPECT_EQ(calls, 2);
+
+    // A subscriber that cancels another one during delivery: the cancelled one is skipped.
+    Cancellable second;
+    Cancellable first = property.subscribe([&](const int& value) {
+        if (value == 3)
+            second.cancel();
+    });
+    second = property.subscribe([&](const int&) { ++calls; });
+    property = 3;
+    EXPECT_EQ(calls, 3);
+}
+
+TEST(MainVM, StartsSearchingWithNothingShown) {
+    MainVM vm;
+    EXPECT_EQ(vm.CurrentUIStatus.value(), UIStatus::NORMAL);
+    EXPECT_TRUE(vm.WindowTitle->isEmpty());
+    EXPECT_FALSE(vm.DeviceImage->has_value());
+    EXPECT_EQ(vm.FwInfoVM.value(), nullptr);
+    EXPECT_FALSE(vm.IsStandard.value());
+    EXPECT_FALSE(vm.IsTE.value());
+}
