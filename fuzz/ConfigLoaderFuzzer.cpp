@@ -16,7 +16,8 @@
 namespace {
 
 QTemporaryDir& resourceDirectory() {
-    static QTemporaryDir directory;
+    // In memory: a disk-backed file rewritten for every input would make the disk the bottleneck.
+    static QTemporaryDir directory(QStringLiteral("/dev/shm/fuzz_config_loader-XXXXXX"));
     return directory;
 }
 
