@@ -1,0 +1,112 @@
+#include "SoakFaultPlan.h"
+
+#include <cerrno>
+
+QString soakFaultName(SoakFault fault) {
+    static const std::array<const char*, soakFaultCount> names{
+        "none",         "no reply",   "wrong packet number", "wrong packet checksum",
+        "wrong final checksum", "unplugging", "refusing to open",   "failed write",
+        "delays",       "late replies"};
+    return QString::fromLatin1(names[static_cast<size_t>(fault)]);
+}
+
+int SoakRun::dataPackets() const { return SoakFaultPlan::dataPacketsFor(image.size()); }
+
+SoakFaultPlan::SoakFaultPlan(unsigned seed, int identificationWrites,
+                             std::chrono::milliseconds deadline)
+    : random_(seed), identificationWrites_(identificationWrites), deadline_(deadline) {}
+
+int SoakFaultPlan::dataPacketsFor(qsizetype imageLength) {
+    if (imageLength <= VirtualConverter::firstPacketPayload) {
+        return 1;
+    }
+    const qsizetype rest = imageLength - VirtualConverter::firstPacketPayload;
+    return 1 + static_cast<int>((rest + VirtualConverter::continuationPayload - 1) /
+                                VirtualConverter::continuationPayload);
+}
+
+int SoakFaultPlan::uniform(int low, int high) {
+    return std::uniform_int_distribution<int>(low, high)(random_);
+}
+
+QByteArray SoakFaultPlan::randomImage() {
+    // The sizes where the packet layout changes, and otherwise anything up to about 100 packets.
+    static const std::array<int, 8> edges{1, 47, 48, 49, 104, 105, 160, 161};
+    const int length = uniform(0, 3) == 0 ? edges[static_cast<size_t>(uniform(0, 7))]
+                                          : uniform(1, 6000);
+    QByteArray image(length, Qt::Uninitialized);
+    for (char& byte : image) {
+        byte = static_cast<char>(uniform(0, 255));
+    }
+    return image;
+}
+
+SoakRun SoakFaultPlan::next() {
+    SoakRun run;
+    run.image = randomImage();
+    run.fault = static_cast<SoakFault>(uniform(0, soakFaultCount - 1));
+    const int packets = run.dataPackets();
+    const int last = packets - 1;
+
+    switch (run.fault) {
+    case SoakFault::None:
+        break;
+    case SoakFault::NoReply:
+        run.packet = uniform(-1, last);
+        run.converterFaults.noReplyFromPackNo =
+            run.packet < 0 ? 0 : packNoOfDataPacket(run.packet);
+        run.expectSuccess = false;
+        break;
+    case SoakFault::WrongPackNo:
+        run.packet = uniform(-1, last);
+        run.converterFaults.wrongPackNoAtPackNo =
+            run.packet < 0 ? 0 : packNoOfDataPacket(run.packet);
+        run.expectSuccess = false;
+        break;
+    case SoakFault::WrongPacketChecksum:
+        // The last packet's own sum is not examined (its reply carries the final checksum), so
+        // a wrong sum there must not fail the update.
+        run.packet = uniform(0, last);
+        run.converterFaults.wrongChecksumAtPackNo = packNoOfDataPacket(run.packet);
+        run.expectSuccess = run.packet == last;
+        if (!run.expectSuccess) {
+            run.expectedAlert = QStringLiteral("Checksum is wrong.");
+        }
+        break;
+    case SoakFault::WrongFinalChecksum:
+        run.packet = last;
+        run.converterFaults.wrongFinalChecksum = true;
+        run.expectSuccess = false;
+        run.expectedAlert = QStringLiteral("Final Checksum: ");
+        break;
+    case SoakFault::Unplug:
+        // Gone right after answering this many data packets; after the last one the device
+        // has confirmed the image, and only the end-of-upgrade command is lost.
+        run.packet = uniform(0, last);
+        run.deviceFaults.unplugAfterDataPackets = run.packet + 1;
+        run.expectSuccess = run.packet == last;
+        break;
+    case SoakFault::RefuseOpen:
+        run.deviceFaults.openError = -EACCES;
+        run.expectSuccess = false;
+        break;
+    case SoakFault::FailedWrite: {
+        // Writes of the update: the synchronisation, every data packet, the end-of-upgrade
+        // command. Failing the last of them loses only the end-of-upgrade command.
+        const int write = uniform(0, packets + 1);
+        run.packet = write - 1;
+        run.deviceFaults.writeError = -EIO;
+        run.deviceFaults.writesBeforeWriteError = identificationWrites_ + write;
+        run.expectSuccess = write == packets + 1;
+        break;
+    }
+    case SoakFault::Delay:
+        run.deviceFaults.replyDelay = std::chrono::milliseconds(uniform(1, 3));
+        break;
+    case SoakFault::LateReply:
+        run.deviceFaults.replyDelay = deadline_ * 2;
+        run.expectSuccess = false;
+        break;
+    }
+    return run;
+}

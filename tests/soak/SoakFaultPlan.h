@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <array>
+#include <chrono>
+#include <optional>
+#include <random>
+
+#include "sim/SimulatedDeviceFaults.h"
+#include "sim/VirtualConverter.h"
+
+// What can go wrong with the converter during one update, each at a random point of the transfer.
+enum class SoakFault {
+    None,
+    NoReply,             // silent from one packet on
+    WrongPackNo,         // one reply carries the request's own number
+    WrongPacketChecksum, // one reply's per-packet sum is off
+    WrongFinalChecksum,  // the device's sum of the whole image is off
+    Unplug,              // the device goes away after some data packets
+    RefuseOpen,          // opening the device fails (permission denied)
+    FailedWrite,         // a write fails with an I/O error
+    Delay,               // every reply comes a few milliseconds late, well within the deadline
+    LateReply,           // the replies come after the deadline
+};
+inline constexpr int soakFaultCount = 10;
+
+QString soakFaultName(SoakFault fault);
+
+// One planned update: the image, the fault and where it strikes, and the outcome it must have.
+struct SoakRun {
+    QByteArray image;
+    SoakFault fault = SoakFault::None;
+    // The data packet (0-based) the fault strikes; -1 is the synchronisation before the first.
+    int packet = -1;
+    VirtualConverter::Faults converterFaults;
+    SimulatedDeviceFaults deviceFaults; // applied once the device has been identified
+
+    // The outcome the fault must lead to: success, and which alert (by the start of its
+    // informative text) the user sees, if any.
+    bool expectSuccess = true;
+    std::optional<QString> expectedAlert;
+
+    int dataPackets() const;
+};
+
+// Draws runs from a seeded generator, so that a failing run can be replayed by its seed.
+class SoakFaultPlan {
+public:
+    // `identificationWrites`: reports written to a device before the update starts (the
+    // synchronisation and firmware-information requests of the search), which the simulated
+    // service counts towards a write failure. `deadline`: the exchange deadline in force.
+    SoakFaultPlan(unsigned seed, int identificationWrites, std::chrono::milliseconds deadline);
+
+    SoakRun next();
+
+    static int dataPacketsFor(qsizetype imageLength);
+    // The packet number a data packet carries: the synchronisation takes 0 and 1.
+    static int64_t packNoOfDataPacket(int packet) { return 2 + 2 * int64_t{packet}; }
+
+private:
+    QByteArray randomImage();
+    int uniform(int low, int high);
+
+    std::mt19937 random_;
+    int identificationWrites_;
+    std::chrono::milliseconds deadline_;
+};
