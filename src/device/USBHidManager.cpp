@@ -31,10 +31,7 @@ USBHidManager::USBHidManager(HidService& manager, std::vector<DeviceMatching> de
     setupHIDManager();
 }
 
-USBHidManager::~USBHidManager() {
-    // The service may outlive this object; its registration must not call into a dead one.
-    manager_.setRemovalCallback({});
-}
+USBHidManager::~USBHidManager() = default;
 
 void USBHidManager::setupHIDManager() {
     const int32_t result = manager_.open();
