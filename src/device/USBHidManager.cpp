@@ -43,8 +43,8 @@ void USBHidManager::setupHIDManager() {
         DiagnosticLog::write(logClass, 33, u"setupHIDManager()",
                              QStringLiteral(" 👍 開啟 HID Manager 成功: 0"));
 
-    // Set-up goes on after a failed open: the program keeps searching, and the service may
-    // recover (a udev daemon that starts late, permissions granted by replugging).
+    // A failed open is only logged: the matching and the removal watch are installed anyway, so
+    // whatever the service can still see keeps working.
     manager_.setDeviceMatching(deviceMatchingList_);
     std::weak_ptr<USBHidManager*> context = context_;
     manager_.setRemovalCallback([context](const HidDeviceRef& device) {
