@@ -61,9 +61,12 @@ void USBHidManager::deviceRemovalCallback(const HidDeviceRef& device) {
 void USBHidManager::setupReportCallback(const HidDeviceRef& device) {
     std::weak_ptr<USBHidManager*> context = context_;
     manager_.setInputReportCallback(device, [context](int32_t result, const QByteArray& report) {
-        DiagnosticLog::write(QStringLiteral("[UsbHidManager][setupReportCallback(device:)][")
-                                 .append(currentThreadDescription())
-                                 .append(u']'));
+        // Reports arrive on one thread; describing it once is enough.
+        thread_local const QString line =
+            QStringLiteral("[UsbHidManager][setupReportCallback(device:)][")
+                .append(currentThreadDescription())
+                .append(u']');
+        DiagnosticLog::write(line);
         const auto self = context.lock();
         if (!self || result != 0)
             return;
