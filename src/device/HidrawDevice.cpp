@@ -2,6 +2,7 @@
 
 #include "device/HidrawNodeSource.h"
 
+#include <QVarLengthArray>
 #include <cerrno>
 #include <cstring>
 #include <poll.h>
@@ -61,7 +62,8 @@ int32_t HidrawDevice::writeReport(const QByteArray& report) {
         return fail(EBADF, "write");
     // hidraw takes the report id as the first byte; 0 for a device without numbered reports.
     // One contiguous buffer, because hidraw would turn a writev into one write per piece.
-    QByteArray frame(report.size() + 1, '\0');
+    QVarLengthArray<char, 1 + maxReportSize> frame(report.size() + 1);
+    frame[0] = '\0';
     std::memcpy(frame.data() + 1, report.constData(), static_cast<size_t>(report.size()));
     const size_t length = static_cast<size_t>(frame.size());
     bool waitedForRoom = false;
