@@ -25,7 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const QRegularExpression hexDigits(
         QRegularExpression::anchoredPattern(QStringLiteral("[0-9A-Fa-f]*")));
     if (hexDigits.match(text).hasMatch()) {
-        FUZZ_CHECK(bytes && *bytes == QByteArray::fromHex(text.left(text.size() / 2 * 2).toLatin1()));
+        FUZZ_CHECK(bytes &&
+                   *bytes == QByteArray::fromHex(text.left(text.size() / 2 * 2).toLatin1()));
     }
     return 0;
 }

@@ -30,7 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(partNumber->trimmed().toLower().startsWith(QStringLiteral("qk")));
     }
     if (const auto version = Commands::getFWVersion(reply)) {
-        static const QRegularExpression form(QStringLiteral("^V\\d{1,3}\\.\\d{1,3}\\.\\d{1,3}\\.\\d{1,3}$"));
+        static const QRegularExpression form(
+            QStringLiteral("^V\\d{1,3}\\.\\d{1,3}\\.\\d{1,3}\\.\\d{1,3}$"));
         FUZZ_CHECK(reply.size() >= 48);
         FUZZ_CHECK(form.match(*version).hasMatch());
     }

@@ -4,7 +4,9 @@
 
 namespace {
 
-bool isUsbId(int64_t value) { return value >= 0 && value <= 0xFFFF; }
+bool isUsbId(int64_t value) {
+    return value >= 0 && value <= 0xFFFF;
+}
 
 // Adds one record's identity. Records missing an id are passed over, as the device search does.
 template <typename Record>

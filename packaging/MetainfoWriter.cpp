@@ -23,9 +23,9 @@ std::optional<QString> MetainfoWriter::fill(const QString& metainfoTemplate,
         const QString indent = lines[i].left(at);
         lines.removeAt(i);
         for (const DeviceIdentity& identity : identities) {
-            lines.insert(i++, QStringLiteral("%1<modalias>usb:v%2p%3d*</modalias>")
-                                  .arg(indent, upperHex4(identity.vendorId),
-                                       upperHex4(identity.productId)));
+            lines.insert(
+                i++, QStringLiteral("%1<modalias>usb:v%2p%3d*</modalias>")
+                         .arg(indent, upperHex4(identity.vendorId), upperHex4(identity.productId)));
         }
         return lines.join(QLatin1Char('\n'));
     }

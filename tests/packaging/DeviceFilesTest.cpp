@@ -59,9 +59,9 @@ TEST(UdevRuleWriter, MatchesUsbAttributesInLowerCaseAndHidParentNamesInUpperCase
     EXPECT_TRUE(rules.contains(QStringLiteral(
         "\nKERNEL==\"hidraw*\", ATTRS{idVendor}==\"abcd\", ATTRS{idProduct}==\"00ef\", "
         "TAG+=\"uaccess\"\n")));
-    EXPECT_TRUE(rules.contains(QStringLiteral(
-        "\nKERNEL==\"hidraw*\", SUBSYSTEMS==\"hid\", KERNELS==\"????:ABCD:00EF.*\", "
-        "TAG+=\"uaccess\"\n")));
+    EXPECT_TRUE(rules.contains(
+        QStringLiteral("\nKERNEL==\"hidraw*\", SUBSYSTEMS==\"hid\", KERNELS==\"????:ABCD:00EF.*\", "
+                       "TAG+=\"uaccess\"\n")));
     // Every line is a comment, blank, or a rule for hidraw nodes only.
     for (const QString& line : rules.split(QLatin1Char('\n'))) {
         EXPECT_TRUE(line.isEmpty() || line.startsWith(QLatin1Char('#')) ||

@@ -3,14 +3,22 @@
 #include <cerrno>
 
 QString soakFaultName(SoakFault fault) {
-    static const std::array<const char*, soakFaultCount> names{
-        "none",         "no reply",   "wrong packet number", "wrong packet checksum",
-        "wrong final checksum", "unplugging", "refusing to open",   "failed write",
-        "delays",       "late replies"};
+    static const std::array<const char*, soakFaultCount> names{"none",
+                                                               "no reply",
+                                                               "wrong packet number",
+                                                               "wrong packet checksum",
+                                                               "wrong final checksum",
+                                                               "unplugging",
+                                                               "refusing to open",
+                                                               "failed write",
+                                                               "delays",
+                                                               "late replies"};
     return QString::fromLatin1(names[static_cast<size_t>(fault)]);
 }
 
-int SoakRun::dataPackets() const { return SoakFaultPlan::dataPacketsFor(image.size()); }
+int SoakRun::dataPackets() const {
+    return SoakFaultPlan::dataPacketsFor(image.size());
+}
 
 SoakFaultPlan::SoakFaultPlan(unsigned seed, int identificationWrites,
                              std::chrono::milliseconds deadline)
@@ -32,8 +40,8 @@ int SoakFaultPlan::uniform(int low, int high) {
 QByteArray SoakFaultPlan::randomImage() {
     // The sizes where the packet layout changes, and otherwise anything up to about 100 packets.
     static const std::array<int, 8> edges{1, 47, 48, 49, 104, 105, 160, 161};
-    const int length = uniform(0, 3) == 0 ? edges[static_cast<size_t>(uniform(0, 7))]
-                                          : uniform(1, 6000);
+    const int length =
+        uniform(0, 3) == 0 ? edges[static_cast<size_t>(uniform(0, 7))] : uniform(1, 6000);
     QByteArray image(length, Qt::Uninitialized);
     for (char& byte : image) {
         byte = static_cast<char>(uniform(0, 255));
@@ -53,8 +61,7 @@ SoakRun SoakFaultPlan::next() {
         break;
     case SoakFault::NoReply:
         run.packet = uniform(-1, last);
-        run.converterFaults.noReplyFromPackNo =
-            run.packet < 0 ? 0 : packNoOfDataPacket(run.packet);
+        run.converterFaults.noReplyFromPackNo = run.packet < 0 ? 0 : packNoOfDataPacket(run.packet);
         run.expectSuccess = false;
         break;
     case SoakFault::WrongPackNo:

@@ -72,9 +72,8 @@ void printTally(const std::array<FaultTally, soakFaultCount>& tally, unsigned se
     FaultTally total;
     for (int i = 0; i < soakFaultCount; ++i) {
         const FaultTally& t = tally[static_cast<size_t>(i)];
-        std::printf("%-24s %6d %9d %7d\n",
-                    qPrintable(soakFaultName(static_cast<SoakFault>(i))), t.runs, t.succeeded,
-                    t.failed);
+        std::printf("%-24s %6d %9d %7d\n", qPrintable(soakFaultName(static_cast<SoakFault>(i))),
+                    t.runs, t.succeeded, t.failed);
         total.runs += t.runs;
         total.succeeded += t.succeeded;
         total.failed += t.failed;
@@ -154,8 +153,10 @@ TEST(UpdateSoak, TransferAndEndOfUpgradeSurviveRandomFaults) {
         service.setDeviceFaults(device, run.deviceFaults);
 
         Observation seen;
-        FirmwareTransfer transfer({{}, [&](const QString&, const QString& informative,
-                                           const QString&) { seen.alerts.append(informative); }});
+        FirmwareTransfer transfer(
+            {{}, [&](const QString&, const QString& informative, const QString&) {
+                 seen.alerts.append(informative);
+             }});
         const std::optional<int64_t> checkSum = VirtualConverter::checksum16(run.image);
         {
             DiagnosticCounter counter;
