@@ -1,6 +1,7 @@
 // Draws the status pictures the window shows during an update: the progress frames "0" to "20",
-// "complete", "failed" and "download". They share one look (a ring on a dark disc, white marks)
-// so the window reads as one piece. Run through scripts/draw-pictures; the PNGs are committed.
+// "complete", "failed" and "download" (and the pop-up's arrow). They share one look (a ring on a
+// dark disc, white marks) so the window reads as one piece. Run through scripts/draw-pictures; the
+// PNGs are committed.
 #include <QDir>
 #include <QGuiApplication>
 #include <QImage>
@@ -129,6 +130,22 @@ static QImage downloadPicture() {
     return image;
 }
 
+// The arrow of the version pop-up, in the same white as the window's text.
+static QImage chevronPicture() {
+    QImage image(24, 24, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(Qt::white, 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    QPainterPath chevron;
+    chevron.moveTo(5, 9);
+    chevron.lineTo(12, 16);
+    chevron.lineTo(19, 9);
+    painter.drawPath(chevron);
+    painter.end();
+    return image;
+}
+
 int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);
     if (argc != 2) {
@@ -146,5 +163,6 @@ int main(int argc, char** argv) {
     ok = save(completePicture(), dir, "complete") && ok;
     ok = save(failedPicture(), dir, "failed") && ok;
     ok = save(downloadPicture(), dir, "download") && ok;
+    ok = save(chevronPicture(), dir, "chevron") && ok;
     return ok ? 0 : 1;
 }
