@@ -17,7 +17,6 @@ public:
     // queued or running: a second job would run inside the first one's waits and reset the packet
     // counter under the transfer.
     bool queue(bool online);
-    bool isActive() const { return active_; }
 
 private:
     void run(bool online);

@@ -160,7 +160,9 @@ TEST_F(UpdateRunTest, OfflineSuccessEndsTheUpgradeAndSearchesOnlyAfterConfirm) {
     startWindow();
     select("V2.0.0.0");
 
-    // The press only queues the job; nothing has happened when the handler returns.
+    // The press only queues the job; nothing has happened when the handler returns. A second
+    // press before the job runs (a double click) must not queue a second update.
+    outlets().CommonButton->click();
     outlets().CommonButton->click();
     EXPECT_TRUE(statuses.empty());
     EXPECT_EQ(window->status(), Status::DEVICE_PLUG);
