@@ -125,7 +125,6 @@ private:
     void log(int line, QStringView function, QStringView message = {}) const;
 
     Environment environment_;
-    WindowController& windowController_;
     StatusRenderer statusRenderer_;
     ReleaseTree releaseTree_;
     UpdateRun updateRun_{*this};
