@@ -3,4 +3,6 @@
 ScopedDiagnosticCapture::ScopedDiagnosticCapture()
     : previous_(DiagnosticLog::setSink([this](const QString& line) { lines_.append(line); })) {}
 
-ScopedDiagnosticCapture::~ScopedDiagnosticCapture() { DiagnosticLog::setSink(std::move(previous_)); }
+ScopedDiagnosticCapture::~ScopedDiagnosticCapture() {
+    DiagnosticLog::setSink(std::move(previous_));
+}

@@ -4,9 +4,12 @@
 
 Cancellable::Cancellable(std::function<void()> cancel) : cancel_(std::move(cancel)) {}
 
-Cancellable::~Cancellable() { cancel(); }
+Cancellable::~Cancellable() {
+    cancel();
+}
 
-Cancellable::Cancellable(Cancellable&& other) noexcept : cancel_(std::exchange(other.cancel_, {})) {}
+Cancellable::Cancellable(Cancellable&& other) noexcept
+    : cancel_(std::exchange(other.cancel_, {})) {}
 
 Cancellable& Cancellable::operator=(Cancellable&& other) noexcept {
     if (this != &other) {

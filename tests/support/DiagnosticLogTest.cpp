@@ -4,8 +4,9 @@
 #include "support/ScopedDiagnosticCapture.h"
 
 TEST(DiagnosticLog, ComposesTheLineLayoutAndReachesOnlyAnInstalledSink) {
-    EXPECT_EQ(DiagnosticLog::compose(u"ParseConfig", 156, u"parseXML(from:)", u" XML parsing failed"),
-              QStringLiteral("[ParseConfig][156][parseXML(from:)] XML parsing failed"));
+    EXPECT_EQ(
+        DiagnosticLog::compose(u"ParseConfig", 156, u"parseXML(from:)", u" XML parsing failed"),
+        QStringLiteral("[ParseConfig][156][parseXML(from:)] XML parsing failed"));
 
     DiagnosticLog::write(u"Nobody", 1, u"f()", u" dropped");
     {

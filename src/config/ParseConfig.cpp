@@ -1,0 +1,127 @@
+#include "config/ParseConfig.h"
+
+#include <climits>
+#include <cstring>
+#include <libxml/parser.h>
+#include <libxml/parserInternals.h>
+
+#include "config/XMLParseDelegate.h"
+#include "support/DiagnosticLog.h"
+
+namespace {
+
+// The line number that identifies this diagnostic in the debug log, kept stable across edits.
+constexpr int kParseFailedLine = 156;
+
+QString qualifiedName(const xmlChar* localName, const xmlChar* prefix) {
+    // Namespaces mean nothing to the configuration: "p:Vid" is a different name from "Vid".
+    QString name;
+    if (prefix) {
+        name = QString::fromUtf8(reinterpret_cast<const char*>(prefix));
+        name.append(u':');
+    }
+    name.append(QString::fromUtf8(reinterpret_cast<const char*>(localName)));
+    return name;
+}
+
+XMLParseDelegate& delegateOf(void* userData) {
+    return *static_cast<XMLParseDelegate*>(userData);
+}
+
+void onStartElement(void* userData, const xmlChar* localName, const xmlChar* prefix, const xmlChar*,
+                    int, const xmlChar**, int, int, const xmlChar**) {
+    delegateOf(userData).didStartElement(qualifiedName(localName, prefix));
+}
+
+void onEndElement(void* userData, const xmlChar* localName, const xmlChar* prefix, const xmlChar*) {
+    delegateOf(userData).didEndElement(qualifiedName(localName, prefix));
+}
+
+void onCharacters(void* userData, const xmlChar* text, int length) {
+    delegateOf(userData).foundCharacters(
+        QString::fromUtf8(reinterpret_cast<const char*>(text), length));
+}
+
+// Errors decide the result through wellFormed; libxml2 would otherwise print them on stderr.
+void onError(void*, xmlErrorPtr) {}
+
+// The configuration never needs a file or URL other than itself. Refusing every external entity
+// and DTD here means no path in a document can make us read a local file or reach the network,
+// whatever options a later libxml2 version defaults to.
+xmlParserInputPtr refuseExternalEntity(const char*, const char*, xmlParserCtxtPtr) {
+    return nullptr;
+}
+
+// libxml2 keeps the loader process-wide. The program is single-threaded, so installing ours for
+// the length of one parse and putting the previous one back keeps other libxml2 users unaffected.
+class ExternalEntityRefusal {
+public:
+    ExternalEntityRefusal() : previous_(xmlGetExternalEntityLoader()) {
+        xmlSetExternalEntityLoader(refuseExternalEntity);
+    }
+    ~ExternalEntityRefusal() { xmlSetExternalEntityLoader(previous_); }
+    ExternalEntityRefusal(const ExternalEntityRefusal&) = delete;
+    ExternalEntityRefusal& operator=(const ExternalEntityRefusal&) = delete;
+
+private:
+    xmlExternalEntityLoader previous_;
+};
+
+xmlSAXHandler makeHandler() {
+    // Zeroed: only the events we want exist. Without entityDecl/getEntity handlers a document's
+    // own entities are never expanded, so an expansion bomb is an undeclared-entity error at
+    // its first reference instead of gigabytes of text.
+    xmlSAXHandler handler;
+    std::memset(&handler, 0, sizeof handler);
+    handler.initialized = XML_SAX2_MAGIC;
+    handler.startElementNs = onStartElement;
+    handler.endElementNs = onEndElement;
+    handler.characters = onCharacters;
+    // Text in a CDATA section is character data of its element like any other text.
+    handler.cdataBlock = onCharacters;
+    handler.serror = onError;
+    return handler;
+}
+
+// True when the whole document was read and is well-formed.
+bool runReader(const QByteArray& document, XMLParseDelegate& delegate) {
+    if (document.isEmpty() || document.size() > INT_MAX)
+        return false;
+    xmlInitParser();
+    ExternalEntityRefusal refusal;
+    xmlParserCtxtPtr context =
+        xmlCreateMemoryParserCtxt(document.constData(), static_cast<int>(document.size()));
+    if (!context)
+        return false;
+
+    xmlSAXHandler handler = makeHandler();
+    xmlSAXHandlerPtr ownHandler = context->sax;
+    context->sax = &handler;
+    context->userData = &delegate;
+    // No network, and entities stay references (never XML_PARSE_NOENT).
+    xmlCtxtUseOptions(context, XML_PARSE_NONET);
+
+    xmlParseDocument(context);
+    const bool wellFormed = context->wellFormed != 0;
+
+    // In SAX mode libxml2 may build a document of its own to hold declared entities.
+    if (context->myDoc) {
+        xmlFreeDoc(context->myDoc);
+        context->myDoc = nullptr;
+    }
+    context->sax = ownHandler;
+    xmlFreeParserCtxt(context);
+    return wellFormed;
+}
+
+} // namespace
+
+std::optional<ConfigModel> ParseConfig::parseXML(const QByteArray& document) {
+    XMLParseDelegate delegate;
+    if (!runReader(document, delegate)) {
+        DiagnosticLog::write(u"ParseConfig", kParseFailedLine, u"parseXML(from:)",
+                             u" XML parsing failed");
+        return std::nullopt;
+    }
+    return delegate.parsedObject();
+}

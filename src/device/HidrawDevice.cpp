@@ -1,0 +1,158 @@
+#include "device/HidrawDevice.h"
+
+#include "device/HidrawNodeSource.h"
+
+#include <cerrno>
+#include <cstring>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+// Each activation reads at most this many reports, so a flood cannot starve the event loop.
+constexpr int readsPerActivation = 32;
+// How long a write waits for room before it gives up; a hidraw write normally never has to.
+constexpr int writeRoomTimeoutMs = 1000;
+
+bool meansGone(int error) {
+    return error == ENODEV || error == EPIPE || error == ECONNRESET || error == ENOTCONN ||
+           error == ESHUTDOWN || error == ENXIO;
+}
+} // namespace
+
+HidrawDevice::HidrawDevice(const void* owner, HidrawNode node,
+                           std::function<void(HidrawDevice&)> wentAway)
+    : owner_(owner), node_(std::move(node)), wentAway_(std::move(wentAway)) {}
+
+HidrawDevice::~HidrawDevice() {
+    release();
+}
+
+int32_t HidrawDevice::open(HidrawNodeSource& source) {
+    if (gone_)
+        return fail(ENODEV, "open");
+    if (fd_ >= 0)
+        return 0;
+    const int fd = source.openNode(node_.devnode);
+    if (fd < 0)
+        return fail(-fd, "open");
+    struct stat status {};
+    // A socket standing in for the node must not raise SIGPIPE when its peer has gone.
+    isSocket_ = ::fstat(fd, &status) == 0 && S_ISSOCK(status.st_mode);
+    fd_ = fd;
+    notifier_ = std::make_unique<QSocketNotifier>(fd_, QSocketNotifier::Read);
+    QObject::connect(notifier_.get(), &QSocketNotifier::activated, notifier_.get(),
+                     [this] { readReports(); });
+    return 0;
+}
+
+int32_t HidrawDevice::close() {
+    if (gone_)
+        return fail(ENODEV, "close");
+    if (fd_ < 0)
+        return fail(EBADF, "close");
+    release();
+    return 0;
+}
+
+int32_t HidrawDevice::writeReport(const QByteArray& report) {
+    if (gone_)
+        return fail(ENODEV, "write");
+    if (fd_ < 0)
+        return fail(EBADF, "write");
+    // hidraw takes the report id as the first byte; 0 for a device without numbered reports.
+    // One contiguous buffer, because hidraw would turn a writev into one write per piece.
+    QByteArray frame(report.size() + 1, '\0');
+    std::memcpy(frame.data() + 1, report.constData(), static_cast<size_t>(report.size()));
+    const size_t length = static_cast<size_t>(frame.size());
+    bool waitedForRoom = false;
+    for (;;) {
+        const ssize_t written = isSocket_ ? ::send(fd_, frame.constData(), length, MSG_NOSIGNAL)
+                                          : ::write(fd_, frame.constData(), length);
+        if (written == static_cast<ssize_t>(length))
+            return 0;
+        if (written >= 0)
+            return fail(EIO, "write (short)");
+        const int error = errno;
+        if (error == EINTR)
+            continue;
+        if ((error == EAGAIN || error == EWOULDBLOCK) && !waitedForRoom) {
+            pollfd room{fd_, POLLOUT, 0};
+            ::poll(&room, 1, writeRoomTimeoutMs);
+            waitedForRoom = true;
+            continue;
+        }
+        if (meansGone(error)) {
+            goneWhile(error, "write");
+            return -ENODEV;
+        }
+        return fail(error, "write");
+    }
+}
+
+void HidrawDevice::setInputReportCallback(HidService::InputReportCallback callback) {
+    inputReportCallback_ = std::move(callback);
+}
+
+void HidrawDevice::markGone() {
+    gone_ = true;
+    release();
+}
+
+void HidrawDevice::readReports() {
+    // A callback that runs the event loop would otherwise re-enter here for the same report.
+    if (reading_)
+        return;
+    // Callbacks may drop the last outside reference to this device.
+    const std::shared_ptr<HidrawDevice> keepAlive = shared_from_this();
+    reading_ = true;
+    for (int i = 0; i < readsPerActivation && fd_ >= 0; ++i) {
+        char buffer[maxReportSize];
+        const ssize_t length = ::read(fd_, buffer, sizeof buffer);
+        if (length > 0) {
+            const HidService::InputReportCallback callback = inputReportCallback_;
+            if (callback)
+                callback(0, QByteArray(buffer, static_cast<qsizetype>(length)));
+            continue;
+        }
+        if (length == 0) {
+            // End of file: the other end of the descriptor has closed.
+            goneWhile(ENODEV, "read (end of file)");
+            break;
+        }
+        const int error = errno;
+        if (error == EINTR)
+            continue;
+        if (error == EAGAIN || error == EWOULDBLOCK)
+            break;
+        // hidraw answers EIO (and signals hang-up) once the device is unplugged.
+        goneWhile(error, "read");
+        break;
+    }
+    reading_ = false;
+}
+
+int32_t HidrawDevice::fail(int error, const char* operation) {
+    lastErrorReason_ = QStringLiteral("%1 %2: %3")
+                           .arg(QString::fromLatin1(operation), node_.devnode,
+                                QString::fromLocal8Bit(std::strerror(error)));
+    return -error;
+}
+
+void HidrawDevice::release() {
+    // Qt wants the notifier gone before its descriptor is closed.
+    notifier_.reset();
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
+}
+
+void HidrawDevice::goneWhile(int error, const char* operation) {
+    if (gone_)
+        return;
+    fail(error, operation);
+    markGone();
+    if (wentAway_)
+        wentAway_(*this);
+}

@@ -1,0 +1,3 @@
+#include "device/HidrawNodeSource.h"
+
+HidrawNodeSource::~HidrawNodeSource() = default;

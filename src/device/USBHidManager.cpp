@@ -1,0 +1,147 @@
+#include "device/USBHidManager.h"
+
+#include "support/DiagnosticLog.h"
+
+#include <QCoreApplication>
+#include <QThread>
+#include <chrono>
+
+namespace {
+constexpr QStringView logClass = u"UsbHidManager";
+
+// Which thread delivered a report: the one fact the report-callback line exists to show.
+QString currentThreadDescription() {
+    QThread* thread = QThread::currentThread();
+    QString name = thread->objectName();
+    if (name.isEmpty() && QCoreApplication::instance() &&
+        thread == QCoreApplication::instance()->thread())
+        name = QStringLiteral("main");
+    return QStringLiteral("<QThread: 0x%1>{name = %2}")
+        .arg(reinterpret_cast<quintptr>(thread), 0, 16)
+        .arg(name.isEmpty() ? QStringLiteral("(null)") : name);
+}
+} // namespace
+
+USBHidManager::USBHidManager(HidService& manager, std::vector<DeviceMatching> deviceMatchingList,
+                             std::weak_ptr<HIDManagerDelegate> delegate,
+                             ReportExchangeTiming timing)
+    : manager_(manager), deviceMatchingList_(std::move(deviceMatchingList)),
+      delegate_(std::move(delegate)), timing_(timing),
+      context_(std::make_shared<USBHidManager*>(this)) {
+    setupHIDManager();
+}
+
+USBHidManager::~USBHidManager() = default;
+
+void USBHidManager::setupHIDManager() {
+    const int32_t result = manager_.open();
+    if (result != 0)
+        DiagnosticLog::write(
+            logClass, 31, u"setupHIDManager()",
+            QString(QStringLiteral(" ❌ 開啟 HID Manager 失敗: ")).append(QString::number(result)));
+    else
+        DiagnosticLog::write(logClass, 33, u"setupHIDManager()",
+                             QStringLiteral(" 👍 開啟 HID Manager 成功: 0"));
+
+    // A failed open is only logged: the matching and the removal watch are installed anyway, so
+    // whatever the service can still see keeps working.
+    manager_.setDeviceMatching(deviceMatchingList_);
+    std::weak_ptr<USBHidManager*> context = context_;
+    manager_.setRemovalCallback([context](const HidDeviceRef& device) {
+        if (const auto self = context.lock())
+            (*self)->deviceRemovalCallback(device);
+    });
+}
+
+void USBHidManager::deviceRemovalCallback(const HidDeviceRef& device) {
+    if (const std::shared_ptr<HIDManagerDelegate> delegate = delegate_.lock())
+        delegate->hidDeviceRemoved(device);
+}
+
+void USBHidManager::setupReportCallback(const HidDeviceRef& device) {
+    std::weak_ptr<USBHidManager*> context = context_;
+    manager_.setInputReportCallback(device, [context](int32_t result, const QByteArray& report) {
+        DiagnosticLog::write(QStringLiteral("[UsbHidManager][setupReportCallback(device:)][")
+                                 .append(currentThreadDescription())
+                                 .append(u']'));
+        const auto self = context.lock();
+        if (!self || result != 0)
+            return;
+        (*self)->handleReceivedReport(report);
+    });
+}
+
+void USBHidManager::handleReceivedReport(const QByteArray& report) {
+    // One entry of two items, printed on one line with a blank between them.
+    QString entry = DiagnosticLog::compose(logClass, 79, u"handleReceivedReport(_:)");
+    entry.append(QStringLiteral(" ✅ 收到 HID 資料: "))
+        .append(QString::fromLatin1(report.toHex(' ').toUpper()));
+    DiagnosticLog::write(entry);
+    receivedReport_ = report;
+}
+
+void USBHidManager::closeUsbDevice(const HidDeviceRef& device) {
+    const int32_t result = manager_.closeDevice(device);
+    DiagnosticLog::write(logClass, 97, u"closeUsbDevice(_:)",
+                         result == 0 ? QStringView(u" true") : QStringView(u" false"));
+}
+
+bool USBHidManager::sendReport(const HidDeviceRef& device, const QByteArray& data) {
+    const int32_t result = manager_.setOutputReport(device, data);
+    if (result == 0)
+        return true;
+    DiagnosticLog::write(
+        logClass, 118, u"sendReport(_:data:)",
+        QString(QStringLiteral(" ❌ 發送 HID 資料失敗: ")).append(QString::number(result)));
+    return false;
+}
+
+std::optional<QByteArray> USBHidManager::sendAndReceiveReport(HidDeviceRef device, int64_t& packNo,
+                                                              const QByteArray& data) {
+    constexpr QStringView function = u"sendAndReceiveReport(_:_:data:)";
+    DiagnosticLog::write(logClass, 127, function);
+
+    // Whatever arrived before this request cannot be its reply.
+    receivedReport_.reset();
+    const int32_t result = manager_.setOutputReport(device, data);
+    if (result != 0) {
+        DiagnosticLog::write(
+            logClass, 136, function,
+            QString(QStringLiteral(" ❌ 發送 HID 資料失敗: ")).append(QString::number(result)));
+        return std::nullopt;
+    }
+    packNo += 1;
+
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline = Clock::now() + timing_.deadline;
+    while (Clock::now() < deadline) {
+        if (std::optional<QByteArray> reply = takeAcceptedReply(packNo))
+            return reply;
+        // A reply to some other request: drop it so that only newer reports are examined.
+        receivedReport_.reset();
+        mainLoopWait_.runOnce(timing_.slice);
+    }
+    // A report delivered during the last slice is judged like any other: returning it unchecked
+    // would hand a stray or stale reply to the caller as the answer.
+    if (std::optional<QByteArray> reply = takeAcceptedReply(packNo))
+        return reply;
+    receivedReport_.reset();
+    return std::nullopt;
+}
+
+std::optional<QByteArray> USBHidManager::takeAcceptedReply(int64_t& packNo) {
+    if (!receivedReport_ || !checkPackNo(packNo, *receivedReport_))
+        return std::nullopt;
+    packNo += 1;
+    return receivedReport_;
+}
+
+bool USBHidManager::checkPackNo(int64_t packNo, const QByteArray& data) {
+    DiagnosticLog::write(
+        logClass, 167, u"checkPackNo(packNo:data:)",
+        QStringLiteral(" packNo: %1, data: %2 bytes").arg(packNo).arg(data.size()));
+    if (data.size() < 7)
+        return false;
+    const auto byteAt = [&data](int index) { return int64_t{static_cast<uint8_t>(data[index])}; };
+    return byteAt(4) + 256 * byteAt(5) + 65536 * byteAt(6) == packNo;
+}

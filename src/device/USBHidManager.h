@@ -1,0 +1,71 @@
+#pragma once
+
+#include "device/HIDManagerDelegate.h"
+#include "device/HidService.h"
+#include "device/MainLoopWait.h"
+#include "device/ReportExchangeTiming.h"
+
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+// The one way the program talks to HID devices: it restricts the platform service to the
+// converter identities of the configuration, tells its delegate about removals, keeps the latest
+// input report of any device it listens to, and runs the blocking request/reply exchange.
+//
+// Everything happens on the GUI thread. The exchange waits by running the event loop, so timers
+// and other callbacks may run inside sendAndReceiveReport.
+class USBHidManager {
+public:
+    // `manager` must outlive this object. `deviceMatchingList` is the identities the program
+    // cares about (empty: every HID device); set-up installs it once.
+    USBHidManager(HidService& manager, std::vector<DeviceMatching> deviceMatchingList,
+                  std::weak_ptr<HIDManagerDelegate> delegate, ReportExchangeTiming timing = {});
+    ~USBHidManager();
+    USBHidManager(const USBHidManager&) = delete;
+    USBHidManager& operator=(const USBHidManager&) = delete;
+
+    // The platform service, for the device search (matching and copying devices).
+    HidService& manager() const { return manager_; }
+    const std::vector<DeviceMatching>& deviceMatchingList() const { return deviceMatchingList_; }
+
+    // The last input report delivered, exactly as long as delivered; absent when none is pending.
+    const std::optional<QByteArray>& receivedReport() const { return receivedReport_; }
+
+    // Input reports of `device` (already opened by the caller) end up in receivedReport().
+    void setupReportCallback(const HidDeviceRef& device);
+    void handleReceivedReport(const QByteArray& report);
+    void closeUsbDevice(const HidDeviceRef& device);
+
+    // Sends without waiting; true when the platform accepted the report.
+    bool sendReport(const HidDeviceRef& device, const QByteArray& data);
+
+    // Sends `data` and waits for the reply carrying packNo + 1 (packNo being the number written
+    // into the request). Advances packNo by one once the report is out and by one more when the
+    // reply is accepted. Absent when the send failed or no accepted reply came by the deadline.
+    std::optional<QByteArray> sendAndReceiveReport(HidDeviceRef device, int64_t& packNo,
+                                                   const QByteArray& data);
+
+    // Whether bytes 4..6 of `data` (24-bit, little-endian) equal `packNo`. A reply too short to
+    // carry the field never matches.
+    static bool checkPackNo(int64_t packNo, const QByteArray& data);
+
+private:
+    void setupHIDManager();
+    void deviceRemovalCallback(const HidDeviceRef& device);
+    // The reply to accept at this moment, if receivedReport holds it.
+    std::optional<QByteArray> takeAcceptedReply(int64_t& packNo);
+
+    HidService& manager_;
+    const std::vector<DeviceMatching> deviceMatchingList_;
+    std::weak_ptr<HIDManagerDelegate> delegate_;
+    const ReportExchangeTiming timing_;
+    std::optional<QByteArray> receivedReport_;
+    MainLoopWait mainLoopWait_;
+    // The callbacks handed to the service hold this weakly, so a report or removal that the
+    // service delivers after this object is gone finds no context and is dropped.
+    std::shared_ptr<USBHidManager*> context_;
+};

@@ -1,0 +1,59 @@
+#include "firmware/DescriptionField.h"
+
+#include <QString>
+#include <limits>
+
+#include "firmware/CharacterBoundaries.h"
+
+static QString kindKey(QStringView field) {
+    return field.trimmed().toString().toLower();
+}
+
+bool DescriptionField::isVersionField(QStringView field) {
+    return CharacterBoundaries::startsWith(kindKey(field), u"v");
+}
+
+bool DescriptionField::isChecksumField(QStringView field) {
+    return CharacterBoundaries::startsWith(kindKey(field), u"0x");
+}
+
+bool DescriptionField::isImageFileField(QStringView field) {
+    return CharacterBoundaries::contains(kindKey(field), u".hex");
+}
+
+static int hexDigitValue(QChar c) {
+    const char16_t u = c.unicode();
+    if (u >= u'0' && u <= u'9')
+        return u - u'0';
+    if (u >= u'a' && u <= u'f')
+        return u - u'a' + 10;
+    if (u >= u'A' && u <= u'F')
+        return u - u'A' + 10;
+    return -1;
+}
+
+std::optional<qint64> DescriptionField::parseChecksumField(QStringView field) {
+    const QString digits = field.toString().remove(QStringLiteral("0x"));
+    qsizetype at = 0;
+    bool negative = false;
+    if (at < digits.size() && (digits[at] == u'+' || digits[at] == u'-')) {
+        negative = digits[at] == u'-';
+        ++at;
+    }
+    if (at == digits.size())
+        return std::nullopt;
+
+    // The magnitude may reach 2^63 only for a negative number.
+    const quint64 limit = negative ? quint64(std::numeric_limits<qint64>::max()) + 1
+                                   : quint64(std::numeric_limits<qint64>::max());
+    quint64 magnitude = 0;
+    for (; at < digits.size(); ++at) {
+        const int digit = hexDigitValue(digits[at]);
+        if (digit < 0 || magnitude > (limit - quint64(digit)) / 16)
+            return std::nullopt;
+        magnitude = magnitude * 16 + quint64(digit);
+    }
+    if (negative)
+        return magnitude == limit ? std::numeric_limits<qint64>::min() : -qint64(magnitude);
+    return qint64(magnitude);
+}
