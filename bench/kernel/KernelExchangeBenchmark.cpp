@@ -10,6 +10,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <algorithm>
 #include <benchmark/benchmark.h>
 #include <chrono>
 #include <cstdio>
@@ -17,7 +18,10 @@
 #include <map>
 #include <memory>
 #include <poll.h>
+#include <string>
+#include <tuple>
 #include <unistd.h>
+#include <vector>
 
 using Transport = ConverterDeviceProcess::Transport;
 
@@ -50,17 +54,18 @@ static QByteArray syncRequest(int64_t packNo) {
     return request;
 }
 
-static std::map<std::pair<Transport, bool>, double> exchangesPerSecond;
+// Rates by transport, by kind (true: through the manager) and by round.
+static std::map<std::tuple<Transport, bool, int>, double> exchangesPerSecond;
 
-static void record(benchmark::State& state, Transport transport, bool throughManager,
+static void record(benchmark::State& state, Transport transport, bool throughManager, int round,
                    std::chrono::steady_clock::duration elapsed) {
     const double rate =
         static_cast<double>(state.iterations()) / std::chrono::duration<double>(elapsed).count();
     state.counters["exchanges_per_s"] = rate;
-    exchangesPerSecond[{transport, throughManager}] = rate;
+    exchangesPerSecond[{transport, throughManager, round}] = rate;
 }
 
-static void BM_BareWriteRead(benchmark::State& state, Transport transport) {
+static void BM_BareWriteRead(benchmark::State& state, Transport transport, int round) {
     ConverterDeviceProcess* converter = converterFor(transport);
     if (!converter) {
         state.SkipWithError("no converter for this transport here");
@@ -87,7 +92,7 @@ static void BM_BareWriteRead(benchmark::State& state, Transport transport) {
         }
         packNo = (packNo + 2) % 250;
     }
-    record(state, transport, false, std::chrono::steady_clock::now() - start);
+    record(state, transport, false, round, std::chrono::steady_clock::now() - start);
     ::close(fd);
 }
 
@@ -95,7 +100,7 @@ class NoDelegate : public HIDManagerDelegate {
     void hidDeviceRemoved(const HidDeviceRef&) override {}
 };
 
-static void BM_SendAndReceiveReport(benchmark::State& state, Transport transport) {
+static void BM_SendAndReceiveReport(benchmark::State& state, Transport transport, int round) {
     ConverterDeviceProcess* converter = converterFor(transport);
     if (!converter) {
         state.SkipWithError("no converter for this transport here");
@@ -119,27 +124,56 @@ static void BM_SendAndReceiveReport(benchmark::State& state, Transport transport
         }
         packNo %= 250;
     }
-    record(state, transport, true, std::chrono::steady_clock::now() - start);
+    record(state, transport, true, round, std::chrono::steady_clock::now() - start);
     service.closeDevice(devices.front());
 }
 
-BENCHMARK_CAPTURE(BM_BareWriteRead, uhid, Transport::Uhid)->MinTime(3.0)->UseRealTime();
-BENCHMARK_CAPTURE(BM_SendAndReceiveReport, uhid, Transport::Uhid)->MinTime(3.0)->UseRealTime();
-BENCHMARK_CAPTURE(BM_BareWriteRead, gadget, Transport::Gadget)->MinTime(3.0)->UseRealTime();
-BENCHMARK_CAPTURE(BM_SendAndReceiveReport, gadget, Transport::Gadget)->MinTime(3.0)->UseRealTime();
+// The emulated machine's speed drifts with the host's load, so the two loops take turns, round
+// after round, and each round gives one ratio; the median of the rounds is the figure.
+static constexpr int rounds = 5;
+
+static double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    for (const Transport transport : {Transport::Uhid, Transport::Gadget}) {
+        const std::string name = ConverterDeviceProcess::transportName(transport).toStdString();
+        for (int round = 0; round < rounds; ++round) {
+            benchmark::RegisterBenchmark(("BareWriteRead/" + name).c_str(), BM_BareWriteRead,
+                                         transport, round)
+                ->MinTime(1.0)
+                ->UseRealTime();
+            benchmark::RegisterBenchmark(("SendAndReceiveReport/" + name).c_str(),
+                                         BM_SendAndReceiveReport, transport, round)
+                ->MinTime(1.0)
+                ->UseRealTime();
+        }
+    }
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     converter.reset(); // unplugs while Qt is still up
     for (const Transport transport : {Transport::Uhid, Transport::Gadget}) {
-        const auto bare = exchangesPerSecond.find({transport, false});
-        const auto managed = exchangesPerSecond.find({transport, true});
-        if (bare != exchangesPerSecond.end() && managed != exchangesPerSecond.end())
-            std::printf("ratio %s: sendAndReceiveReport %.0f/s vs bare write/read %.0f/s = %.3f\n",
-                        ConverterDeviceProcess::transportName(transport).toLocal8Bit().constData(),
-                        managed->second, bare->second, managed->second / bare->second);
+        std::vector<double> bare, managed, ratios;
+        for (int round = 0; round < rounds; ++round) {
+            const auto b = exchangesPerSecond.find({transport, false, round});
+            const auto m = exchangesPerSecond.find({transport, true, round});
+            if (b == exchangesPerSecond.end() || m == exchangesPerSecond.end())
+                continue;
+            bare.push_back(b->second);
+            managed.push_back(m->second);
+            ratios.push_back(m->second / b->second);
+        }
+        if (!ratios.empty())
+            std::printf(
+                "ratio %s: sendAndReceiveReport %.0f/s vs bare write/read %.0f/s (medians of %zu "
+                "rounds); median ratio %.3f, lowest %.3f, highest %.3f\n",
+                ConverterDeviceProcess::transportName(transport).toLocal8Bit().constData(),
+                median(managed), median(bare), ratios.size(), median(ratios),
+                *std::min_element(ratios.begin(), ratios.end()),
+                *std::max_element(ratios.begin(), ratios.end()));
     }
     benchmark::Shutdown();
     return 0;
