@@ -1,0 +1,57 @@
+#pragma once
+
+#include "device/HidService.h"
+#include "device/USBHidManager.h"
+
+#include <QByteArrayView>
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+// Sends one firmware image to a converter in loader mode: re-synchronises the packet counter,
+// sends the image in numbered 64-byte data packets (48 image bytes in the first, 56 in each
+// further one), one packet in flight at a time, checks the sum the device reports for every
+// packet, and finally compares the device's checksum of the whole image with the release's.
+//
+// Runs on the GUI thread. Every reply is awaited by running the event loop, so the progress
+// picture is drawn and other callbacks run while the transfer goes on.
+class FirmwareTransfer {
+public:
+    // The 16-bit packet number limits a transfer to 32 767 data packets (the synchronisation uses
+    // numbers 0 and 1, each data packet two more): 48 + 32 766 * 56 bytes.
+    static constexpr qsizetype maximumImageLength = 1'834'944;
+
+    static constexpr QStringView alertMessageText = u"Update Failed";
+    static constexpr QStringView alertButtonTitle = u"OK";
+
+    // How the transfer shows itself. Either may be left empty.
+    struct Feedback {
+        // The progress picture to show: "1" to "19" on the way, "20" once the device confirmed.
+        std::function<void(const QString& pictureName)> showProgressPicture;
+        // A modal alert; returns once the user has dismissed it.
+        std::function<void(const QString& messageText, const QString& informativeText,
+                           const QString& buttonTitle)>
+            showAlert;
+    };
+
+    explicit FirmwareTransfer(Feedback feedback);
+
+    // True only when every packet was accepted and the device's final checksum equals
+    // `checkSum` (absent never matches). `packNo` is left as the last exchange left it, for the
+    // end-of-upgrade command; the device stays open.
+    bool upgradeFW(USBHidManager* manager, const HidDeviceRef& device, int64_t& packNo,
+                   const std::optional<int64_t>& checkSum, QByteArrayView image);
+
+    // "0x" and the value in upper-case hexadecimal, right-aligned in four characters.
+    static QString hex4(int64_t value);
+
+private:
+    bool sendImage(USBHidManager& manager, const HidDeviceRef& device, int64_t& packNo,
+                   const std::optional<int64_t>& checkSum, QByteArrayView image);
+    bool finalChecksumMatches(const QByteArray& reply, const std::optional<int64_t>& checkSum);
+    void showProgressPicture(int frame);
+    void showAlert(const QString& informativeText);
+
+    Feedback feedback_;
+};

@@ -1,0 +1,222 @@
+#include "protocol/FirmwareTransfer.h"
+#include "sim/SimulatedHidService.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+using std::chrono::milliseconds;
+
+struct RecordedAlert {
+    QString messageText;
+    QString informativeText;
+    QString buttonTitle;
+};
+
+// Bytes that differ from packet to packet, so a slice taken from the wrong offset shows.
+QByteArray patternedImage(qsizetype size) {
+    QByteArray image(size, '\0');
+    for (qsizetype i = 0; i < size; ++i)
+        image[i] = static_cast<char>((i * 7 + 3) & 0xFF);
+    return image;
+}
+
+class FirmwareTransferTest : public ::testing::Test {
+protected:
+    FirmwareTransferTest() { device = service.plugIn(converter); }
+
+    bool transfer(const QByteArray& image, std::optional<int64_t> checkSum) {
+        return FirmwareTransfer(feedback()).upgradeFW(&manager, device, packNo, checkSum, image);
+    }
+    bool transfer(const QByteArray& image) {
+        return transfer(image, VirtualConverter::checksum16(image));
+    }
+
+    FirmwareTransfer::Feedback feedback() {
+        return {[this](const QString& name) { pictures.append(name); },
+                [this](const QString& message, const QString& informative, const QString& button) {
+                    alerts.push_back({message, informative, button});
+                }};
+    }
+
+    // The data packets the device received, in order.
+    std::vector<VirtualConverter::ReceivedRequest> dataPackets() const {
+        std::vector<VirtualConverter::ReceivedRequest> packets;
+        for (const VirtualConverter::ReceivedRequest& request : converter->requests())
+            if (request.command == VirtualConverter::firstDataCode ||
+                request.command == VirtualConverter::continuationDataCode)
+                packets.push_back(request);
+        return packets;
+    }
+
+    void setConverterFaults(auto change) {
+        VirtualConverter::Faults faults;
+        change(faults);
+        converter->setFaults(faults);
+    }
+
+    SimulatedHidService service;
+    std::shared_ptr<VirtualConverter> converter = std::make_shared<VirtualConverter>();
+    HidDeviceRef device;
+    USBHidManager manager{service, {}, {}, {milliseconds{300}, milliseconds{50}}};
+    int64_t packNo = 40; // whatever the identification left behind
+    QStringList pictures;
+    std::vector<RecordedAlert> alerts;
+};
+
+TEST_F(FirmwareTransferTest, ImagesAreCutIntoFortyEightAndThenFiftySixBytes) {
+    struct Case {
+        qsizetype length;
+        std::vector<uint8_t> commands;
+    };
+    const std::vector<Case> cases = {
+        {48, {0xA4, 0xA0}},
+        {104, {0xA4, 0xA0, 0x00}},
+        {105, {0xA4, 0xA0, 0x00, 0x00}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.length);
+        converter->clearHistory();
+        const QByteArray image = patternedImage(c.length);
+        EXPECT_TRUE(transfer(image));
+        EXPECT_EQ(converter->commandSequence(), c.commands);
+        EXPECT_EQ(converter->receivedImage(), image);
+        EXPECT_EQ(converter->announcedLength(), c.length);
+        // Synchronisation 0 and 1, then two numbers per data packet.
+        EXPECT_EQ(packNo, 2 + 2 * static_cast<int64_t>(c.commands.size() - 1));
+        // The device stays open for the end-of-upgrade command.
+        EXPECT_TRUE(service.isOpen(device));
+    }
+    EXPECT_TRUE(alerts.empty());
+
+    // The third packet of the 105-byte image: counter 6, the last image byte, then zeros.
+    const QByteArray last = dataPackets().back().bytes;
+    QByteArray expected(64, '\0');
+    expected[4] = 6;
+    expected[8] = patternedImage(105)[104];
+    EXPECT_EQ(last, expected);
+}
+
+TEST_F(FirmwareTransferTest, DataPacketsCarryEvenCountersAfterTheSynchronisation) {
+    const QByteArray image = patternedImage(300);
+    ASSERT_TRUE(transfer(image));
+    const std::vector<VirtualConverter::ReceivedRequest>& requests = converter->requests();
+    ASSERT_EQ(requests.size(), 7u);
+    EXPECT_EQ(requests[0].command, VirtualConverter::syncPackNoCode);
+    EXPECT_EQ(requests[0].packNo, 0);
+    for (size_t i = 1; i < requests.size(); ++i)
+        EXPECT_EQ(requests[i].packNo, static_cast<int64_t>(2 * i)) << i;
+
+    const QByteArray first = requests[1].bytes;
+    EXPECT_EQ(static_cast<uint8_t>(first[0]), 0xA0);
+    EXPECT_EQ(first.mid(12, 4), QByteArray::fromHex("2c010000")); // 300, 24 bits
+    EXPECT_EQ(first.mid(16), image.left(48));
+    EXPECT_EQ(requests[2].bytes.mid(8), image.mid(48, 56));
+}
+
+TEST_F(FirmwareTransferTest, ProgressPicturesFollowTheBytesSent) {
+    ASSERT_TRUE(transfer(patternedImage(1000)));
+    EXPECT_EQ(dataPackets().size(), 18u);
+    // 10 is never shown: one packet moves the progress from 9.92 to 11.04 twentieths.
+    EXPECT_EQ(pictures, (QStringList{"2", "3", "4", "5", "6", "7", "8", "9", "11", "12", "13", "14",
+                                     "15", "16", "17", "18", "20"}));
+}
+
+TEST_F(FirmwareTransferTest, ImagesTheFirstPacketCannotFillOrThePacketNumbersCannotCarry) {
+    // Shorter than 48 bytes: one first packet, zero-padded, announcing the true length.
+    const QByteArray shortImage = patternedImage(20);
+    EXPECT_TRUE(transfer(shortImage));
+    ASSERT_EQ(dataPackets().size(), 1u);
+    const QByteArray packet = dataPackets().front().bytes;
+    EXPECT_EQ(static_cast<uint8_t>(packet[12]), 20);
+    EXPECT_EQ(packet.mid(16, 20), shortImage);
+    EXPECT_EQ(packet.mid(36), QByteArray(28, '\0'));
+    EXPECT_EQ(converter->receivedImage(), shortImage);
+
+    // Empty or too long: the device hears nothing at all, and the user is told why.
+    for (const qsizetype length : {qsizetype{0}, FirmwareTransfer::maximumImageLength + 1}) {
+        SCOPED_TRACE(length);
+        converter->clearHistory();
+        alerts.clear();
+        EXPECT_FALSE(transfer(QByteArray(length, '\x01'), 0));
+        EXPECT_TRUE(converter->requests().empty());
+        ASSERT_EQ(alerts.size(), 1u);
+        EXPECT_EQ(alerts[0].messageText, "Update Failed");
+        EXPECT_EQ(alerts[0].buttonTitle, "OK");
+    }
+}
+
+TEST_F(FirmwareTransferTest, APacketChecksumErrorStopsAtOnceWithItsAlert) {
+    setConverterFaults([](VirtualConverter::Faults& f) { f.wrongChecksumAtPackNo = 8; });
+    EXPECT_FALSE(transfer(patternedImage(1000)));
+    ASSERT_EQ(dataPackets().size(), 4u); // 2, 4, 6 and the faulty 8; nothing after it
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_EQ(alerts[0].messageText, "Update Failed");
+    EXPECT_EQ(alerts[0].informativeText, "Checksum is wrong.");
+    EXPECT_EQ(alerts[0].buttonTitle, "OK");
+    EXPECT_EQ(packNo, 10);
+    EXPECT_FALSE(pictures.contains("20"));
+}
+
+TEST_F(FirmwareTransferTest, TheFinalChecksumMustEqualTheReleasesValue) {
+    // Image bytes summing to 0x00AB: the alert pads the number to four characters.
+    QByteArray image(200, '\0');
+    image[150] = static_cast<char>(0xAB);
+
+    EXPECT_FALSE(transfer(image, std::nullopt));
+    EXPECT_TRUE(converter->imageComplete()); // every packet was confirmed, still no success
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_EQ(alerts[0].messageText, "Update Failed");
+    EXPECT_EQ(alerts[0].informativeText, "Final Checksum: 0x  AB\nFinal Checksum is wrong.");
+
+    // A value outside 16 bits can never match, not even when its low bits do.
+    EXPECT_FALSE(transfer(image, 0x100AB));
+    EXPECT_FALSE(transfer(image, 0xAC));
+    EXPECT_EQ(alerts.size(), 3u);
+    EXPECT_FALSE(pictures.contains("20"));
+
+    setConverterFaults([](VirtualConverter::Faults& f) { f.wrongFinalChecksum = true; });
+    EXPECT_FALSE(transfer(image, 0xAB));
+    EXPECT_EQ(alerts.back().informativeText, "Final Checksum: 0x  AC\nFinal Checksum is wrong.");
+}
+
+TEST_F(FirmwareTransferTest, ALostReplyFailsWithoutAnAlert) {
+    setConverterFaults([](VirtualConverter::Faults& f) { f.noReplyFromPackNo = 6; });
+    EXPECT_FALSE(transfer(patternedImage(1000)));
+    EXPECT_EQ(dataPackets().size(), 3u);
+    EXPECT_EQ(packNo, 7); // advanced when the request went out, not by a reply
+    EXPECT_TRUE(alerts.empty());
+}
+
+TEST_F(FirmwareTransferTest, UnpluggingDuringTheTransferFailsWithoutAnAlert) {
+    SimulatedDeviceFaults unplugging;
+    unplugging.unplugAfterDataPackets = 5;
+    service.setDeviceFaults(device, unplugging);
+    EXPECT_FALSE(transfer(patternedImage(1000)));
+    EXPECT_EQ(dataPackets().size(), 5u);
+    EXPECT_FALSE(service.isAttached(device));
+
+    // A device that is gone fails at the synchronisation.
+    EXPECT_FALSE(transfer(patternedImage(1000)));
+    EXPECT_TRUE(alerts.empty());
+}
+
+TEST_F(FirmwareTransferTest, NothingIsSentWithoutAManagerADeviceOrASynchronisation) {
+    const QByteArray image = patternedImage(100);
+    FirmwareTransfer transfer(feedback());
+    EXPECT_FALSE(transfer.upgradeFW(nullptr, device, packNo, 0, image));
+    EXPECT_FALSE(transfer.upgradeFW(&manager, nullptr, packNo, 0, image));
+    EXPECT_TRUE(converter->requests().empty());
+
+    setConverterFaults([](VirtualConverter::Faults& f) { f.neverReply = true; });
+    EXPECT_FALSE(transfer.upgradeFW(&manager, device, packNo, 0, image));
+    EXPECT_EQ(converter->commandSequence(), std::vector<uint8_t>{0xA4});
+    EXPECT_TRUE(alerts.empty());
+    EXPECT_TRUE(pictures.empty());
+}
+
+TEST(FirmwareTransferHex4Test, PadsToFourCharactersInUpperCase) {
+    EXPECT_EQ(FirmwareTransfer::hex4(0xAB), "0x  AB");
+    EXPECT_EQ(FirmwareTransfer::hex4(0x1A2), "0x 1A2");
+    EXPECT_EQ(FirmwareTransfer::hex4(0xBEEF), "0xBEEF");
+}
+} // namespace
