@@ -130,7 +130,7 @@ static void BM_SendAndReceiveReport(benchmark::State& state, Transport transport
 
 // The emulated machine's speed drifts with the host's load, so the two loops take turns, round
 // after round, and each round gives one ratio; the median of the rounds is the figure.
-static constexpr int rounds = 5;
+static constexpr int rounds = 15;
 
 static double median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
@@ -144,11 +144,11 @@ int main(int argc, char** argv) {
         for (int round = 0; round < rounds; ++round) {
             benchmark::RegisterBenchmark(("BareWriteRead/" + name).c_str(), BM_BareWriteRead,
                                          transport, round)
-                ->MinTime(1.0)
+                ->MinTime(0.3)
                 ->UseRealTime();
             benchmark::RegisterBenchmark(("SendAndReceiveReport/" + name).c_str(),
                                          BM_SendAndReceiveReport, transport, round)
-                ->MinTime(1.0)
+                ->MinTime(0.3)
                 ->UseRealTime();
         }
     }

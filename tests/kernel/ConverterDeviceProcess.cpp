@@ -11,6 +11,16 @@
 static constexpr int plugInLimitMs = 60000;
 static constexpr int unplugLimitMs = 30000;
 
+// Waits until udev has handled every event so far. A test that starts right after the previous
+// one unplugged its converter would otherwise meet that converter's removal, still on its way
+// through udev, naming the same /dev/hidrawN as the new converter.
+static void settleUdev() {
+    QProcess settle;
+    settle.start(QStringLiteral("udevadm"),
+                 {QStringLiteral("settle"), QStringLiteral("--timeout=30")});
+    settle.waitForFinished(35000);
+}
+
 bool ConverterDeviceProcess::available(Transport transport) {
     if (transport == Transport::Uhid)
         return ::access("/dev/uhid", R_OK | W_OK) == 0;
@@ -53,6 +63,7 @@ bool ConverterDeviceProcess::plugIn() {
             const QByteArray line = process_.readLine().trimmed();
             if (line.startsWith("ready ")) {
                 node_ = QString::fromLocal8Bit(line.mid(6));
+                settleUdev();
                 return true;
             }
             if (line.startsWith("error ")) {
@@ -82,9 +93,11 @@ std::optional<DeviceSideSummary> ConverterDeviceProcess::finishUnplug() {
         process_.waitForFinished();
         return std::nullopt;
     }
+    settleUdev();
     static const QRegularExpression summaryLine(QStringLiteral(
         "unplugged output-reports=(\\d+) data-packets=(\\d+) unanswered-data-packets=(\\d+) "
-        "image-bytes=(\\d+) image-complete=(yes|no) image-sum=0x([0-9a-f]{4})"));
+        "image-bytes=(\\d+) image-complete=(yes|no) image-sum=0x([0-9a-f]{4}) "
+        "end-upgrade=(yes|no)"));
     const QRegularExpressionMatch match =
         summaryLine.match(QString::fromLocal8Bit(process_.readAll()));
     if (!match.hasMatch() || process_.exitStatus() != QProcess::NormalExit ||
@@ -97,6 +110,7 @@ std::optional<DeviceSideSummary> ConverterDeviceProcess::finishUnplug() {
     summary.imageBytes = match.captured(4).toLongLong();
     summary.imageComplete = match.captured(5) == QLatin1String("yes");
     summary.imageSum = static_cast<uint16_t>(match.captured(6).toUInt(nullptr, 16));
+    summary.endUpgradeReceived = match.captured(7) == QLatin1String("yes");
     return summary;
 }
 

@@ -14,6 +14,7 @@ struct DeviceSideSummary {
     qsizetype imageBytes = 0;
     bool imageComplete = false;
     uint16_t imageSum = 0;
+    bool endUpgradeReceived = false;
 };
 
 // One converter attached to this machine's kernel for the length of a test: converter-device

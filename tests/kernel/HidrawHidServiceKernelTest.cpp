@@ -10,6 +10,7 @@
 #include "firmware/DescriptionFile.h"
 #include "firmware/HexImageDecoder.h"
 #include "protocol/Commands.h"
+#include "protocol/FirmwareTransfer.h"
 #include "sim/VirtualConverter.h"
 
 #include <QCoreApplication>
@@ -31,7 +32,6 @@ using Transport = ConverterDeviceProcess::Transport;
 
 static constexpr int64_t loaderVendorId = 4617;
 static constexpr int64_t loaderProductId = 2;
-static constexpr qsizetype maximumImageSize = 1834944;
 
 class RemovalRecorder : public HIDManagerDelegate {
 public:
@@ -39,48 +39,24 @@ public:
     std::vector<HidDeviceRef> removed;
 };
 
-// What the updater learns from one whole transfer: whether every packet but the last came back
-// with its own checksum, and the final checksum the device reported.
-struct TransferOutcome {
-    bool everyPacketConfirmed = false;
-    std::optional<uint16_t> finalChecksum;
+// One update as the program runs it: the whole transfer, then the end of the upgrade, which
+// the device does not answer. What the user would have seen is kept for the checks.
+struct UpdateRun {
+    bool succeeded = false;
+    QStringList pictures;
+    QStringList alerts;
 };
 
-// The transfer as the updater runs it: synchronise, then one data packet after the other, each
-// awaited through sendAndReceiveReport and its checksum checked.
-static TransferOutcome sendImage(USBHidManager& manager, const HidDeviceRef& device,
-                                 const QByteArray& image) {
-    TransferOutcome outcome;
+static UpdateRun runUpdate(USBHidManager& manager, const HidDeviceRef& device,
+                           const std::optional<int64_t>& checkSum, const QByteArray& image) {
+    UpdateRun run;
+    FirmwareTransfer transfer(
+        {[&](const QString& picture) { run.pictures.append(picture); },
+         [&](const QString&, const QString& text, const QString&) { run.alerts.append(text); }});
     int64_t packNo = 0;
-    if (!Commands::syncPackNo(manager, device, packNo) || manager.manager().openDevice(device) != 0)
-        return outcome;
-    manager.setupReportCallback(device);
-    qsizetype offset = 0;
-    while (offset < image.size()) {
-        const bool first = offset == 0;
-        const std::optional<QByteArray> request =
-            first ? Commands::firstDataPacket(packNo, image)
-                  : Commands::continuationDataPacket(
-                        packNo, QByteArrayView(image).sliced(
-                                    offset, std::min<qsizetype>(Commands::continuationPayload,
-                                                                image.size() - offset)));
-        if (!request)
-            return outcome;
-        offset += first ? Commands::firstPacketPayload : Commands::continuationPayload;
-        const std::optional<QByteArray> reply =
-            manager.sendAndReceiveReport(device, packNo, *request);
-        if (!reply || reply->size() < 10)
-            return outcome;
-        if (offset >= image.size()) {
-            outcome.everyPacketConfirmed = true;
-            outcome.finalChecksum = static_cast<uint16_t>(static_cast<uint8_t>(reply->at(8)) |
-                                                          static_cast<uint8_t>(reply->at(9)) << 8);
-            return outcome;
-        }
-        if (!Commands::checkPackChecksum(*reply, *request))
-            return outcome;
-    }
-    return outcome;
+    run.succeeded = transfer.upgradeFW(&manager, device, packNo, checkSum, image);
+    Commands::endUpgradeFW(manager, device, packNo);
+    return run;
 }
 
 static QByteArray randomImage(qsizetype size) {
@@ -226,16 +202,19 @@ TEST_P(HidrawKernelTest, TransfersASampleReleaseWithTheChecksumItsDescriptionExp
     const std::vector<HidDeviceRef> found = loaderDevices();
     ASSERT_EQ(found.size(), 1u);
 
-    const TransferOutcome outcome = sendImage(manager_, found.front(), image);
-    EXPECT_TRUE(outcome.everyPacketConfirmed);
-    EXPECT_EQ(outcome.finalChecksum, checkSum);
+    const UpdateRun run = runUpdate(manager_, found.front(), checkSum, image);
+    EXPECT_TRUE(run.succeeded);
+    EXPECT_TRUE(run.alerts.isEmpty()) << run.alerts.join(u'|').toStdString();
+    EXPECT_EQ(run.pictures.value(run.pictures.size() - 1), QStringLiteral("20"));
 
     const std::optional<DeviceSideSummary> deviceSide = converter->unplug();
     ASSERT_TRUE(deviceSide.has_value());
     EXPECT_EQ(deviceSide->unansweredDataPackets, 0);
     EXPECT_TRUE(deviceSide->imageComplete);
+    EXPECT_EQ(deviceSide->imageSum, *checkSum);
     EXPECT_TRUE(readWhole(received) == image)
         << "the bytes that reached the device differ from the release";
+    EXPECT_TRUE(deviceSide->endUpgradeReceived);
 }
 
 // The backend must say why a user cannot open the converter instead of failing silently, which
@@ -301,10 +280,11 @@ TEST_P(HidrawGadgetKernelTest, TransfersAMaximumSizeImageThatTheDeviceReceivesIn
     const std::vector<HidDeviceRef> found = loaderDevices();
     ASSERT_EQ(found.size(), 1u);
 
-    const QByteArray image = randomImage(maximumImageSize);
-    const TransferOutcome outcome = sendImage(manager_, found.front(), image);
-    EXPECT_TRUE(outcome.everyPacketConfirmed);
-    EXPECT_EQ(outcome.finalChecksum, VirtualConverter::checksum16(image));
+    const QByteArray image = randomImage(FirmwareTransfer::maximumImageLength);
+    const UpdateRun run =
+        runUpdate(manager_, found.front(), VirtualConverter::checksum16(image), image);
+    EXPECT_TRUE(run.succeeded);
+    EXPECT_TRUE(run.alerts.isEmpty()) << run.alerts.join(u'|').toStdString();
 
     const std::optional<DeviceSideSummary> deviceSide = converter->unplug();
     ASSERT_TRUE(deviceSide.has_value());

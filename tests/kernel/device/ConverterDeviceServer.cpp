@@ -73,8 +73,10 @@ int ConverterDeviceServer::run() {
             status = 1;
             break;
         }
-        if (fds[1].revents & POLLIN)
+        if (fds[1].revents & POLLIN) {
+            drainPendingReports(*endpoint);
             break;
+        }
         if (fds[0].revents & (POLLERR | POLLHUP)) {
             say(QStringLiteral("error the kernel closed the device end"));
             status = 1;
@@ -92,6 +94,18 @@ int ConverterDeviceServer::run() {
     printSummary();
     ::close(stopSignalFd);
     return status;
+}
+
+// A report the host wrote just before the unplug (the unanswered end of an upgrade, say) is
+// already queued in the kernel; it still counts as received.
+void ConverterDeviceServer::drainPendingReports(KernelHidEndpoint& endpoint) {
+    for (;;) {
+        pollfd readable{endpoint.descriptor(), POLLIN, 0};
+        if (::poll(&readable, 1, 0) != 1 || !(readable.revents & POLLIN))
+            return;
+        if (const std::optional<QByteArray> request = endpoint.takeOutputReport())
+            serveOneReport(endpoint, *request);
+    }
 }
 
 // False once the device is to unplug itself.
@@ -142,11 +156,12 @@ void ConverterDeviceServer::printSummary() const {
     const QByteArray& image = converter_.receivedImage();
     say(QStringLiteral(
             "unplugged output-reports=%1 data-packets=%2 unanswered-data-packets=%3 image-bytes=%4 "
-            "image-complete=%5 image-sum=0x%6")
+            "image-complete=%5 image-sum=0x%6 end-upgrade=%7")
             .arg(outputReports_)
             .arg(dataPackets_)
             .arg(dataPacketsWithoutAnswer_)
             .arg(image.size())
             .arg(converter_.imageComplete() ? QStringLiteral("yes") : QStringLiteral("no"))
-            .arg(VirtualConverter::checksum16(image), 4, 16, QChar('0')));
+            .arg(VirtualConverter::checksum16(image), 4, 16, QChar('0'))
+            .arg(converter_.endUpgradePackNo() ? QStringLiteral("yes") : QStringLiteral("no")));
 }

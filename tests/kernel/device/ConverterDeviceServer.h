@@ -20,6 +20,7 @@ public:
 
 private:
     bool serveOneReport(KernelHidEndpoint& endpoint, const QByteArray& request);
+    void drainPendingReports(KernelHidEndpoint& endpoint);
     void writeReadyFile(const QString& node) const;
     void writeReceivedImage() const;
     void printSummary() const;
