@@ -2,6 +2,7 @@
 
 #include "device/HidrawNodeSource.h"
 
+#include <QVarLengthArray>
 #include <cerrno>
 #include <cstring>
 #include <poll.h>
@@ -10,8 +11,6 @@
 #include <unistd.h>
 
 namespace {
-// Each activation reads at most this many reports, so a flood cannot starve the event loop.
-constexpr int readsPerActivation = 32;
 // How long a write waits for room before it gives up; a hidraw write normally never has to.
 constexpr int writeRoomTimeoutMs = 1000;
 
@@ -63,7 +62,8 @@ int32_t HidrawDevice::writeReport(const QByteArray& report) {
         return fail(EBADF, "write");
     // hidraw takes the report id as the first byte; 0 for a device without numbered reports.
     // One contiguous buffer, because hidraw would turn a writev into one write per piece.
-    QByteArray frame(report.size() + 1, '\0');
+    QVarLengthArray<char, 1 + maxReportSize> frame(report.size() + 1);
+    frame[0] = '\0';
     std::memcpy(frame.data() + 1, report.constData(), static_cast<size_t>(report.size()));
     const size_t length = static_cast<size_t>(frame.size());
     bool waitedForRoom = false;
@@ -102,33 +102,30 @@ void HidrawDevice::markGone() {
 
 void HidrawDevice::readReports() {
     // A callback that runs the event loop would otherwise re-enter here for the same report.
-    if (reading_)
+    if (reading_ || fd_ < 0)
         return;
     // Callbacks may drop the last outside reference to this device.
     const std::shared_ptr<HidrawDevice> keepAlive = shared_from_this();
     reading_ = true;
-    for (int i = 0; i < readsPerActivation && fd_ >= 0; ++i) {
-        char buffer[maxReportSize];
-        const ssize_t length = ::read(fd_, buffer, sizeof buffer);
-        if (length > 0) {
-            const HidService::InputReportCallback callback = inputReportCallback_;
-            if (callback)
-                callback(0, QByteArray(buffer, static_cast<qsizetype>(length)));
-            continue;
-        }
-        if (length == 0) {
-            // End of file: the other end of the descriptor has closed.
-            goneWhile(ENODEV, "read (end of file)");
-            break;
-        }
-        const int error = errno;
-        if (error == EINTR)
-            continue;
-        if (error == EAGAIN || error == EWOULDBLOCK)
-            break;
+    // One report per activation: a reply is almost always alone, and reading on until EAGAIN
+    // would cost every exchange a system call. Another pending report keeps the descriptor
+    // readable, so the notifier comes straight back for it.
+    char buffer[maxReportSize];
+    ssize_t length;
+    do
+        length = ::read(fd_, buffer, sizeof buffer);
+    while (length < 0 && errno == EINTR);
+    const int error = errno;
+    if (length > 0) {
+        const HidService::InputReportCallback callback = inputReportCallback_;
+        if (callback)
+            callback(0, QByteArray(buffer, static_cast<qsizetype>(length)));
+    } else if (length == 0) {
+        // End of file: the other end of the descriptor has closed.
+        goneWhile(ENODEV, "read (end of file)");
+    } else if (error != EAGAIN && error != EWOULDBLOCK) {
         // hidraw answers EIO (and signals hang-up) once the device is unplugged.
         goneWhile(error, "read");
-        break;
     }
     reading_ = false;
 }

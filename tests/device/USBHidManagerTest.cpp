@@ -39,18 +39,6 @@ VirtualConverter::Faults wrongPackNoAt(int64_t packNo) {
     return faults;
 }
 
-SimulatedDeviceFaults replyDelay(milliseconds delay) {
-    SimulatedDeviceFaults faults;
-    faults.replyDelay = delay;
-    return faults;
-}
-
-SimulatedDeviceFaults writeError(int32_t error) {
-    SimulatedDeviceFaults faults;
-    faults.writeError = error;
-    return faults;
-}
-
 struct RecordingDelegate : HIDManagerDelegate {
     void hidDeviceRemoved(const HidDeviceRef& device) override { removed.push_back(device); }
     std::vector<HidDeviceRef> removed;
@@ -106,12 +94,6 @@ TEST_F(USBHidManagerTest, SetUpInstallsTheMatchingListAndLogsTheOpenResult) {
     service.unplug(device);
     ASSERT_TRUE(runEventLoopUntil([this] { return !delegate->removed.empty(); }));
     EXPECT_EQ(delegate->removed, std::vector<HidDeviceRef>{device});
-}
-
-TEST_F(USBHidManagerTest, AnEmptyMatchingListRestrictsNothing) {
-    service.plugInUnrelatedDevice({0x046D, 0xC52B});
-    createManager({});
-    EXPECT_EQ(service.copyDevices().size(), 2u);
 }
 
 TEST_F(USBHidManagerTest, KeepsOnlyTheLatestReportExactlyAsDeliveredAndIgnoresFailedOnes) {
@@ -182,10 +164,6 @@ TEST_F(USBHidManagerTest, CloseAndSendLogTheirOutcome) {
               (QStringList{"[UsbHidManager][97][closeUsbDevice(_:)] true",
                            "[UsbHidManager][118][sendReport(_:data:)] ❌ 發送 HID 資料失敗: -9",
                            "[UsbHidManager][97][closeUsbDevice(_:)] false"}));
-
-    const HidDeviceRef replugged = service.plugIn(converter);
-    ASSERT_EQ(service.openDevice(replugged), 0);
-    EXPECT_TRUE(manager->sendReport(replugged, syncRequest()));
 }
 
 TEST(USBHidManagerCheckPackNoTest, ReadsBytesFourToSixAsOneLittleEndianNumber) {
@@ -200,12 +178,10 @@ TEST(USBHidManagerCheckPackNoTest, ReadsBytesFourToSixAsOneLittleEndianNumber) {
     EXPECT_TRUE(USBHidManager::checkPackNo(16777215, reply));
     EXPECT_FALSE(USBHidManager::checkPackNo(16777216 + 16777215, reply));
     EXPECT_FALSE(USBHidManager::checkPackNo(-1, reply));
-}
 
-TEST(USBHidManagerCheckPackNoTest, AReplyTooShortForTheFieldNeverMatches) {
+    // Too short to carry the field: no match, and nothing read beyond the end.
     ScopedDiagnosticCapture log;
     EXPECT_FALSE(USBHidManager::checkPackNo(0, QByteArray(6, '\0')));
-    EXPECT_FALSE(USBHidManager::checkPackNo(0, QByteArray()));
     EXPECT_TRUE(USBHidManager::checkPackNo(0, QByteArray(7, '\0')));
     EXPECT_EQ(log.lines().first(),
               "[UsbHidManager][167][checkPackNo(packNo:data:)] packNo: 0, data: 6 bytes");
@@ -292,7 +268,9 @@ TEST_F(ReportExchangeTest, AReportDeliveredInTheLastSliceIsJudgedByItsNumber) {
     // The first slice outlasts the deadline; the reply lands in it, after the deadline.
     createManager({loaderMode}, {milliseconds{40}, milliseconds{2000}});
     listen();
-    service.setDeviceFaults(device, replyDelay(milliseconds{120}));
+    SimulatedDeviceFaults slow;
+    slow.replyDelay = milliseconds{120};
+    service.setDeviceFaults(device, slow);
     int64_t packNo = 0;
     const std::optional<QByteArray> reply =
         manager->sendAndReceiveReport(device, packNo, syncRequest());
@@ -306,7 +284,9 @@ TEST_F(ReportExchangeTest, AReportDeliveredInTheLastSliceIsJudgedByItsNumber) {
 }
 
 TEST_F(ReportExchangeTest, ARejectedSendLeavesTheCounter) {
-    service.setDeviceFaults(device, writeError(-EIO));
+    SimulatedDeviceFaults failing;
+    failing.writeError = -EIO;
+    service.setDeviceFaults(device, failing);
     ScopedDiagnosticCapture log;
     int64_t packNo = 4;
     EXPECT_FALSE(manager->sendAndReceiveReport(device, packNo, syncRequest()));
