@@ -56,8 +56,7 @@ int ConverterDeviceServer::run() {
     bool running = true;
     while (running) {
         if (!announced) {
-            if (const std::optional<QString> node =
-                    HidrawNodeLocator::findNode(options_.usbIdentity)) {
+            if (HidrawNodeLocator::findNode(options_.usbIdentity)) {
                 if (const auto settled =
                         HidrawNodeLocator::waitForNode(options_.usbIdentity, nodeAppearanceMs)) {
                     writeReadyFile(*settled);
