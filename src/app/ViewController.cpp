@@ -24,8 +24,8 @@ static constexpr double kDownloadTimeoutSeconds = 10.0;
 ViewController::ViewController(WindowController& windowController, Environment environment)
     : isBeta(isBetaExecutable(environment.executablePath)), outlets(windowController.outlets()),
       DeviceImageLeading(windowController.deviceImageLeading()), alerts(environment.alerts),
-      environment_(std::move(environment)), windowController_(windowController),
-      statusRenderer_(outlets, DeviceImageLeading), releaseTree_(environment_.resourceDirectory) {
+      environment_(std::move(environment)), statusRenderer_(outlets, DeviceImageLeading),
+      releaseTree_(environment_.resourceDirectory) {
     connect(outlets.StandardButton, &QAbstractButton::clicked, this,
             [this] { RadioButtonClicked(outlets.StandardButton); });
     connect(outlets.TournamentButton, &QAbstractButton::clicked, this,

@@ -119,7 +119,6 @@ private:
     void log(int line, QStringView function, QStringView message = {}) const;
 
     Environment environment_;
-    WindowController& windowController_;
     StatusRenderer statusRenderer_;
     ReleaseTree releaseTree_;
     // Set by a tick that identified a device, so restarting the search after firing that tick

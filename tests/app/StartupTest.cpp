@@ -21,15 +21,6 @@ TEST(Startup, WithoutAConfigurationAlertsOnceThenEndsWithoutEverSearching) {
     EXPECT_NE(window.controller().usbHidManager, nullptr);
 }
 
-TEST(Startup, ABrokenConfigurationIsTreatedAsMissing) {
-    TestResources resources;
-    resources.writeRawConfig(TestConfig{}.xml().toUtf8().toBase64() + "\n");
-    WindowHarness window(resources);
-    window.start();
-    EXPECT_EQ(window.alerts.alerts.size(), 1u);
-    EXPECT_EQ(window.terminateRequests, 1);
-}
-
 TEST(Startup, ShowsTitlePictureAndPromptAndSearchesEveryHalfSecond) {
     TestResources resources;
     resources.writeConfig(TestConfig{});
