@@ -30,6 +30,10 @@ public:
     }
 
     void set(T newValue) {
+        // A subscriber may itself assign (the status shown for a plugged-in device can turn into
+        // a download failure while it is being shown). That later assignment is the one that
+        // stands; storing this one after it would leave a value nobody sees on screen.
+        const uint64_t assignment = ++assignments_;
         // A subscriber may subscribe or cancel while we deliver; walk a snapshot of the ids and
         // skip those cancelled on the way.
         std::vector<uint64_t> ids;
@@ -43,7 +47,8 @@ public:
                 subscriber(newValue);
             }
         }
-        value_ = std::move(newValue);
+        if (assignments_ == assignment)
+            value_ = std::move(newValue);
     }
 
     [[nodiscard]] Cancellable subscribe(Subscriber subscriber) {
@@ -62,4 +67,5 @@ private:
     T value_;
     std::shared_ptr<Subscribers> subscribers_ = std::make_shared<Subscribers>();
     uint64_t nextId_ = 0;
+    uint64_t assignments_ = 0;
 };

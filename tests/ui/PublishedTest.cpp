@@ -48,6 +48,21 @@ TEST(Published, DestroyedOrCancelledHandleStopsDelivery) {
     EXPECT_EQ(calls, 3);
 }
 
+TEST(Published, AnAssignmentMadeByASubscriberStandsOverTheOneBeingDelivered) {
+    Published<int> property(0);
+    std::vector<int> seen;
+    Cancellable handle = property.subscribe([&](const int& value) {
+        seen.push_back(value);
+        if (value == 1)
+            property = 2; // e.g. the list download failing while the device screen is shown
+    });
+    property = 1;
+    EXPECT_EQ(seen, (std::vector<int>{0, 1, 2}));
+    EXPECT_EQ(property.value(), 2);
+    property = 3;
+    EXPECT_EQ(property.value(), 3);
+}
+
 TEST(MainVM, StartsSearchingWithNothingShown) {
     MainVM vm;
     EXPECT_EQ(vm.CurrentUIStatus.value(), UIStatus::NORMAL);

@@ -1,0 +1,168 @@
+// Draws the status pictures the window shows during an update: the progress frames "0" to "20",
+// "complete", "failed" and "download" (and the pop-up's arrow). They share one look (a ring on a
+// dark disc, white marks) so the window reads as one piece. Run through scripts/draw-pictures; the
+// PNGs are committed.
+#include <QDir>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <QPainterPath>
+#include <QString>
+#include <cstdio>
+
+static constexpr int kSize = 240;          // the picture area of the window, in pixels
+static constexpr double kRingWidth = 18.0; // thick enough to read at a glance
+static const QColor kDisc(0x14, 0x22, 0x31);
+static const QColor kTrack(0x2b, 0x3d, 0x50);
+static const QColor kPink(0xdb, 0x70, 0x93); // the action button's gradient, so progress matches it
+static const QColor kRed(0xff, 0x00, 0x00);
+static const QColor kGreen(0x3c, 0xcf, 0x7a);
+static const QColor kFailRed(0xff, 0x4d, 0x5e);
+static const QColor kBlue(0x4d, 0xa3, 0xff);
+
+static QRectF ringRect() {
+    const double inset = kRingWidth / 2 + 6;
+    return QRectF(inset, inset, kSize - 2 * inset, kSize - 2 * inset);
+}
+
+// The shared base: a dark disc with an empty track, on a transparent background.
+static void drawBase(QPainter& painter, QImage& image) {
+    image.fill(Qt::transparent);
+    painter.begin(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(kDisc);
+    painter.drawEllipse(QRectF(2, 2, kSize - 4, kSize - 4));
+    painter.setPen(QPen(kTrack, kRingWidth, Qt::SolidLine, Qt::FlatCap));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawEllipse(ringRect());
+}
+
+static void drawRing(QPainter& painter, const QBrush& brush, double fraction) {
+    if (fraction <= 0.0)
+        return;
+    painter.setPen(QPen(brush, kRingWidth, Qt::SolidLine, Qt::RoundCap));
+    // Qt angles are in 1/16 degree, counter-clockwise from three o'clock: start at twelve and
+    // run clockwise.
+    const int span = -static_cast<int>(fraction * 360.0 * 16.0);
+    if (fraction >= 1.0)
+        painter.drawEllipse(ringRect());
+    else
+        painter.drawArc(ringRect(), 90 * 16, span);
+}
+
+static void drawCentredText(QPainter& painter, const QString& text, int pixelSize, double top,
+                            double height, const QColor& colour, bool bold) {
+    QFont font = painter.font();
+    font.setPixelSize(pixelSize);
+    font.setBold(bold);
+    painter.setFont(font);
+    painter.setPen(colour);
+    painter.drawText(QRectF(0, top, kSize, height), Qt::AlignCenter, text);
+}
+
+static bool save(const QImage& image, const QDir& dir, const QString& name) {
+    const QString path = dir.filePath(name + ".png");
+    if (!image.save(path, "PNG")) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        return false;
+    }
+    return true;
+}
+
+static QImage progressFrame(int step) {
+    QImage image(kSize, kSize, QImage::Format_ARGB32_Premultiplied);
+    QPainter painter;
+    drawBase(painter, image);
+    QConicalGradient sweep(kSize / 2.0, kSize / 2.0, 98.0); // seam hidden under the round cap
+    // Positions run counter-clockwise while the ring fills clockwise from twelve: the ring
+    // starts in the button's pink and ends in its red, as the button's gradient does.
+    sweep.setColorAt(1.0, kPink);
+    sweep.setColorAt(0.0, kRed);
+    drawRing(painter, QBrush(sweep), step / 20.0);
+    drawCentredText(painter, QString::number(step * 5) + "%", 54, 70, 70, Qt::white, true);
+    drawCentredText(painter, "updating", 20, 140, 30, QColor(0xa9, 0xb8, 0xc8), false);
+    painter.end();
+    return image;
+}
+
+static QImage completePicture() {
+    QImage image(kSize, kSize, QImage::Format_ARGB32_Premultiplied);
+    QPainter painter;
+    drawBase(painter, image);
+    drawRing(painter, QBrush(kGreen), 1.0);
+    QPainterPath tick;
+    tick.moveTo(78, 124);
+    tick.lineTo(108, 154);
+    tick.lineTo(164, 90);
+    painter.setPen(QPen(kGreen, 20, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.drawPath(tick);
+    painter.end();
+    return image;
+}
+
+static QImage failedPicture() {
+    QImage image(kSize, kSize, QImage::Format_ARGB32_Premultiplied);
+    QPainter painter;
+    drawBase(painter, image);
+    drawRing(painter, QBrush(kFailRed), 1.0);
+    painter.setPen(QPen(kFailRed, 20, Qt::SolidLine, Qt::RoundCap));
+    painter.drawLine(QPointF(88, 88), QPointF(152, 152));
+    painter.drawLine(QPointF(152, 88), QPointF(88, 152));
+    painter.end();
+    return image;
+}
+
+static QImage downloadPicture() {
+    QImage image(kSize, kSize, QImage::Format_ARGB32_Premultiplied);
+    QPainter painter;
+    drawBase(painter, image);
+    drawRing(painter, QBrush(kBlue), 1.0);
+    painter.setPen(QPen(kBlue, 18, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.drawLine(QPointF(120, 70), QPointF(120, 140));
+    QPainterPath head;
+    head.moveTo(92, 114);
+    head.lineTo(120, 142);
+    head.lineTo(148, 114);
+    painter.drawPath(head);
+    painter.drawLine(QPointF(84, 168), QPointF(156, 168));
+    painter.end();
+    return image;
+}
+
+// The arrow of the version pop-up, in the same white as the window's text.
+static QImage chevronPicture() {
+    QImage image(24, 24, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(Qt::white, 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    QPainterPath chevron;
+    chevron.moveTo(5, 9);
+    chevron.lineTo(12, 16);
+    chevron.lineTo(19, 9);
+    painter.drawPath(chevron);
+    painter.end();
+    return image;
+}
+
+int main(int argc, char** argv) {
+    QGuiApplication app(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s <output folder>\n", argv[0]);
+        return 2;
+    }
+    QDir dir(QString::fromLocal8Bit(argv[1]));
+    if (!dir.mkpath(".")) {
+        std::fprintf(stderr, "cannot create %s\n", argv[1]);
+        return 1;
+    }
+    bool ok = true;
+    for (int step = 0; step <= 20; ++step)
+        ok = save(progressFrame(step), dir, QString::number(step)) && ok;
+    ok = save(completePicture(), dir, "complete") && ok;
+    ok = save(failedPicture(), dir, "failed") && ok;
+    ok = save(downloadPicture(), dir, "download") && ok;
+    ok = save(chevronPicture(), dir, "chevron") && ok;
+    return ok ? 0 : 1;
+}

@@ -1,0 +1,27 @@
+#include "app/USBScanner.h"
+
+USBScanner::USBScanner() {
+    searchUSBTimer_.setInterval(kIntervalMs);
+    searchUSBTimer_.setSingleShot(false);
+    connect(&searchUSBTimer_, &QTimer::timeout, this, &USBScanner::searchUSBTimerTick);
+}
+
+void USBScanner::start() {
+    searchUSBTimer_.start();
+}
+
+void USBScanner::stop() {
+    searchUSBTimer_.stop();
+}
+
+bool USBScanner::fire() {
+    if (!searchUSBTimer_.isActive())
+        return false;
+    searchUSBTimerTick();
+    return true;
+}
+
+void USBScanner::searchUSBTimerTick() {
+    if (onSearchTimerTick)
+        onSearchTimerTick();
+}

@@ -1,0 +1,436 @@
+#include "app/ViewController.h"
+
+#include <QEvent>
+#include <QFileInfo>
+#include <QPalette>
+
+#include "app/OnlineVersionList.h"
+#include "app/Utf8Text.h"
+#include "config/LoadConfig.h"
+#include "firmware/DescriptionFile.h"
+#include "firmware/DescriptionLine.h"
+#include "firmware/HexImageDecoder.h"
+#include "protocol/Commands.h"
+#include "protocol/FirmwareTransfer.h"
+#include "support/DiagnosticLog.h"
+#include "ui/DevicePicture.h"
+#include "ui/PictureResources.h"
+
+const QString ViewController::kClassName =
+    QStringLiteral("Velmar_Converter_Update_Offline.ViewController");
+
+// Both callers of the catalogue download with these: three tries of ten seconds.
+static constexpr int kDownloadAttempts = 3;
+static constexpr double kDownloadTimeoutSeconds = 10.0;
+
+ViewController::ViewController(WindowController& windowController, Environment environment)
+    : isBeta(isBetaExecutable(environment.executablePath)), outlets(windowController.outlets()),
+      DeviceImageLeading(windowController.deviceImageLeading()), alerts(environment.alerts),
+      environment_(std::move(environment)), statusRenderer_(outlets, DeviceImageLeading),
+      releaseTree_(environment_.resourceDirectory) {
+    connect(outlets.StandardButton, &QAbstractButton::clicked, this,
+            [this] { RadioButtonClicked(outlets.StandardButton); });
+    connect(outlets.TournamentButton, &QAbstractButton::clicked, this,
+            [this] { RadioButtonClicked(outlets.TournamentButton); });
+    connect(outlets.CommonButton, &QAbstractButton::clicked, this,
+            [this] { CommonButton(outlets.CommonButton); });
+    outlets.MainView->installEventFilter(this);
+}
+
+ViewController::~ViewController() {
+    outlets.MainView->removeEventFilter(this);
+    usbScanner.stop();
+}
+
+bool ViewController::isBetaExecutable(const QString& executablePath) {
+    const QFileInfo info(executablePath);
+    QString name = info.fileName();
+    // Without its extension: the last suffix only, as a bundle's ".app" would go.
+    const QString suffix = info.suffix();
+    if (!suffix.isEmpty())
+        name.chop(suffix.size() + 1);
+    return name.trimmed().toLower().contains(QStringLiteral("beta"));
+}
+
+void ViewController::log(int line, QStringView function, QStringView message) const {
+    DiagnosticLog::write(kClassName, line, function, message);
+}
+
+bool ViewController::eventFilter(QObject* watched, QEvent* event) {
+    // Only the program's own show() and close(): a window manager minimising or restoring the
+    // window is not the view appearing or going away.
+    if (watched == outlets.MainView && !event->spontaneous()) {
+        if (event->type() == QEvent::Show)
+            viewWillAppear();
+        else if (event->type() == QEvent::Hide)
+            viewWillDisappear();
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+// "%04X": upper-case hexadecimal, at least four digits.
+static QString hex4(int64_t value) {
+    return QString::number(static_cast<uint32_t>(value), 16).toUpper().rightJustified(4, u'0');
+}
+
+// ---- Start-up -------------------------------------------------------------------------------
+
+void ViewController::viewDidLoad() {
+    log(175, u"viewDidLoad()");
+
+    for (QAbstractButton* button : {static_cast<QAbstractButton*>(outlets.StandardButton),
+                                    static_cast<QAbstractButton*>(outlets.TournamentButton)}) {
+        QPalette palette = button->palette();
+        palette.setColor(QPalette::WindowText, Qt::white);
+        palette.setColor(QPalette::ButtonText, Qt::white);
+        button->setPalette(palette);
+    }
+
+    deviceImageLeading = DeviceImageLeading.constant();
+
+    setBinding();
+
+    std::vector<DeviceMatching> matching;
+    if (std::optional<ConfigModel> config = loadConfig(environment_.resourceDirectory)) {
+        configModel = std::move(config);
+        mainVM.DeviceImage = DevicePicture::fromConfig(configModel);
+        matching = buildDeviceMatchingList();
+    }
+
+    usbScanner.onSearchTimerTick = [this] { onSearchTimerTick(); };
+
+    usbHidManager = std::make_unique<USBHidManager>(environment_.hidService, std::move(matching),
+                                                    delegateToken_, environment_.exchangeTiming);
+}
+
+std::vector<DeviceMatching> ViewController::buildDeviceMatchingList() const {
+    // Application-mode identities first, then the loader's; incomplete records are skipped.
+    std::vector<DeviceMatching> matching;
+    if (configModel->APCollection)
+        for (const APModelRef& ap : *configModel->APCollection)
+            if (ap && ap->Vid && ap->Pid)
+                matching.push_back({*ap->Vid, *ap->Pid});
+    if (configModel->LDCollection)
+        for (const LDModelRef& ld : *configModel->LDCollection)
+            if (ld && ld->Vid && ld->Pid)
+                matching.push_back({*ld->Vid, *ld->Pid});
+    return matching;
+}
+
+void ViewController::setBinding() {
+    cancellables.push_back(mainVM.CurrentUIStatus.subscribe([this](const UIStatus& status) {
+        log(285, u"setBinding()");
+        applyUIStatus(status);
+    }));
+    cancellables.push_back(mainVM.WindowTitle.subscribe([this](const QString& title) {
+        if (QWidget* window = outlets.MainView->window(); window && window != outlets.MainView)
+            window->setWindowTitle(title);
+    }));
+    cancellables.push_back(mainVM.DeviceImage.subscribe(
+        [this](const std::optional<QImage>& image) { outlets.DeviceImage->setImage(image); }));
+    cancellables.push_back(mainVM.DeviceName.subscribe([this](const QString& name) {
+        if (name.isEmpty()) {
+            outlets.DeviceName->setVisible(false);
+        } else {
+            outlets.DeviceName->setVisible(true);
+            outlets.DeviceName->setText(name);
+        }
+    }));
+    cancellables.push_back(mainVM.FwInfoVM.subscribe([this](const FwInfoModelRef& model) {
+        // Offering a choice of one mode makes no sense; unknown flags leave the selector alone.
+        if (model && model->Standard && model->Tournament)
+            outlets.ModeStatckView->setVisible(*model->Standard && *model->Tournament);
+    }));
+    cancellables.push_back(
+        mainVM.IsStandard.subscribe([this](const bool& value) { reloadFwVersions(value, true); }));
+    cancellables.push_back(
+        mainVM.IsTE.subscribe([this](const bool& value) { reloadFwVersions(value, false); }));
+}
+
+void ViewController::viewWillAppear() {
+    log(247, u"viewWillAppear()");
+    if (!configModel) {
+        alerts.runModal({QStringLiteral("Fail"), QStringLiteral("Read config file failed."),
+                         QStringLiteral("OK")});
+        if (environment_.terminate)
+            environment_.terminate();
+        return;
+    }
+    mainVM.WindowTitle = configModel->ProgramTitle.value_or(QString());
+    if (mainVM.CurrentUIStatus.value() != UIStatus::NORMAL)
+        return; // a known device or an update keeps its screen
+    outlets.DeviceImage->setImage(DevicePicture::fromConfig(configModel));
+    outlets.PromptText->setText(configModel->PromptText.value_or(QString()));
+    restartSearchTimer();
+}
+
+void ViewController::viewWillDisappear() {
+    log(265, u"viewWillDisappear()");
+    usbScanner.stop();
+}
+
+void ViewController::restartSearchTimer() {
+    // A running timer ticks once at once. If that tick identified a converter the search is meant
+    // to stay off; starting a timer anyway would identify the converter again every half second
+    // and rebuild the version pop-up under the user's hand.
+    lastTickIdentified_ = false;
+    const bool ticked = usbScanner.fire();
+    usbScanner.stop();
+    if (ticked && lastTickIdentified_)
+        return;
+    usbScanner.start();
+}
+
+void ViewController::RadioButtonClicked(QAbstractButton* sender) {
+    outlets.StandardButton->setChecked(false);
+    outlets.TournamentButton->setChecked(false);
+    sender->setChecked(true);
+    if (sender->property("tag").toInt() == 1) {
+        mainVM.IsStandard = false;
+        mainVM.IsTE = true;
+    } else {
+        mainVM.IsStandard = true;
+        mainVM.IsTE = false;
+    }
+}
+
+void ViewController::CommonButton(FlatButton* sender) {
+    const QString title = sender->title();
+    log(119, u"CommonButton(_:)", QString(QStringLiteral(" ---> ")).append(title));
+    if (title == u"START") {
+        // Without a configuration that says online or offline there is no way to get an image.
+        if (configModel && configModel->IsOnline)
+            updateRun_.queue(*configModel->IsOnline);
+    } else if (title == u"Confirm") {
+        mainVM.CurrentUIStatus = UIStatus::NORMAL;
+        restartSearchTimer();
+    }
+}
+
+bool ViewController::upgradeFW(const QByteArray& image) {
+    FirmwareTransfer transfer({[this](const QString& pictureName) {
+                                   outlets.DeviceImage->setImage(
+                                       PictureResources::named(pictureName));
+                               },
+                               [this](const QString& messageText, const QString& informativeText,
+                                      const QString& buttonTitle) {
+                                   alerts.runModal({messageText, informativeText, buttonTitle});
+                               }});
+    return transfer.upgradeFW(usbHidManager.get(), device, packNo, checkSum, image);
+}
+
+// ---- Device search ----------------------------------------------------------------------------
+
+void ViewController::onSearchTimerTick() {
+    log(205, u"onSearchTimerTick");
+    lastTickIdentified_ = false;
+    usbScanner.stop();
+    if (!configModel || !configModel->LDCollection || configModel->LDCollection->empty()) {
+        restartSearchTimer();
+        return;
+    }
+
+    HidDeviceRef found;
+    std::optional<QByteArray> fwInfo;
+    const std::vector<LDModelRef> identities = *configModel->LDCollection;
+    for (const LDModelRef& identity : identities) {
+        if (!identity || !identity->Vid || !identity->Pid)
+            continue;
+        if (!usbHidManager)
+            continue;
+        HidService& manager = usbHidManager->manager();
+        manager.setDeviceMatching({DeviceMatching{*identity->Vid, *identity->Pid}});
+        const std::vector<HidDeviceRef> devices = manager.copyDevices();
+        if (devices.empty())
+            continue;
+        const HidDeviceRef candidate = devices.front();
+        const std::optional<int64_t> vendorId = manager.deviceProperty(candidate, "VendorID");
+        const std::optional<int64_t> productId = manager.deviceProperty(candidate, "ProductID");
+        if (!vendorId || !productId)
+            continue;
+        log(217, u"onSearchTimerTick",
+            QString(QStringLiteral(" \U0001F646\u2642\uFE0F Get Usb Device, "))
+                .append(QString::number(*vendorId))
+                .append(QStringLiteral(", "))
+                .append(QString::number(*productId)));
+        packNo = 0;
+        if (!Commands::syncPackNo(*usbHidManager, candidate, packNo))
+            continue;
+        fwInfo = Commands::getFWInfo(*usbHidManager, candidate, packNo);
+        if (!fwInfo)
+            continue;
+        found = candidate;
+        break;
+    }
+
+    if (!found) {
+        restartSearchTimer();
+        return;
+    }
+
+    partNumber = Commands::getPartNumber(*fwInfo);
+    outlets.CurrentVersion->setText(
+        QString(QStringLiteral("Current version: "))
+            .append(Commands::getFWVersion(*fwInfo).value_or(QString())));
+    mainVM.CurrentUIStatus = UIStatus::DEVICE_PLUG;
+    device = found;
+    // A removal reported while this tick waited for the device may have restarted the search;
+    // an identified device ends it either way.
+    usbScanner.stop();
+    lastTickIdentified_ = true;
+}
+
+void ViewController::hidDeviceRemoved(const HidDeviceRef& removed) {
+    HidService& manager = environment_.hidService;
+    const std::optional<int64_t> vendorId = manager.deviceProperty(removed, "VendorID");
+    const std::optional<int64_t> productId = manager.deviceProperty(removed, "ProductID");
+    if (vendorId && productId)
+        log(15, u"hidDeviceRemoved(_:)",
+            QStringLiteral("🙁 HID 設備已移除 -> VID: 0x%1, PID: 0x%2")
+                .arg(hex4(*vendorId), hex4(*productId)));
+    else
+        log(17, u"hidDeviceRemoved(_:)",
+            QStringLiteral("🙁 HID 設備已移除 -> 未知裝置"));
+
+    const UIStatus status = mainVM.CurrentUIStatus.value();
+    if (status == UIStatus::UPGRADE_FW || status == UIStatus::UPGRADE_FW_FINISH ||
+        status == UIStatus::UPGRADE_FW_FAILED)
+        return;
+    mainVM.CurrentUIStatus = UIStatus::NORMAL;
+    restartSearchTimer();
+}
+
+// ---- Status rendering -------------------------------------------------------------------------
+
+void ViewController::applyUIStatus(UIStatus status) {
+    const QString prompt = configModel ? configModel->PromptText.value_or(QString()) : QString();
+    statusRenderer_.render(status, deviceImageLeading, DevicePicture::fromConfig(configModel),
+                           prompt);
+    if (status == UIStatus::DEVICE_PLUG)
+        applyDeviceFwInfo();
+}
+
+// ---- Firmware catalogue -----------------------------------------------------------------------
+
+void ViewController::applyDeviceFwInfo() {
+    if (!configModel || !configModel->FwInfoCollection || configModel->FwInfoCollection->empty())
+        return;
+    FwInfoModelRef model;
+    for (const FwInfoModelRef& candidate : *configModel->FwInfoCollection) {
+        if (candidate && candidate->PartNumber == partNumber) {
+            model = candidate;
+            break;
+        }
+    }
+    if (!model || !configModel->IsOnline)
+        return;
+
+    mainVM.DeviceName = model->DeviceName.value_or(QString());
+
+    if (!*configModel->IsOnline) {
+        // Offline the shipped tree, not the configuration, says which modes exist.
+        const std::optional<ReleaseTree::Modes> modes = releaseTree_.probeModes(partNumber);
+        if (!modes)
+            return;
+        model->Standard = modes->standard;
+        model->Tournament = modes->tournament;
+    }
+    mainVM.FwInfoVM = model;
+    outlets.StandardButton->click();
+}
+
+void ViewController::reloadFwVersions(bool value, bool isStandard) {
+    if (!value || !configModel || !configModel->IsOnline)
+        return;
+    if (*configModel->IsOnline)
+        loadOnlineFwList(isStandard);
+    else
+        setFwVerItems(listFwVersions(partNumber, isStandard));
+}
+
+QStringList ViewController::listFwVersions(const std::optional<QString>& partNumber,
+                                           bool isStandard) const {
+    return releaseTree_.listFwVersions(partNumber, isStandard);
+}
+
+void ViewController::setFwVerItems(const QStringList& items) {
+    fwVerItems = items;
+    outlets.PopUpFwVerItems->clear();
+    outlets.PopUpFwVerItems->addItems(items);
+}
+
+void ViewController::loadOnlineFwList(bool isStandard) {
+    const FwInfoModelRef model = mainVM.FwInfoVM.value();
+    if (!model)
+        return;
+    const std::optional<QString> listName =
+        OnlineVersionList::listFileName(*model, isStandard, isBeta);
+    if (!listName)
+        return;
+    outlets.PopUpFwVerItems->clear();
+    const std::optional<QByteArray> download =
+        downloader().download(*listName, kDownloadAttempts, kDownloadTimeoutSeconds);
+    const std::optional<QStringList> entries =
+        download ? OnlineVersionList::entries(*download) : std::nullopt;
+    if (!entries) {
+        mainVM.CurrentUIStatus = UIStatus::DOWNLOAD_FAILED;
+        return;
+    }
+    onlineFwInfoArray = *entries;
+    fillOnlineFwVerItems();
+}
+
+void ViewController::fillOnlineFwVerItems() {
+    outlets.PopUpFwVerItems->clear();
+    for (const OnlineVersionList::Item& item : OnlineVersionList::items(onlineFwInfoArray))
+        outlets.PopUpFwVerItems->addItem(item.title, item.entryIndex);
+}
+
+std::optional<QString> ViewController::selectedReleaseFile(const QString& fileName) const {
+    if (outlets.PopUpFwVerItems->currentIndex() < 0)
+        return std::nullopt; // nothing offered, nothing chosen
+    return releaseTree_.releaseFile(partNumber, mainVM.IsStandard.value(),
+                                    outlets.PopUpFwVerItems->currentText(), fileName);
+}
+
+void ViewController::readChecksumFile() {
+    const std::optional<QString> path = selectedReleaseFile(QStringLiteral("tmp.txt"));
+    if (!path)
+        return;
+    if (const std::optional<QString> text = Utf8Text::readFile(*path))
+        checkSum = DescriptionFile::applyChecksumFile(*text, checkSum);
+}
+
+std::optional<QByteArray> ViewController::readHexFile() {
+    const std::optional<QString> path = selectedReleaseFile(QStringLiteral("tmp.hex"));
+    if (!path)
+        return std::nullopt;
+    const std::optional<QString> text = Utf8Text::readFile(*path);
+    if (!text)
+        return std::nullopt;
+    return HexImageDecoder::decodeHexImage(*text);
+}
+
+std::optional<QByteArray> ViewController::downloadHexFile() {
+    // Each item knows the list line it came from, so lines without a version field cannot
+    // make the selection point at the wrong release.
+    if (outlets.PopUpFwVerItems->currentIndex() < 0)
+        return std::nullopt;
+    bool isIndex = false;
+    const int entry = outlets.PopUpFwVerItems->currentData().toInt(&isIndex);
+    if (!isIndex || entry < 0 || entry >= onlineFwInfoArray.size())
+        return std::nullopt;
+    const DescriptionLine::ListLineResult line =
+        DescriptionLine::applyListLine(onlineFwInfoArray[entry], checkSum);
+    checkSum = line.checkSum;
+    if (!line.imageFile)
+        return std::nullopt;
+    const std::optional<QByteArray> download =
+        downloader().download(*line.imageFile, kDownloadAttempts, kDownloadTimeoutSeconds);
+    if (!download)
+        return std::nullopt;
+    const std::optional<QString> text = Utf8Text::decode(*download);
+    if (!text)
+        return std::nullopt;
+    return HexImageDecoder::decodeHexImage(*text);
+}

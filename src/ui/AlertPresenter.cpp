@@ -1,0 +1,3 @@
+#include "ui/AlertPresenter.h"
+
+AlertPresenter::~AlertPresenter() = default;

@@ -1,0 +1,46 @@
+#include "ui/ColorFromHexString.h"
+
+#include <cstdint>
+#include <limits>
+
+static int hexDigitValue(QChar c) {
+    const char16_t u = c.unicode();
+    if (u >= '0' && u <= '9')
+        return u - '0';
+    if (u >= 'a' && u <= 'f')
+        return u - 'a' + 10;
+    if (u >= 'A' && u <= 'F')
+        return u - 'A' + 10;
+    return -1;
+}
+
+std::optional<QColor> colorFromHexString(const QString& text, double alpha) {
+    QString digits = text.trimmed();
+    digits.remove(QLatin1Char('#'));
+    qsizetype pos = 0;
+    // A 0x prefix counts only when a digit follows; otherwise the "0" is the number.
+    if (digits.size() > 2 && digits[0] == QLatin1Char('0') &&
+        (digits[1] == QLatin1Char('x') || digits[1] == QLatin1Char('X')) &&
+        hexDigitValue(digits[2]) >= 0)
+        pos = 2;
+    uint64_t value = 0;
+    bool anyDigit = false;
+    for (; pos < digits.size(); ++pos) {
+        const int digit = hexDigitValue(digits[pos]);
+        if (digit < 0)
+            break;
+        anyDigit = true;
+        // A number too long for 64 bits saturates, as a scanner of unsigned numbers does.
+        if (value > (std::numeric_limits<uint64_t>::max() >> 4))
+            value = std::numeric_limits<uint64_t>::max();
+        else
+            value = (value << 4) | static_cast<uint64_t>(digit);
+    }
+    if (!anyDigit)
+        return std::nullopt;
+    QColor colour;
+    colour.setRgbF(static_cast<float>(((value >> 16) & 0xFF) / 255.0),
+                   static_cast<float>(((value >> 8) & 0xFF) / 255.0),
+                   static_cast<float>((value & 0xFF) / 255.0), static_cast<float>(alpha));
+    return colour;
+}

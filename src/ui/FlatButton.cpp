@@ -1,0 +1,77 @@
+#include "ui/FlatButton.h"
+
+#include <QPainter>
+#include <QPainterPath>
+
+#include "ui/ColorFromHexString.h"
+
+FlatButton::FlatButton(QWidget* parent) : QPushButton(parent) {
+    setupStyle();
+}
+
+FlatButton::FlatButton(const QRect& frame, QWidget* parent) : QPushButton(parent) {
+    setGeometry(frame);
+}
+
+QString FlatButton::title() const {
+    return text();
+}
+
+void FlatButton::setTitle(const QString& title) {
+    setText(title);
+    setupStyle();
+}
+
+void FlatButton::setupStyle() {
+    setFlat(true);
+    // Unit coordinates: top centre to bottom centre, whatever size the button has when painted.
+    QLinearGradient gradient(0.5, 0.0, 0.5, 1.0);
+    gradient.setCoordinateMode(QGradient::ObjectMode);
+    gradient.setColorAt(0.0, *colorFromHexString("#db7093", 1.0));
+    gradient.setColorAt(1.0, *colorFromHexString("#ff0000", 1.0));
+    gradient_ = gradient;
+    applyTitleStyle(normalColor_);
+    setCursor(Qt::PointingHandCursor);
+    setAttribute(Qt::WA_Hover);
+}
+
+QFont FlatButton::titleFont() const {
+    QFont font = this->font();
+    font.setPointSizeF(kTitlePointSize);
+    font.setBold(true);
+    return font;
+}
+
+void FlatButton::applyTitleStyle(const QColor& colour) {
+    titleColor_ = colour;
+    update();
+}
+
+void FlatButton::enterEvent(QEnterEvent* event) {
+    QPushButton::enterEvent(event);
+    if (isStyled())
+        applyTitleStyle(hoverColor_);
+}
+
+void FlatButton::leaveEvent(QEvent* event) {
+    QPushButton::leaveEvent(event);
+    if (isStyled())
+        applyTitleStyle(normalColor_);
+}
+
+void FlatButton::paintEvent(QPaintEvent* event) {
+    if (!isStyled()) {
+        QPushButton::paintEvent(event);
+        return;
+    }
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath shape;
+    shape.addRoundedRect(QRectF(rect()), kCornerRadius, kCornerRadius);
+    painter.fillPath(shape, QBrush(*gradient_));
+    if (isDown())
+        painter.fillPath(shape, QColor(0, 0, 0, 50)); // a pressed button should feel pressed
+    painter.setFont(titleFont());
+    painter.setPen(titleColor_);
+    painter.drawText(rect(), Qt::AlignCenter, text());
+}

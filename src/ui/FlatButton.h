@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QColor>
+#include <QLinearGradient>
+#include <QPushButton>
+#include <QRect>
+#include <optional>
+
+// The window's action button: rounded corners, a fixed pink-to-red vertical gradient and a bold
+// title that turns to the hover colour while the pointer is over it. Assigning the title restyles
+// the button, so the status rendering only has to set the title.
+class FlatButton : public QPushButton {
+    Q_OBJECT
+    Q_PROPERTY(QString title READ title WRITE setTitle)
+
+public:
+    // Created from the window description: styled at once.
+    explicit FlatButton(QWidget* parent = nullptr);
+    // Created in code: a plain button until its title is first assigned.
+    FlatButton(const QRect& frame, QWidget* parent);
+
+    QString title() const;
+    void setTitle(const QString& title);
+
+    void setupStyle();
+
+    QColor normalColor() const { return normalColor_; }
+    void setNormalColor(const QColor& colour) { normalColor_ = colour; }
+    QColor hoverColor() const { return hoverColor_; }
+    void setHoverColor(const QColor& colour) { hoverColor_ = colour; }
+
+    // What the painting uses, for anyone who needs to check the look.
+    bool isStyled() const { return gradient_.has_value(); }
+    const std::optional<QLinearGradient>& gradient() const { return gradient_; }
+    QColor titleColor() const { return titleColor_; }
+    QFont titleFont() const;
+
+    static constexpr double kCornerRadius = 6.0;
+    static constexpr double kTitlePointSize = 18.0;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+
+private:
+    void applyTitleStyle(const QColor& colour);
+
+    std::optional<QLinearGradient> gradient_;
+    QColor normalColor_{Qt::white};
+    QColor hoverColor_{255, 255, 0};
+    QColor titleColor_{Qt::white};
+};

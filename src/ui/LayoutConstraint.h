@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QLayout>
+#include <QSpacerItem>
+
+// The horizontal offset of a widget in a row, kept as a fixed-width spacer in front of it. The
+// window description names the spacer; this gives it the get/set of a layout constant.
+class LayoutConstraint {
+public:
+    LayoutConstraint(QSpacerItem& spacer, QLayout& layout);
+
+    double constant() const;
+    void setConstant(double constant);
+
+private:
+    QSpacerItem& spacer_;
+    QLayout& layout_;
+};

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+#include "ui/AlertPresenter.h"
+
+// Alerts as warning message boxes over the main window.
+class MessageBoxAlertPresenter : public AlertPresenter {
+public:
+    explicit MessageBoxAlertPresenter(QWidget* parent = nullptr);
+    void setParentWidget(QWidget* parent) { parent_ = parent; }
+    void runModal(const Alert& alert) override;
+
+private:
+    QPointer<QWidget> parent_;
+};

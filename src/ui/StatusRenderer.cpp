@@ -1,0 +1,81 @@
+#include "ui/StatusRenderer.h"
+
+#include "ui/PictureResources.h"
+
+StatusRenderer::StatusRenderer(Ui::MainWindow& outlets, LayoutConstraint& deviceImageLeading)
+    : outlets_(outlets), deviceImageLeading_(deviceImageLeading) {}
+
+void StatusRenderer::showDeviceDetails(bool shown) {
+    outlets_.DeviceName->setVisible(shown);
+    outlets_.ModeStatckView->setVisible(shown);
+    outlets_.SelectVersion->setVisible(shown);
+    outlets_.PopButtonView->setVisible(shown);
+    outlets_.CurrentVersion->setVisible(shown);
+}
+
+void StatusRenderer::placePicture(double leading) {
+    if (deviceImageLeading_.constant() != leading)
+        deviceImageLeading_.setConstant(leading);
+}
+
+void StatusRenderer::render(UIStatus status, double savedLeading,
+                            const std::optional<QImage>& configuredPicture,
+                            const QString& configuredPrompt) {
+    struct Look {
+        bool titleAndDetails;           // MainTitle shown; device details shown only in DEVICE_PLUG
+        std::optional<QString> picture; // resource name; absent = the configured picture
+        QString prompt;
+        bool buttonShown;
+        std::optional<QString> buttonTitle;
+    };
+    Look look;
+    switch (status) {
+    case UIStatus::NORMAL:
+        look = {true, std::nullopt, configuredPrompt, false, std::nullopt};
+        break;
+    case UIStatus::DEVICE_PLUG:
+        look = {true, std::nullopt, configuredPrompt, true, QStringLiteral("START")};
+        break;
+    case UIStatus::UPGRADE_FW:
+        look = {false, QStringLiteral("0"), QStringLiteral("Don't remove the device"), false,
+                std::nullopt};
+        break;
+    case UIStatus::UPGRADE_FW_FINISH:
+        look = {false, QStringLiteral("complete"),
+                QStringLiteral("The firmware has been updated successfully."), true,
+                QStringLiteral("Confirm")};
+        break;
+    case UIStatus::UPGRADE_FW_FAILED:
+        look = {false, QStringLiteral("failed"), QStringLiteral("The firmware update failed."),
+                true, QStringLiteral("Confirm")};
+        break;
+    case UIStatus::FTP_DOWNLOAD:
+        look = {false, QStringLiteral("download"),
+                QStringLiteral("Wait a moment, firmware downloading..."), false, std::nullopt};
+        break;
+    case UIStatus::DOWNLOAD_FAILED:
+        look = {false, QStringLiteral("failed"), QStringLiteral("Download file failed."), true,
+                QStringLiteral("Confirm")};
+        break;
+    }
+
+    const bool devicePlug = status == UIStatus::DEVICE_PLUG;
+    outlets_.MainTitle->setVisible(look.titleAndDetails);
+    showDeviceDetails(devicePlug);
+    if (status == UIStatus::NORMAL || devicePlug)
+        outlets_.DeviceImage->setVisible(true);
+
+    outlets_.DeviceImage->setImage(look.picture ? PictureResources::named(*look.picture)
+                                                : configuredPicture);
+
+    // Read the offset back: DEVICE_PLUG moves it once however often it is shown, and every
+    // other status puts it back.
+    placePicture(devicePlug ? savedLeading + kDevicePlugShift : savedLeading);
+
+    outlets_.PromptText->setVisible(true);
+    outlets_.PromptText->setText(look.prompt);
+
+    outlets_.CommonButton->setVisible(look.buttonShown);
+    if (look.buttonTitle)
+        outlets_.CommonButton->setTitle(*look.buttonTitle);
+}

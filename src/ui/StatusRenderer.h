@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QImage>
+#include <QString>
+#include <optional>
+
+#include "ui/LayoutConstraint.h"
+#include "ui/UIStatus.h"
+#include "ui_MainWindow.h"
+
+// Shows one interface status: which parts of the window are visible, the picture and its offset,
+// the prompt and the action button. It keeps no state; the picture offset is read back from the
+// layout, so repeating a status never moves the picture twice.
+class StatusRenderer {
+public:
+    StatusRenderer(Ui::MainWindow& outlets, LayoutConstraint& deviceImageLeading);
+
+    // `savedLeading` is the picture offset as the window was laid out; in DEVICE_PLUG the
+    // picture stands kDevicePlugShift further along to make room for the device details.
+    void render(UIStatus status, double savedLeading,
+                const std::optional<QImage>& configuredPicture, const QString& configuredPrompt);
+
+    static constexpr double kDevicePlugShift = 100.0;
+
+private:
+    void showDeviceDetails(bool shown);
+    void placePicture(double leading);
+
+    Ui::MainWindow& outlets_;
+    LayoutConstraint& deviceImageLeading_;
+};

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QObject>
+#include <functional>
+#include <memory>
+
+#include "ui/LayoutConstraint.h"
+#include "ui_MainWindow.h"
+
+// Builds the main window from its description and gives it its behaviour: centred on the screen,
+// fixed in size. Whoever runs the application decides what closing the window means.
+class WindowController : public QObject {
+    Q_OBJECT
+
+public:
+    WindowController();
+    ~WindowController() override;
+
+    QMainWindow& window() { return *window_; }
+    Ui::MainWindow& outlets() { return outlets_; }
+    LayoutConstraint& deviceImageLeading() { return *deviceImageLeading_; }
+
+    void windowDidLoad();
+
+    // Called when the user closes the window (after it has been hidden).
+    void setWindowDidClose(std::function<void()> handler) { windowDidClose_ = std::move(handler); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    std::unique_ptr<QMainWindow> window_;
+    Ui::MainWindow outlets_;
+    std::unique_ptr<LayoutConstraint> deviceImageLeading_;
+    std::function<void()> windowDidClose_;
+};

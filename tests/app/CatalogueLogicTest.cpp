@@ -1,0 +1,65 @@
+#include <gtest/gtest.h>
+
+#include "WindowHarness.h"
+#include "app/OnlineVersionList.h"
+#include "app/ReleaseTree.h"
+
+TEST(ReleaseTree, ModesAreJudgedByTheNamesInTheDeviceFolder) {
+    TestResources resources;
+    resources.addFolder("data/QK1/standard");
+    resources.addFolder("data/QK2/template"); // "te" inside counts as Tournament
+    resources.addFolder("data/normal/te");
+    const ReleaseTree tree(resources.path());
+
+    const auto both = tree.probeModes(QString("qk1"));
+    ASSERT_TRUE(both.has_value()); // the folder is looked up upper-cased
+    EXPECT_TRUE(both->standard);
+    EXPECT_FALSE(both->tournament);
+    const auto tournament = tree.probeModes(QString("QK2"));
+    ASSERT_TRUE(tournament.has_value());
+    EXPECT_FALSE(tournament->standard);
+    EXPECT_TRUE(tournament->tournament);
+    const auto unnamed = tree.probeModes(std::nullopt); // data/normal
+    ASSERT_TRUE(unnamed.has_value());
+    EXPECT_TRUE(unnamed->tournament);
+    EXPECT_FALSE(tree.probeModes(QString("QK3")).has_value());
+}
+
+TEST(ReleaseTree, EveryEntryOfAModeFolderIsAVersionAndOnlyReleasePathsAreTrimmed) {
+    TestResources resources;
+    resources.addFolder("data/QK1/standard/V1");
+    resources.addFolder("data/QK1/standard/V2");
+    resources.addFolder("data/QK1/standard/V3");
+    resources.addFile("data/QK1/standard/.notes", "x");
+    resources.addFile("data/QK1/standard/V2/tmp.hex", "x");
+    const ReleaseTree tree(resources.path());
+
+    QStringList versions = tree.listFwVersions(QString("QK1"), true);
+    versions.sort();
+    EXPECT_EQ(versions, (QStringList{".notes", "V1", "V2", "V3"}));
+    EXPECT_TRUE(tree.listFwVersions(QString("QK1"), false).isEmpty());
+    EXPECT_TRUE(tree.listFwVersions(QString(" QK1"), true).isEmpty()); // not trimmed here
+
+    EXPECT_EQ(tree.releaseFile(QString(" qk1\n"), true, "V2", "tmp.hex"),
+              resources.path() + "/data/QK1/standard/V2/tmp.hex");
+    EXPECT_FALSE(tree.releaseFile(QString("QK1"), true, "V1", "tmp.hex").has_value());
+}
+
+TEST(OnlineVersionList, TheListFileFollowsModeAndBuild) {
+    FwInfoModel model;
+    model.FileName = "a.txt";
+    model.FileName_TE = "b.txt";
+    model.BetaFileName = "c.txt";
+    EXPECT_EQ(OnlineVersionList::listFileName(model, true, false), "a.txt");
+    EXPECT_EQ(OnlineVersionList::listFileName(model, false, false), "b.txt");
+    EXPECT_EQ(OnlineVersionList::listFileName(model, true, true), "c.txt");
+    EXPECT_EQ(OnlineVersionList::listFileName(model, false, true), std::nullopt);
+}
+
+TEST(OnlineVersionList, ItemsRememberTheirLines) {
+    const QStringList entries{"V1,0x1,a.hex", "no version,0x2,b.hex", " v2 ,0x3,c.hex"};
+    EXPECT_EQ(OnlineVersionList::items(entries),
+              (std::vector<OnlineVersionList::Item>{{"V1", 0}, {" v2 ", 2}}));
+    EXPECT_EQ(OnlineVersionList::entries("// only a comment\r\n"), QStringList{});
+    EXPECT_EQ(OnlineVersionList::entries("\xc3\x28"), std::nullopt);
+}

@@ -1,0 +1,106 @@
+#include <gtest/gtest.h>
+
+#include <QSignalSpy>
+
+#include "WindowHarness.h"
+
+using namespace std::chrono_literals;
+
+TEST(Startup, WithoutAConfigurationAlertsOnceThenEndsWithoutEverSearching) {
+    TestResources resources; // no "config" at all
+    WindowHarness window(resources);
+    window.start();
+
+    ASSERT_EQ(window.alerts.alerts.size(), 1u);
+    EXPECT_EQ(window.alerts.alerts[0], (Alert{"Fail", "Read config file failed.", "OK"}));
+    EXPECT_EQ(window.terminateRequests, 1);
+    window.runFor(800ms);
+    EXPECT_EQ(window.searchTicks(), 0);
+    EXPECT_FALSE(window.controller().usbScanner.isRunning());
+    // The HID manager exists all the same.
+    EXPECT_NE(window.controller().usbHidManager, nullptr);
+}
+
+TEST(Startup, ShowsTitlePictureAndPromptAndSearchesEveryHalfSecond) {
+    TestResources resources;
+    resources.writeConfig(TestConfig{});
+    WindowHarness window(resources);
+    window.start();
+
+    EXPECT_TRUE(window.alerts.alerts.empty());
+    EXPECT_EQ(window.program->windowController().window().windowTitle(), "Test Updater");
+    EXPECT_EQ(window.outlets().PromptText->text(), "Plug the converter in.");
+    ASSERT_TRUE(window.outlets().DeviceImage->image().has_value()); // line breaks skipped
+    EXPECT_EQ(window.outlets().DeviceImage->image()->size(), QSize(64, 40));
+    EXPECT_FALSE(window.outlets().CommonButton->isVisible());
+    EXPECT_FALSE(window.outlets().DeviceName->isVisible());
+    EXPECT_TRUE(window.controller().usbScanner.isRunning());
+    EXPECT_TRUE(window.runUntil([&] { return window.searchTicks() >= 2; }));
+    EXPECT_EQ(window.status(), UIStatus::NORMAL);
+}
+
+TEST(Startup, MatchesApplicationThenLoaderIdentitiesOfTheConfiguration) {
+    TestResources resources;
+    resources.writeConfig(TestConfig{});
+    WindowHarness window(resources);
+    window.start();
+    EXPECT_EQ(window.controller().usbHidManager->deviceMatchingList(),
+              (std::vector<DeviceMatching>{{4617, 1}, {4617, 2}}));
+}
+
+TEST(Startup, BetaBuildsAreToldByTheExecutableName) {
+    EXPECT_TRUE(ViewController::isBetaExecutable("/usr/bin/velmar-converter-update-beta"));
+    EXPECT_TRUE(ViewController::isBetaExecutable("/Applications/Updater BETA .app"));
+    EXPECT_FALSE(ViewController::isBetaExecutable("/usr/bin/velmar-converter-update"));
+    // Only the name counts, not the folder it sits in.
+    EXPECT_FALSE(ViewController::isBetaExecutable("/home/beta/velmar-converter-update"));
+}
+
+TEST(Startup, HidingTheWindowStopsTheSearchAndShowingItAgainResumesIt) {
+    TestResources resources;
+    resources.writeConfig(TestConfig{});
+    WindowHarness window(resources);
+    window.start();
+    QMainWindow& mainWindow = window.program->windowController().window();
+
+    mainWindow.hide();
+    EXPECT_FALSE(window.controller().usbScanner.isRunning());
+    const int ticks = window.searchTicks();
+    window.runFor(800ms);
+    EXPECT_EQ(window.searchTicks(), ticks);
+
+    mainWindow.show();
+    EXPECT_TRUE(window.controller().usbScanner.isRunning());
+    EXPECT_TRUE(window.runUntil([&] { return window.searchTicks() > ticks; }));
+}
+
+TEST(Startup, ClosingTheWindowEndsTheProgram) {
+    TestResources resources;
+    resources.writeConfig(TestConfig{});
+    WindowHarness window(resources);
+    window.start();
+    window.program->windowController().window().close();
+    EXPECT_TRUE(window.runUntil([&] { return window.terminateRequests == 1; }));
+    EXPECT_FALSE(window.controller().usbScanner.isRunning());
+}
+
+TEST(Startup, EachModeClickRebuildsThePopUpOnceForTheClickedMode) {
+    TestResources resources;
+    resources.writeConfig(TestConfig{});
+    resources.copySampleReleases();
+    WindowHarness window(resources);
+    window.start();
+    window.plugIn();
+    ASSERT_TRUE(window.waitForStatus(UIStatus::DEVICE_PLUG));
+
+    // A rebuild empties the pop-up once and fills it again.
+    QSignalSpy resets(window.outlets().PopUpFwVerItems->model(), &QAbstractItemModel::rowsRemoved);
+    window.outlets().StandardButton->click(); // already selected: rebuilt all the same
+    EXPECT_EQ(resets.count(), 1);
+    window.outlets().TournamentButton->click();
+    EXPECT_EQ(resets.count(), 2);
+    EXPECT_TRUE(window.outlets().TournamentButton->isChecked());
+    EXPECT_FALSE(window.outlets().StandardButton->isChecked());
+    EXPECT_FALSE(window.controller().mainVM.IsStandard.value());
+    EXPECT_TRUE(window.controller().mainVM.IsTE.value());
+}

@@ -1,0 +1,133 @@
+#include <gtest/gtest.h>
+
+#include "WindowHarness.h"
+#include "ui/PictureResources.h"
+
+// What each status shows, on the window the program builds, before any device is known.
+class StatusRendering : public ::testing::Test {
+protected:
+    void SetUp() override {
+        resources.writeConfig(TestConfig{});
+        window = std::make_unique<WindowHarness>(resources);
+        window->start();
+    }
+
+    void show(UIStatus status) { window->controller().mainVM.CurrentUIStatus = status; }
+    Ui::MainWindow& outlets() { return window->outlets(); }
+    double offset() { return window->controller().DeviceImageLeading.constant(); }
+    double savedOffset() { return window->controller().deviceImageLeading; }
+    bool detailsVisible() {
+        return outlets().DeviceName->isVisible() && outlets().ModeStatckView->isVisible() &&
+               outlets().SelectVersion->isVisible() && outlets().PopButtonView->isVisible() &&
+               outlets().CurrentVersion->isVisible();
+    }
+    bool detailsHidden() {
+        return !outlets().DeviceName->isVisible() && !outlets().ModeStatckView->isVisible() &&
+               !outlets().SelectVersion->isVisible() && !outlets().PopButtonView->isVisible() &&
+               !outlets().CurrentVersion->isVisible();
+    }
+
+    TestResources resources;
+    std::unique_ptr<WindowHarness> window;
+};
+
+TEST_F(StatusRendering, EveryUpdateStatusHasItsPicturePromptAndButton) {
+    struct Expected {
+        UIStatus status;
+        const char* picture;
+        const char* prompt;
+        bool buttonShown;
+        const char* title; // nullptr: the title stays as it was
+    };
+    const Expected table[] = {
+        {UIStatus::UPGRADE_FW, "0", "Don't remove the device", false, nullptr},
+        {UIStatus::UPGRADE_FW_FINISH, "complete", "The firmware has been updated successfully.",
+         true, "Confirm"},
+        {UIStatus::UPGRADE_FW_FAILED, "failed", "The firmware update failed.", true, "Confirm"},
+        {UIStatus::FTP_DOWNLOAD, "download", "Wait a moment, firmware downloading...", false,
+         nullptr},
+        {UIStatus::DOWNLOAD_FAILED, "failed", "Download file failed.", true, "Confirm"},
+    };
+    for (const Expected& expected : table) {
+        SCOPED_TRACE(expected.picture);
+        show(UIStatus::DEVICE_PLUG); // every element shown, title START
+        show(expected.status);
+        EXPECT_FALSE(outlets().MainTitle->isVisible());
+        EXPECT_TRUE(detailsHidden());
+        EXPECT_TRUE(outlets().DeviceImage->isVisible());
+        ASSERT_TRUE(outlets().DeviceImage->image().has_value());
+        EXPECT_EQ(*outlets().DeviceImage->image(), *PictureResources::named(expected.picture));
+        EXPECT_EQ(offset(), savedOffset());
+        EXPECT_TRUE(outlets().PromptText->isVisible());
+        EXPECT_EQ(outlets().PromptText->text(), expected.prompt);
+        EXPECT_EQ(outlets().CommonButton->isVisible(), expected.buttonShown);
+        EXPECT_EQ(outlets().CommonButton->title(), expected.title ? expected.title : "START");
+    }
+}
+
+TEST_F(StatusRendering, SearchingAndDeviceScreensShowTheConfiguredPictureAndPrompt) {
+    show(UIStatus::UPGRADE_FW_FAILED);
+    show(UIStatus::NORMAL);
+    EXPECT_TRUE(outlets().MainTitle->isVisible());
+    EXPECT_TRUE(detailsHidden());
+    ASSERT_TRUE(outlets().DeviceImage->image().has_value());
+    EXPECT_EQ(outlets().DeviceImage->image()->size(), QSize(64, 40));
+    EXPECT_EQ(outlets().PromptText->text(), "Plug the converter in.");
+    EXPECT_FALSE(outlets().CommonButton->isVisible());
+    EXPECT_EQ(outlets().CommonButton->title(), "Confirm"); // hidden, title kept
+
+    show(UIStatus::DEVICE_PLUG);
+    EXPECT_TRUE(outlets().MainTitle->isVisible());
+    EXPECT_TRUE(detailsVisible());
+    EXPECT_EQ(outlets().DeviceImage->image()->size(), QSize(64, 40));
+    EXPECT_EQ(outlets().PromptText->text(), "Plug the converter in.");
+    EXPECT_TRUE(outlets().CommonButton->isVisible());
+    EXPECT_EQ(outlets().CommonButton->title(), "START");
+}
+
+TEST_F(StatusRendering, ThePictureStandsAHundredPointsFurtherOnlyOnTheDeviceScreen) {
+    const double saved = savedOffset();
+    EXPECT_EQ(offset(), saved);
+    show(UIStatus::DEVICE_PLUG);
+    EXPECT_EQ(offset(), saved + 100.0);
+    show(UIStatus::DEVICE_PLUG);
+    show(UIStatus::DEVICE_PLUG);
+    EXPECT_EQ(offset(), saved + 100.0);
+    for (UIStatus other :
+         {UIStatus::NORMAL, UIStatus::UPGRADE_FW, UIStatus::UPGRADE_FW_FINISH,
+          UIStatus::UPGRADE_FW_FAILED, UIStatus::FTP_DOWNLOAD, UIStatus::DOWNLOAD_FAILED}) {
+        show(other);
+        EXPECT_EQ(offset(), saved);
+        show(UIStatus::DEVICE_PLUG);
+        EXPECT_EQ(offset(), saved + 100.0);
+    }
+    // The layout follows: the picture really moves on screen.
+    show(UIStatus::NORMAL);
+    outlets().MainView->layout()->activate();
+    const int normalX = outlets().DeviceImage->geometry().x();
+    show(UIStatus::DEVICE_PLUG);
+    outlets().MainView->layout()->activate();
+    EXPECT_EQ(outlets().DeviceImage->geometry().x(), normalX + 100);
+}
+
+TEST_F(StatusRendering, AnEmptyDeviceNameHidesItAndAOneModeRecordHidesTheModeChoice) {
+    show(UIStatus::DEVICE_PLUG);
+    MainVM& vm = window->controller().mainVM;
+    vm.DeviceName = "Pad";
+    EXPECT_TRUE(outlets().DeviceName->isVisible());
+    EXPECT_EQ(outlets().DeviceName->text(), "Pad");
+    vm.DeviceName = "";
+    EXPECT_FALSE(outlets().DeviceName->isVisible());
+
+    auto record = std::make_shared<FwInfoModel>();
+    record->Standard = true;
+    record->Tournament = false;
+    vm.FwInfoVM = record;
+    EXPECT_FALSE(outlets().ModeStatckView->isVisible());
+    record->Tournament = std::nullopt; // unknown: leaves the choice as it is
+    vm.FwInfoVM = record;
+    EXPECT_FALSE(outlets().ModeStatckView->isVisible());
+    record->Tournament = true;
+    vm.FwInfoVM = record;
+    EXPECT_TRUE(outlets().ModeStatckView->isVisible());
+}

@@ -1,0 +1,137 @@
+#include "WindowHarness.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QPainter>
+#include <gtest/gtest.h>
+
+#include "device/EventLoopWaiting.h"
+
+static QString devicePictureBase64() {
+    QImage picture(64, 40, QImage::Format_ARGB32);
+    picture.fill(QColor(60, 70, 90));
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    picture.save(&buffer, "PNG");
+    // Wrapped as an editor would leave it: the picture decoder skips the line breaks.
+    QString text = QString::fromLatin1(png.toBase64());
+    for (qsizetype at = 60; at < text.size(); at += 61)
+        text.insert(at, u'\n');
+    return text;
+}
+
+QString TestConfig::xml() const {
+    QString products;
+    for (const TestProduct& product : this->products) {
+        products +=
+            QStringLiteral("<FwInfoVM>"
+                           "<FileName>%1.txt</FileName><FileName_TE>%1_TE.txt</FileName_TE>"
+                           "<BetaFileName>%1_Beta.txt</BetaFileName>"
+                           "<BetaFileName_TE>%1_Beta_TE.txt</BetaFileName_TE>"
+                           "<PartNumber>%1</PartNumber><DeviceName>%2</DeviceName>"
+                           "<Standard>%3</Standard><Tournament>%4</Tournament>"
+                           "</FwInfoVM>")
+                .arg(product.partNumber, product.deviceName, product.standard ? "true" : "false",
+                     product.tournament ? "true" : "false");
+    }
+    return QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?><Config>"
+                          "<ProgramTitle>Test Updater</ProgramTitle>"
+                          "<PromptText>Plug the converter in.</PromptText>"
+                          "<IsOnline>%1</IsOnline>"
+                          "<ImageModel><ImageName>converter</ImageName>"
+                          "<ImageString>%2</ImageString></ImageModel>"
+                          "<APCollection><ApVM><Vid>4617</Vid><Pid>1</Pid></ApVM></APCollection>"
+                          "<LDCollection><LdVM><Vid>4617</Vid><Pid>2</Pid></LdVM></LDCollection>"
+                          "<FwInfoCollection>%3</FwInfoCollection></Config>")
+        .arg(online ? "true" : "false", devicePictureBase64(), products);
+}
+
+TestResources::TestResources() {
+    EXPECT_TRUE(dir_.isValid());
+}
+
+void TestResources::writeRawConfig(const QByteArray& bytes) {
+    addFile("config", bytes);
+}
+
+void TestResources::writeConfig(const TestConfig& config) {
+    writeRawConfig(config.xml().toUtf8().toBase64());
+}
+
+void TestResources::addFolder(const QString& relative) {
+    EXPECT_TRUE(QDir(dir_.path()).mkpath(relative)) << relative.toStdString();
+}
+
+void TestResources::addFile(const QString& relative, const QByteArray& contents) {
+    const QString path = QDir(dir_.path()).filePath(relative);
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
+    file.write(contents);
+}
+
+void TestResources::copySampleReleases() {
+    const QString source = qEnvironmentVariable("UPDATER_SOURCE_DIR") + "/resources/data";
+    QDirIterator files(source, QDir::Files, QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        const QString path = files.next();
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        addFile("data/" + QDir(source).relativeFilePath(path), file.readAll());
+    }
+}
+
+WindowHarness::WindowHarness(const TestResources& resources, Options options) {
+    MainApplication::Options programOptions;
+    programOptions.resourceDirectory = resources.path();
+    programOptions.executablePath = options.executablePath;
+    programOptions.ftpHost = options.ftpHost;
+    programOptions.alerts = &alerts;
+    programOptions.terminate = [this] { ++terminateRequests; };
+    programOptions.exchangeTiming.deadline = options.exchangeDeadline;
+    programOptions.exchangeTiming.slice = std::chrono::milliseconds{20};
+    program = std::make_unique<MainApplication>(hidService, programOptions);
+}
+
+WindowHarness::~WindowHarness() {
+    program.reset();
+}
+
+HidDeviceRef WindowHarness::plugIn(const QByteArray& partNumber, uint32_t firmwareVersion,
+                                   VirtualConverter::Faults faults) {
+    VirtualConverter::Identity identity;
+    identity.partNumber = partNumber;
+    identity.firmwareVersion = firmwareVersion;
+    auto converter = std::make_shared<VirtualConverter>(identity);
+    converter->setFaults(faults);
+    return hidService.plugIn(converter);
+}
+
+bool WindowHarness::runUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    return runEventLoopUntil(done, limit);
+}
+
+void WindowHarness::runFor(std::chrono::milliseconds duration) {
+    const auto end = std::chrono::steady_clock::now() + duration;
+    runEventLoopUntil([&] { return std::chrono::steady_clock::now() >= end; }, duration * 2);
+}
+
+QStringList WindowHarness::popupItems() {
+    QStringList items;
+    for (int i = 0; i < outlets().PopUpFwVerItems->count(); ++i)
+        items << outlets().PopUpFwVerItems->itemText(i);
+    return items;
+}
+
+int WindowHarness::searchTicks() const {
+    int ticks = 0;
+    for (const QString& line : diagnostics.lines())
+        if (line.startsWith("[" + ViewController::kClassName + "][205][onSearchTimerTick]"))
+            ++ticks;
+    return ticks;
+}

@@ -1,0 +1,98 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "app/MainApplication.h"
+#include "sim/SimulatedHidService.h"
+#include "sim/VirtualConverter.h"
+#include "support/ScopedDiagnosticCapture.h"
+#include "ui/AlertPresenter.h"
+
+// Alerts are recorded, never shown: a test must not block on a dialog.
+class RecordingAlertPresenter : public AlertPresenter {
+public:
+    void runModal(const Alert& alert) override { alerts.push_back(alert); }
+    std::vector<Alert> alerts;
+};
+
+// One product entry of a test configuration.
+struct TestProduct {
+    QString partNumber;
+    QString deviceName;
+    bool standard = true;
+    bool tournament = true;
+};
+
+// The configuration document a test starts the program with.
+struct TestConfig {
+    bool online = false;
+    std::vector<TestProduct> products{{"QK100201", "Velmar Pad Converter Pro", true, true},
+                                      {"QK100301", "Velmar Pad Converter Lite", true, false}};
+    QString xml() const;
+};
+
+// A resource directory of the test's own: a "config" and whatever release folders it adds.
+class TestResources {
+public:
+    TestResources();
+    QString path() const { return dir_.path(); }
+    void writeConfig(const TestConfig& config);
+    void writeRawConfig(const QByteArray& bytes);
+    // data/<relative> as a folder, or a file with `contents`.
+    void addFolder(const QString& relative);
+    void addFile(const QString& relative, const QByteArray& contents);
+    // The shipped sample releases, copied in.
+    void copySampleReleases();
+
+private:
+    QTemporaryDir dir_;
+};
+
+// The whole program as it runs: the window from its description, the controller, the simulated
+// HID service with virtual converters in place of hardware.
+class WindowHarness {
+public:
+    struct Options {
+        QString executablePath = QStringLiteral("/opt/velmar/velmar-converter-update");
+        QString ftpHost = QStringLiteral("ftp.example.invalid");
+        // Short enough that a converter that never answers does not make tests wait long.
+        std::chrono::milliseconds exchangeDeadline{300};
+    };
+
+    explicit WindowHarness(const TestResources& resources, Options options);
+    explicit WindowHarness(const TestResources& resources) : WindowHarness(resources, Options{}) {}
+    ~WindowHarness();
+
+    void start() { program->start(); }
+
+    HidDeviceRef plugIn(const QByteArray& partNumber = "QK100201",
+                        uint32_t firmwareVersion = 0x01000005,
+                        VirtualConverter::Faults faults = {});
+
+    bool runUntil(const std::function<bool()>& done,
+                  std::chrono::milliseconds limit = std::chrono::seconds{10});
+    // Lets the event loop run for a while when a test needs to see that nothing happens.
+    void runFor(std::chrono::milliseconds duration);
+
+    ViewController& controller() { return program->viewController(); }
+    Ui::MainWindow& outlets() { return controller().outlets; }
+    UIStatus status() { return controller().mainVM.CurrentUIStatus.value(); }
+    bool waitForStatus(UIStatus status) {
+        return runUntil([&] { return this->status() == status; });
+    }
+    QStringList popupItems();
+    int searchTicks() const; // diagnostic lines of ticks seen so far
+
+    ScopedDiagnosticCapture diagnostics;
+    SimulatedHidService hidService;
+    RecordingAlertPresenter alerts;
+    int terminateRequests = 0;
+    std::unique_ptr<MainApplication> program;
+};

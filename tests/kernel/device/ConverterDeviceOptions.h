@@ -1,0 +1,28 @@
+#pragma once
+
+#include "KernelHidEndpoint.h"
+#include "sim/VirtualConverter.h"
+
+#include <QString>
+#include <QStringList>
+#include <chrono>
+#include <optional>
+
+// How converter-device presents the virtual converter: through which kernel interface, under
+// which identity, with which firmware answers and faults, and when it unplugs itself.
+struct ConverterDeviceOptions {
+    enum class Transport { Uhid, Gadget };
+
+    Transport transport = Transport::Uhid;
+    KernelHidIdentity usbIdentity;
+    VirtualConverter::Identity firmware;
+    VirtualConverter::Faults faults;
+    std::chrono::milliseconds replyDelay{0};
+    std::optional<int> unplugAfterDataPackets; // answer this many data packets, then unplug
+    QString readyFile;                         // receives the hidraw node once it is usable
+    QString receivedImageFile;                 // receives the image bytes when the device goes
+
+    // Absent (with the reason in `error`) for unknown options or malformed values.
+    static std::optional<ConverterDeviceOptions> parse(const QStringList& arguments,
+                                                       QString* error);
+};

@@ -1,0 +1,166 @@
+#include "ConverterDeviceServer.h"
+
+#include "GadgetEndpoint.h"
+#include "HidrawNodeLocator.h"
+#include "UhidEndpoint.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <QThread>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <poll.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+// How long the host may take to pick up one reply before the device drops it.
+static constexpr int replyHandOverMs = 5000;
+static constexpr int nodeAppearanceMs = 30000;
+
+static void say(const QString& line) {
+    std::fprintf(stdout, "%s\n", line.toLocal8Bit().constData());
+    std::fflush(stdout);
+}
+
+ConverterDeviceServer::ConverterDeviceServer(ConverterDeviceOptions options)
+    : options_(std::move(options)), converter_(options_.firmware) {
+    converter_.setFaults(options_.faults);
+}
+
+int ConverterDeviceServer::run() {
+    // Signals arrive through a descriptor, so the loop below sees them between two reports and
+    // never tears the device down in the middle of one.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGINT);
+    sigprocmask(SIG_BLOCK, &stopSignals, nullptr);
+    const int stopSignalFd = signalfd(-1, &stopSignals, SFD_CLOEXEC);
+
+    QString error;
+    std::unique_ptr<KernelHidEndpoint> endpoint;
+    if (options_.transport == ConverterDeviceOptions::Transport::Uhid)
+        endpoint = UhidEndpoint::create(options_.usbIdentity, &error);
+    else
+        endpoint = GadgetEndpoint::create(options_.usbIdentity, &error);
+    if (!endpoint) {
+        say(QStringLiteral("error %1").arg(error));
+        return 1;
+    }
+
+    // uhid creates the node only after the device was started, which happens while the loop
+    // below answers the kernel's events, so the node is looked for between events.
+    bool announced = false;
+    int status = 0;
+    bool running = true;
+    while (running) {
+        if (!announced) {
+            if (HidrawNodeLocator::findNode(options_.usbIdentity)) {
+                if (const auto settled =
+                        HidrawNodeLocator::waitForNode(options_.usbIdentity, nodeAppearanceMs)) {
+                    writeReadyFile(*settled);
+                    say(QStringLiteral("ready %1").arg(*settled));
+                    announced = true;
+                }
+            }
+        }
+        pollfd fds[2] = {{endpoint->descriptor(), POLLIN, 0}, {stopSignalFd, POLLIN, 0}};
+        const int ready = ::poll(fds, 2, announced ? -1 : 10);
+        if (ready < 0 && errno != EINTR) {
+            say(QStringLiteral("error poll failed"));
+            status = 1;
+            break;
+        }
+        if (fds[1].revents & POLLIN) {
+            drainPendingReports(*endpoint);
+            break;
+        }
+        if (fds[0].revents & (POLLERR | POLLHUP)) {
+            say(QStringLiteral("error the kernel closed the device end"));
+            status = 1;
+            break;
+        }
+        if (!(fds[0].revents & POLLIN))
+            continue;
+        const std::optional<QByteArray> request = endpoint->takeOutputReport();
+        if (!request)
+            continue;
+        running = serveOneReport(*endpoint, *request);
+    }
+    endpoint.reset(); // unplugs
+    writeReceivedImage();
+    printSummary();
+    ::close(stopSignalFd);
+    return status;
+}
+
+// A report the host wrote just before the unplug (the unanswered end of an upgrade, say) is
+// already queued in the kernel; it still counts as received.
+void ConverterDeviceServer::drainPendingReports(KernelHidEndpoint& endpoint) {
+    for (;;) {
+        pollfd readable{endpoint.descriptor(), POLLIN, 0};
+        if (::poll(&readable, 1, 0) != 1 || !(readable.revents & POLLIN))
+            return;
+        if (const std::optional<QByteArray> request = endpoint.takeOutputReport())
+            serveOneReport(endpoint, *request);
+    }
+}
+
+// False once the device is to unplug itself.
+bool ConverterDeviceServer::serveOneReport(KernelHidEndpoint& endpoint, const QByteArray& request) {
+    ++outputReports_;
+    const bool dataPacket =
+        !request.isEmpty() &&
+        (static_cast<uint8_t>(request.at(0)) == VirtualConverter::firstDataCode ||
+         static_cast<uint8_t>(request.at(0)) == VirtualConverter::continuationDataCode);
+    const std::optional<QByteArray> reply = converter_.handleOutputReport(request);
+    if (dataPacket) {
+        ++dataPackets_;
+        if (!reply)
+            ++dataPacketsWithoutAnswer_;
+    }
+    if (reply) {
+        if (options_.replyDelay.count() > 0)
+            QThread::msleep(static_cast<unsigned long>(options_.replyDelay.count()));
+        if (!endpoint.sendInputReport(*reply, replyHandOverMs))
+            say(QStringLiteral("warning %1").arg(endpoint.lastError()));
+    }
+    return !(dataPacket && options_.unplugAfterDataPackets &&
+             dataPackets_ >= *options_.unplugAfterDataPackets);
+}
+
+void ConverterDeviceServer::writeReadyFile(const QString& node) const {
+    if (options_.readyFile.isEmpty())
+        return;
+    QSaveFile file(options_.readyFile); // appears whole: a waiting test never reads half a path
+    if (file.open(QIODevice::WriteOnly)) {
+        file.write(node.toLocal8Bit() + '\n');
+        file.commit();
+    }
+}
+
+void ConverterDeviceServer::writeReceivedImage() const {
+    if (options_.receivedImageFile.isEmpty())
+        return;
+    QSaveFile file(options_.receivedImageFile);
+    if (file.open(QIODevice::WriteOnly)) {
+        file.write(converter_.receivedImage());
+        file.commit();
+    }
+}
+
+// One line the tests parse: what reached the device through the kernel.
+void ConverterDeviceServer::printSummary() const {
+    const QByteArray& image = converter_.receivedImage();
+    say(QStringLiteral(
+            "unplugged output-reports=%1 data-packets=%2 unanswered-data-packets=%3 image-bytes=%4 "
+            "image-complete=%5 image-sum=0x%6 end-upgrade=%7")
+            .arg(outputReports_)
+            .arg(dataPackets_)
+            .arg(dataPacketsWithoutAnswer_)
+            .arg(image.size())
+            .arg(converter_.imageComplete() ? QStringLiteral("yes") : QStringLiteral("no"))
+            .arg(VirtualConverter::checksum16(image), 4, 16, QChar('0'))
+            .arg(converter_.endUpgradePackNo() ? QStringLiteral("yes") : QStringLiteral("no")));
+}

@@ -1,0 +1,3 @@
+#include "KernelHidEndpoint.h"
+
+KernelHidEndpoint::~KernelHidEndpoint() = default;

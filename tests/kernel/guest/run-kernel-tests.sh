@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Runs inside the test guest (see scripts/test-kernel): the kernel tests of a build tree, then,
+# with --bench, the exchange benchmarks. Usage: run-kernel-tests.sh BUILD_DIR [--bench]
+set -uo pipefail
+build=$(cd "$1" && pwd)
+source_dir=$(cd "$(dirname "$0")/../../.." && pwd)
+export QT_QPA_PLATFORM=offscreen UPDATER_SOURCE_DIR=$source_dir UPDATER_RESOURCE_DIR=$build/bin/resources
+status=0
+"$build/bin/hidraw_kernel_test" --gtest_color=no || status=1
+if [ "${2:-}" = --bench ]; then
+  "$build/bin/kernel_exchange_benchmark" --benchmark_counters_tabular=true || status=1
+fi
+exit $status
