@@ -7,6 +7,7 @@
 #include "app/OnlineVersionList.h"
 #include "app/Utf8Text.h"
 #include "config/LoadConfig.h"
+#include "device/DeviceAccessProbe.h"
 #include "firmware/DescriptionFile.h"
 #include "firmware/DescriptionLine.h"
 #include "firmware/HexImageDecoder.h"
@@ -27,7 +28,7 @@ ViewController::ViewController(WindowController& windowController, Environment e
     : isBeta(isBetaExecutable(environment.executablePath)), outlets(windowController.outlets()),
       DeviceImageLeading(windowController.deviceImageLeading()), alerts(environment.alerts),
       environment_(std::move(environment)), statusRenderer_(outlets, DeviceImageLeading),
-      releaseTree_(environment_.resourceDirectory) {
+      permissionPrompt_(*outlets.PromptText), releaseTree_(environment_.resourceDirectory) {
     connect(outlets.StandardButton, &QAbstractButton::clicked, this,
             [this] { RadioButtonClicked(outlets.StandardButton); });
     connect(outlets.TournamentButton, &QAbstractButton::clicked, this,
@@ -232,6 +233,7 @@ void ViewController::onSearchTimerTick() {
 
     HidDeviceRef found;
     std::optional<QByteArray> fwInfo;
+    bool accessDenied = false;
     const std::vector<LDModelRef> identities = *configModel->LDCollection;
     for (const LDModelRef& identity : identities) {
         if (!identity || !identity->Vid || !identity->Pid)
@@ -254,8 +256,11 @@ void ViewController::onSearchTimerTick() {
                 .append(QStringLiteral(", "))
                 .append(QString::number(*productId)));
         packNo = 0;
-        if (!Commands::syncPackNo(*usbHidManager, candidate, packNo))
+        if (!Commands::syncPackNo(*usbHidManager, candidate, packNo)) {
+            accessDenied =
+                accessDenied || DeviceAccessProbe::isPermissionDenied(manager, candidate);
             continue;
+        }
         fwInfo = Commands::getFWInfo(*usbHidManager, candidate, packNo);
         if (!fwInfo)
             continue;
@@ -264,6 +269,8 @@ void ViewController::onSearchTimerTick() {
     }
 
     if (!found) {
+        if (mainVM.CurrentUIStatus.value() == UIStatus::NORMAL)
+            permissionPrompt_.update(accessDenied, configModel->PromptText.value_or(QString()));
         restartSearchTimer();
         return;
     }

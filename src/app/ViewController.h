@@ -11,6 +11,7 @@
 #include <optional>
 #include <vector>
 
+#include "app/PermissionPrompt.h"
 #include "app/ReleaseTree.h"
 #include "app/USBScanner.h"
 #include "app/UpdateRun.h"
@@ -126,6 +127,7 @@ private:
 
     Environment environment_;
     StatusRenderer statusRenderer_;
+    PermissionPrompt permissionPrompt_;
     ReleaseTree releaseTree_;
     UpdateRun updateRun_{*this};
     // Set by a tick that identified a device, so restarting the search after firing that tick

@@ -28,7 +28,7 @@ void StatusRenderer::render(UIStatus status, double savedLeading,
         bool buttonShown;
         std::optional<QString> buttonTitle;
     };
-    Look look;
+    Look look{};
     switch (status) {
     case UIStatus::NORMAL:
         look = {true, std::nullopt, configuredPrompt, false, std::nullopt};

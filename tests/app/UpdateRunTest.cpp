@@ -19,30 +19,6 @@ QByteArray patternedImage(qsizetype size) {
     return image;
 }
 
-// The image as HEX records of 16 bytes, as a release carries it.
-QByteArray hexText(const QByteArray& image) {
-    QByteArray text;
-    for (qsizetype at = 0; at < image.size(); at += 16) {
-        const QByteArray data = image.mid(at, 16);
-        QByteArray record;
-        record.append(static_cast<char>(data.size()));
-        record.append(static_cast<char>((at >> 8) & 0xFF));
-        record.append(static_cast<char>(at & 0xFF));
-        record.append('\0');
-        record.append(data);
-        uint8_t sum = 0;
-        for (char c : record)
-            sum += static_cast<uint8_t>(c);
-        record.append(static_cast<char>(-sum));
-        text.append(':').append(record.toHex().toUpper()).append("\r\n");
-    }
-    return text.append(":00000001FF\r\n");
-}
-
-QByteArray checksumField(int64_t checkSum) {
-    return "0x" + QByteArray::number(checkSum, 16).toUpper();
-}
-
 bool isDataPacket(uint8_t command) {
     return command == VirtualConverter::firstDataCode ||
            command == VirtualConverter::continuationDataCode;

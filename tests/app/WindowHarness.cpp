@@ -25,6 +25,29 @@ static QString devicePictureBase64() {
     return text;
 }
 
+QByteArray hexText(const QByteArray& image) {
+    QByteArray text;
+    for (qsizetype at = 0; at < image.size(); at += 16) {
+        const QByteArray data = image.mid(at, 16);
+        QByteArray record;
+        record.append(static_cast<char>(data.size()));
+        record.append(static_cast<char>((at >> 8) & 0xFF));
+        record.append(static_cast<char>(at & 0xFF));
+        record.append('\0');
+        record.append(data);
+        uint8_t sum = 0;
+        for (char c : record)
+            sum += static_cast<uint8_t>(c);
+        record.append(static_cast<char>(-sum));
+        text.append(':').append(record.toHex().toUpper()).append("\r\n");
+    }
+    return text.append(":00000001FF\r\n");
+}
+
+QByteArray checksumField(int64_t checkSum) {
+    return "0x" + QByteArray::number(checkSum, 16).toUpper();
+}
+
 QString TestConfig::xml() const {
     QString products;
     for (const TestProduct& product : this->products) {

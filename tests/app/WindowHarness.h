@@ -22,6 +22,11 @@ public:
     std::vector<Alert> alerts;
 };
 
+// The image as HEX records of 16 bytes, as a release carries it.
+QByteArray hexText(const QByteArray& image);
+// A description file's checksum field: "0x" and upper-case hex digits.
+QByteArray checksumField(int64_t checkSum);
+
 // One product entry of a test configuration.
 struct TestProduct {
     QString partNumber;
