@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "SoakFaultPlan.h"
-#include "WindowHarness.h"
+#include "app/WindowHarness.h"
 
 using namespace std::chrono_literals;
 
