@@ -5,10 +5,14 @@
 
 #include "app/MainApplication.h"
 #include "device/HidrawHidService.h"
+#include "firmware/HexImageDecoder.h"
 #include "ui/AlertPresenter.h"
 
+#include <QComboBox>
 #include <QCoreApplication>
+#include <QFile>
 #include <QLabel>
+#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <memory>
@@ -82,4 +86,53 @@ TEST_F(MainWindowKernelTest, IdentifiesOneOfTwoConvertersAndSearchesAgainOnceThe
     EXPECT_EQ(std::max(a->outputReports, b->outputReports), 2)
         << "one synchronisation and one identification, then no more polling";
     EXPECT_TRUE(waitForStatus(UIStatus::NORMAL));
+}
+
+static QByteArray readWhole(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// What a user does: plug the converter in, pick the newer release, press START, wait for the
+// result and press Confirm. The program ships the releases; the device side keeps what arrived.
+TEST_F(MainWindowKernelTest, UpdatesAGadgetConverterFromStartToFinishAndFindsItAgainOnConfirm) {
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString received = folder.filePath(QStringLiteral("received.bin"));
+    ConverterDeviceProcess* converter =
+        attach({"--version", "1.0.0.5", "--received-image", received});
+    ASSERT_TRUE(converter);
+
+    startProgram();
+    ASSERT_TRUE(waitForStatus(UIStatus::DEVICE_PLUG));
+    Ui::MainWindow& outlets = program_->viewController().outlets;
+    const int index = outlets.PopUpFwVerItems->findText(QStringLiteral("V1.1.0.2"));
+    ASSERT_GE(index, 0);
+    outlets.PopUpFwVerItems->setCurrentIndex(index);
+    ASSERT_EQ(outlets.CommonButton->title(), QStringLiteral("START"));
+    outlets.CommonButton->click();
+
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return status() == UIStatus::UPGRADE_FW_FINISH ||
+                   status() == UIStatus::UPGRADE_FW_FAILED;
+        },
+        120000));
+    EXPECT_EQ(status(), UIStatus::UPGRADE_FW_FINISH);
+    EXPECT_TRUE(alerts_.alerts.empty());
+
+    ASSERT_EQ(outlets.CommonButton->title(), QStringLiteral("Confirm"));
+    outlets.CommonButton->click();
+    EXPECT_TRUE(waitForStatus(UIStatus::DEVICE_PLUG));
+
+    const std::optional<DeviceSideSummary> deviceSide = converter->unplug();
+    ASSERT_TRUE(deviceSide.has_value());
+    EXPECT_TRUE(deviceSide->imageComplete);
+    EXPECT_EQ(deviceSide->unansweredDataPackets, 0);
+    EXPECT_TRUE(deviceSide->endUpgradeReceived);
+    const QByteArray release =
+        readWhole(qEnvironmentVariable("UPDATER_RESOURCE_DIR") +
+                  QStringLiteral("/data/QK100201/standard/V1.1.0.2/tmp.hex"));
+    EXPECT_TRUE(readWhole(received) ==
+                HexImageDecoder::decodeHexImage(QString::fromLatin1(release)));
 }
