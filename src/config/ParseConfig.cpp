@@ -4,6 +4,7 @@
 #include <cstring>
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>
+#include <libxml/xmlerror.h>
 
 #include "config/XMLParseDelegate.h"
 #include "support/DiagnosticLog.h"
@@ -67,6 +68,25 @@ private:
     xmlExternalEntityLoader previous_;
 };
 
+// Encoding and I/O errors (a document declaring an encoding its bytes break) do not reach the
+// handler's serror: libxml2 reports them through its process-wide generic error function, which
+// prints on stderr. Silenced for the length of one parse, like the entity loader above.
+void ignoreGenericError(void*, const char*, ...) {}
+
+class GenericErrorSilence {
+public:
+    GenericErrorSilence() : previous_(xmlGenericError), previousContext_(xmlGenericErrorContext) {
+        xmlSetGenericErrorFunc(nullptr, ignoreGenericError);
+    }
+    ~GenericErrorSilence() { xmlSetGenericErrorFunc(previousContext_, previous_); }
+    GenericErrorSilence(const GenericErrorSilence&) = delete;
+    GenericErrorSilence& operator=(const GenericErrorSilence&) = delete;
+
+private:
+    xmlGenericErrorFunc previous_;
+    void* previousContext_;
+};
+
 xmlSAXHandler makeHandler() {
     // Zeroed: only the events we want exist. Without entityDecl/getEntity handlers a document's
     // own entities are never expanded, so an expansion bomb is an undeclared-entity error at
@@ -89,6 +109,7 @@ bool runReader(const QByteArray& document, XMLParseDelegate& delegate) {
         return false;
     xmlInitParser();
     ExternalEntityRefusal refusal;
+    GenericErrorSilence silence;
     xmlParserCtxtPtr context =
         xmlCreateMemoryParserCtxt(document.constData(), static_cast<int>(document.size()));
     if (!context)

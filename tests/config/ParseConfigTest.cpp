@@ -3,7 +3,11 @@
 #include <QFile>
 #include <QStringEncoder>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
+#include <cstdio>
+#include <functional>
 #include <libxml/parser.h>
+#include <unistd.h>
 
 #include "config/ParseConfig.h"
 #include "support/ScopedDiagnosticCapture.h"
@@ -220,6 +224,34 @@ TEST(ParseConfig, DeclaredEncodingsAreHonoured) {
     const auto config = ParseConfig::parseXML(latin1);
     ASSERT_TRUE(config);
     EXPECT_EQ(config->ProgramTitle, title);
+}
+
+// Everything written to stderr while `action` runs.
+static QByteArray standardErrorOf(const std::function<void()>& action) {
+    QTemporaryFile capture;
+    EXPECT_TRUE(capture.open());
+    std::fflush(stderr);
+    const int saved = dup(STDERR_FILENO);
+    dup2(capture.handle(), STDERR_FILENO);
+    action();
+    std::fflush(stderr);
+    dup2(saved, STDERR_FILENO);
+    close(saved);
+    capture.seek(0);
+    return capture.readAll();
+}
+
+TEST(ParseConfig, ABrokenEncodingFailsWithoutWritingToStandardError) {
+    // Bytes that UTF-7 cannot decode: libxml2 reports the encoding error outside the SAX handler.
+    const char raw[] = "<?xml version=\"1.0\" encoding=\"UTF-7\"?>\n<Config>t\0sion><ApVM>dd>"
+                       "</ApVM></Config>";
+    const QByteArray document(raw, sizeof raw - 1);
+    ScopedDiagnosticCapture log;
+    std::optional<ConfigModel> config;
+    const QByteArray written = standardErrorOf([&] { config = ParseConfig::parseXML(document); });
+    EXPECT_FALSE(config);
+    EXPECT_EQ(written, QByteArray());
+    EXPECT_EQ(log.lines(), QStringList{kFailureLine});
 }
 
 TEST(ParseConfig, ExternalEntitiesAndDtdsAreNeverRead) {
