@@ -34,6 +34,9 @@ TEST(HexImageDecoder, ReadsFixedCharacterPositionsWhateverTheRecordSays) {
         {QStringLiteral(":04000000\u030101020304F2"), ""},   // an accent changes the type's digit
         {QStringLiteral(":0400000001020304👍👍"), "01020304"},
         {QStringLiteral(":02000000é3449A"), ""},
+        {QStringLiteral(":0200000011😀CC"), "11"},       // a leftover character is ignored
+        {QStringLiteral(":02000000121\u0301CC"), "12"}, // ... with its accent
+        {QStringLiteral(":020000001\u03012CC"), ""},    // a digit with an accent is no digit
     };
     for (const auto& row : rows)
         EXPECT_EQ(decode(row.line), QByteArray::fromHex(row.expected)) << row.line.toStdString();
@@ -54,23 +57,4 @@ TEST(HexImageDecoder, EveryKindOfLineBreakGivesTheSameImage) {
           QString(QChar(0x2029)), QStringLiteral("\v"), QStringLiteral("\f")})
         EXPECT_EQ(decode(records.join(separator) + separator), QByteArray::fromHex("010203040506"))
             << "separator U+" << int(separator[0].unicode());
-}
-
-TEST(HexImageDecoder, HexStringToBytesReadsWholeCharacterPairsOnly) {
-    const struct {
-        QString text;
-        std::optional<QByteArray> expected;
-    } rows[] = {
-        {"", QByteArray()},
-        {"0A1", QByteArray::fromHex("0A")},
-        {"aBcD09", QByteArray::fromHex("ABCD09")},
-        {"0G", std::nullopt},
-        {"11 2", std::nullopt},
-        {QStringLiteral("11😀"), QByteArray::fromHex("11")},
-        {QStringLiteral("121\u0301"), QByteArray::fromHex("12")},
-        {QStringLiteral("1\u03012"), std::nullopt}, // a digit with an accent is no digit
-    };
-    for (const auto& row : rows)
-        EXPECT_EQ(HexImageDecoder::hexStringToBytes(row.text), row.expected)
-            << row.text.toStdString();
 }
