@@ -48,12 +48,6 @@ protected:
         manager->setupReportCallback(device);
     }
 
-    void setConverterFaults(void (*set)(VirtualConverter::Faults&)) {
-        VirtualConverter::Faults faults;
-        set(faults);
-        converter->setFaults(faults);
-    }
-
     static void deliverPending() {
         runEventLoopUntil([] { return false; }, milliseconds{30});
     }
@@ -68,10 +62,6 @@ protected:
     std::shared_ptr<RecordingDelegate> delegate = std::make_shared<RecordingDelegate>();
     std::unique_ptr<USBHidManager> manager;
 };
-
-void neverReply(VirtualConverter::Faults& faults) {
-    faults.neverReply = true;
-}
 
 TEST_F(USBHidManagerTest, SetUpInstallsTheMatchingListAndEveryOutcomeIsLogged) {
     service.plugIn(converter, applicationMode);
@@ -163,6 +153,7 @@ TEST(USBHidManagerCheckPackNoTest, ReadsBytesFourToSixLittleEndianAndNeverBeyond
 }
 
 TEST_F(USBHidManagerTest, ExchangeAcceptsTheReplyCarryingTheNextNumberAndAdvancesByTwo) {
+    service.injectInputReport(device, replyCarrying(9)); // the converter's reply comes later
     ScopedDiagnosticCapture log;
     int64_t packNo = 0;
     const std::optional<QByteArray> reply = exchange(packNo);
@@ -176,44 +167,35 @@ TEST_F(USBHidManagerTest, ExchangeAcceptsTheReplyCarryingTheNextNumberAndAdvance
         QStringList{"[UsbHidManager][167][checkPackNo(packNo:data:)] packNo: 1, data: 64 bytes"});
 }
 
-TEST_F(USBHidManagerTest, ExchangeRejectsTheRequestsOwnNumberAndNoReplyAdvancingTheCounterOnce) {
-    setConverterFaults([](VirtualConverter::Faults& f) { f.wrongPackNoAtPackNo = 0; });
-    int64_t packNo = 0;
-    EXPECT_FALSE(exchange(packNo));
-    EXPECT_EQ(packNo, 1);
-    EXPECT_FALSE(manager->receivedReport());
-
-    setConverterFaults(neverReply);
-    packNo = 0;
-    EXPECT_FALSE(exchange(packNo));
-    EXPECT_EQ(packNo, 1);
-}
-
-TEST_F(USBHidManagerTest, ExchangeDropsAReportPendingBeforeTheCall) {
-    // It even carries the number the reply must carry: it still is not the reply.
-    service.injectInputReport(device, replyCarrying(1));
-    deliverPending();
-    ASSERT_TRUE(manager->receivedReport());
-    setConverterFaults(neverReply);
-    int64_t packNo = 0;
-    EXPECT_FALSE(exchange(packNo));
-    EXPECT_EQ(packNo, 1);
-}
-
-TEST_F(USBHidManagerTest, ExchangeExaminesOnlyTheLaterOfTwoReportsInOneSlice) {
-    // Both are delivered in the first turn of the loop after the request went out.
-    setConverterFaults(neverReply);
-    service.injectInputReport(device, replyCarrying(1));
-    service.injectInputReport(device, replyCarrying(9));
-    int64_t packNo = 0;
-    EXPECT_FALSE(exchange(packNo));
-    EXPECT_EQ(packNo, 1);
-
-    converter->setFaults({});
-    service.injectInputReport(device, replyCarrying(9)); // the converter's reply comes later
-    packNo = 0;
-    EXPECT_TRUE(exchange(packNo));
-    EXPECT_EQ(packNo, 2);
+// Each row leaves no acceptable reply: the exchange fails at its deadline with the counter
+// advanced once, for the send.
+TEST_F(USBHidManagerTest, ExchangeFailsOnEveryReportButTheReplyCarryingTheNextNumber) {
+    const struct {
+        const char* fault;
+        bool ownNumber; // the converter answers with the request's own number, else not at all
+        std::vector<int64_t> pendingBefore; // delivered before the call
+        std::vector<int64_t> inFirstSlice;  // delivered together right after the request
+    } rows[] = {
+        {"a reply carrying the request's own number", true, {}, {}},
+        {"no reply at all", false, {}, {}},
+        {"a report pending before the call, even with the right number", false, {1}, {}},
+        {"the right number followed by another in the same slice", false, {}, {1, 9}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.fault);
+        VirtualConverter::Faults faults;
+        (row.ownNumber ? faults.wrongPackNoAtPackNo : faults.noReplyFromPackNo) = 0;
+        converter->setFaults(faults);
+        for (int64_t number : row.pendingBefore)
+            service.injectInputReport(device, replyCarrying(number));
+        deliverPending();
+        for (int64_t number : row.inFirstSlice)
+            service.injectInputReport(device, replyCarrying(number));
+        int64_t packNo = 0;
+        EXPECT_FALSE(exchange(packNo));
+        EXPECT_EQ(packNo, 1);
+        EXPECT_FALSE(manager->receivedReport());
+    }
 }
 
 // A report still pending at the deadline counts only if it carries the expected number.
@@ -228,7 +210,9 @@ TEST_F(USBHidManagerTest, ExchangeJudgesAReportDeliveredInTheLastSliceByItsNumbe
     EXPECT_TRUE(exchange(packNo));
     EXPECT_EQ(packNo, 2);
 
-    setConverterFaults([](VirtualConverter::Faults& f) { f.wrongPackNoAtPackNo = 2; });
+    VirtualConverter::Faults ownNumber;
+    ownNumber.wrongPackNoAtPackNo = 2;
+    converter->setFaults(ownNumber);
     EXPECT_FALSE(exchange(packNo));
     EXPECT_EQ(packNo, 3);
     EXPECT_FALSE(manager->receivedReport());
