@@ -128,13 +128,15 @@ static void BM_SendAndReceiveReport(benchmark::State& state, Transport transport
     service.closeDevice(devices.front());
 }
 
-// The emulated machine's speed drifts with the host's load, so the two loops take turns, round
-// after round, and each round gives one ratio; the median of the rounds is the figure.
-static constexpr int rounds = 15;
+// The emulated machine's speed drifts with the host's load, so the two loops take turns in short
+// rounds of a fixed number of exchanges, and each round gives one ratio; the median of the rounds
+// is the figure, with the quartiles beside it to show how far the host let the rounds scatter.
+static constexpr int rounds = 41;
+static constexpr int exchangesPerRound = 100;
 
-static double median(std::vector<double> values) {
+static double quantile(std::vector<double> values, double q) {
     std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
+    return values[static_cast<size_t>(q * static_cast<double>(values.size() - 1) + 0.5)];
 }
 
 int main(int argc, char** argv) {
@@ -144,11 +146,11 @@ int main(int argc, char** argv) {
         for (int round = 0; round < rounds; ++round) {
             benchmark::RegisterBenchmark(("BareWriteRead/" + name).c_str(), BM_BareWriteRead,
                                          transport, round)
-                ->MinTime(0.3)
+                ->Iterations(exchangesPerRound)
                 ->UseRealTime();
             benchmark::RegisterBenchmark(("SendAndReceiveReport/" + name).c_str(),
                                          BM_SendAndReceiveReport, transport, round)
-                ->MinTime(0.3)
+                ->Iterations(exchangesPerRound)
                 ->UseRealTime();
         }
     }
@@ -167,13 +169,11 @@ int main(int argc, char** argv) {
             ratios.push_back(m->second / b->second);
         }
         if (!ratios.empty())
-            std::printf(
-                "ratio %s: sendAndReceiveReport %.0f/s vs bare write/read %.0f/s (medians of %zu "
-                "rounds); median ratio %.3f, lowest %.3f, highest %.3f\n",
-                ConverterDeviceProcess::transportName(transport).toLocal8Bit().constData(),
-                median(managed), median(bare), ratios.size(), median(ratios),
-                *std::min_element(ratios.begin(), ratios.end()),
-                *std::max_element(ratios.begin(), ratios.end()));
+            std::printf("ratio %s: sendAndReceiveReport %.0f/s vs bare write/read %.0f/s (medians "
+                        "of %zu rounds); ratio median %.3f, quartiles %.3f-%.3f\n",
+                        ConverterDeviceProcess::transportName(transport).toLocal8Bit().constData(),
+                        quantile(managed, 0.5), quantile(bare, 0.5), ratios.size(),
+                        quantile(ratios, 0.5), quantile(ratios, 0.25), quantile(ratios, 0.75));
     }
     benchmark::Shutdown();
     return 0;

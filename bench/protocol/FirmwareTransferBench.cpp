@@ -59,9 +59,16 @@ void patchPackNo(QByteArray& request, int64_t packNo) {
     request[5] = static_cast<char>((packNo >> 8) & 0xFF);
 }
 
+// A synchronisation (a transfer begins) or the bare loop's first packet.
+bool startsAnExchangeSeries(const QByteArray& request) {
+    const auto byte = [&request](int index) { return static_cast<uint8_t>(request[index]); };
+    return byte(0) == VirtualConverter::syncPackNoCode ||
+           (byte(0) == VirtualConverter::continuationDataCode && byte(4) == 2 && byte(5) == 0);
+}
+
 // A socket pair standing in for /dev/hidrawN: a thread answers the device end as the converter
-// would. Each synchronisation starts the converter's history afresh, so a transfer's requests are
-// all it keeps.
+// would. The converter's history starts afresh with each transfer and each pass of the bare loop,
+// so it never holds more than one series of 32 767 requests (and never loses a transfer's image).
 class ConverterSocketPair {
 public:
     ConverterSocketPair() {
@@ -88,14 +95,13 @@ private:
     void serve() {
         VirtualConverter converter;
         char frame[256];
-        for (int handled = 1;; ++handled) {
+        while (true) {
             const ssize_t length = ::read(deviceEnd_, frame, sizeof frame);
             if (length <= 1)
                 return;
             // The kernel drops report id 0 before the device sees the report.
             const QByteArray request(frame + 1, length - 1);
-            if (static_cast<uint8_t>(request[0]) == VirtualConverter::syncPackNoCode ||
-                handled % 65536 == 0)
+            if (startsAnExchangeSeries(request))
                 converter.clearHistory();
             const std::optional<QByteArray> reply = converter.handleOutputReport(request);
             if (reply && ::write(deviceEnd_, reply->constData(), reply->size()) != reply->size())

@@ -1,5 +1,7 @@
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QTimer>
+#include <chrono>
 #include <memory>
 
 #include "app/MainApplication.h"
@@ -8,9 +10,30 @@
 
 // The updater's window on a virtual converter instead of hardware: a converter in loader mode,
 // part number and firmware of the shipped sample releases, is plugged in a second after start.
+// Pressing START updates it from the sample releases, packet by packet, as slowly as a real
+// converter answers; the options make it start by itself and fail on purpose, so every screen
+// of an update can be seen (and photographed) without anyone at the keyboard.
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false); // closing the window is handled explicitly
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription("The converter updater on a virtual converter.");
+    parser.addHelpOption();
+    const QCommandLineOption replyDelay(
+        "reply-delay", "Milliseconds the converter takes to answer a report (default 2).", "ms",
+        "2");
+    const QCommandLineOption autoStart(
+        "start-after", "Press START this many milliseconds after the converter is identified.",
+        "ms");
+    const QCommandLineOption unplugAfter(
+        "unplug-after", "Pull the converter out after it has answered this many data packets.",
+        "packets");
+    const QCommandLineOption wrongFinalChecksum(
+        "wrong-final-checksum", "The converter reports a final checksum that does not match.");
+    parser.addOptions({replyDelay, autoStart, unplugAfter, wrongFinalChecksum});
+    parser.process(app);
+
     SimulatedHidService hidService;
     MainApplication program(hidService, MainApplication::Options::forThisExecutable());
     program.start();
@@ -18,8 +41,29 @@ int main(int argc, char** argv) {
     VirtualConverter::Identity identity;
     identity.partNumber = "QK100201";
     identity.firmwareVersion = 0x01000005; // V1.0.0.5, the older of the sample releases
-    QTimer::singleShot(1000, &app, [&hidService, identity] {
-        hidService.plugIn(std::make_shared<VirtualConverter>(identity));
+    auto converter = std::make_shared<VirtualConverter>(identity);
+    VirtualConverter::Faults converterFaults;
+    converterFaults.wrongFinalChecksum = parser.isSet(wrongFinalChecksum);
+    converter->setFaults(converterFaults);
+    SimulatedDeviceFaults linkFaults;
+    linkFaults.replyDelay = std::chrono::milliseconds{parser.value(replyDelay).toInt()};
+    if (parser.isSet(unplugAfter))
+        linkFaults.unplugAfterDataPackets = parser.value(unplugAfter).toInt();
+    QTimer::singleShot(1000, &app, [&hidService, converter, linkFaults] {
+        hidService.plugIn(converter, SimulatedHidService::loaderIdentity, linkFaults);
     });
+
+    ViewController& controller = program.viewController();
+    Cancellable startOnce;
+    if (parser.isSet(autoStart)) {
+        const int delay = parser.value(autoStart).toInt();
+        startOnce = controller.mainVM.CurrentUIStatus.subscribe([&](const UIStatus& status) {
+            if (status != UIStatus::DEVICE_PLUG)
+                return;
+            QTimer::singleShot(delay, &app,
+                               [&controller] { controller.outlets.CommonButton->click(); });
+            startOnce.cancel(); // once: "Confirm" brings the converter back without a second update
+        });
+    }
     return QApplication::exec();
 }

@@ -11,8 +11,10 @@
 #include "firmware/DescriptionLine.h"
 #include "firmware/HexImageDecoder.h"
 #include "protocol/Commands.h"
+#include "protocol/FirmwareTransfer.h"
 #include "support/DiagnosticLog.h"
 #include "ui/DevicePicture.h"
+#include "ui/PictureResources.h"
 
 const QString ViewController::kClassName =
     QStringLiteral("Velmar_Converter_Update_Offline.ViewController");
@@ -193,8 +195,28 @@ void ViewController::RadioButtonClicked(QAbstractButton* sender) {
 }
 
 void ViewController::CommonButton(FlatButton* sender) {
-    log(119, u"CommonButton(_:)", QString(QStringLiteral(" ---> ")).append(sender->title()));
-    // START and Confirm are answered by the update run.
+    const QString title = sender->title();
+    log(119, u"CommonButton(_:)", QString(QStringLiteral(" ---> ")).append(title));
+    if (title == u"START") {
+        // Without a configuration that says online or offline there is no way to get an image.
+        if (configModel && configModel->IsOnline)
+            updateRun_.queue(*configModel->IsOnline);
+    } else if (title == u"Confirm") {
+        mainVM.CurrentUIStatus = UIStatus::NORMAL;
+        restartSearchTimer();
+    }
+}
+
+bool ViewController::upgradeFW(const QByteArray& image) {
+    FirmwareTransfer transfer({[this](const QString& pictureName) {
+                                   outlets.DeviceImage->setImage(
+                                       PictureResources::named(pictureName));
+                               },
+                               [this](const QString& messageText, const QString& informativeText,
+                                      const QString& buttonTitle) {
+                                   alerts.runModal({messageText, informativeText, buttonTitle});
+                               }});
+    return transfer.upgradeFW(usbHidManager.get(), device, packNo, checkSum, image);
 }
 
 // ---- Device search ----------------------------------------------------------------------------

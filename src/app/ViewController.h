@@ -13,6 +13,7 @@
 
 #include "app/ReleaseTree.h"
 #include "app/USBScanner.h"
+#include "app/UpdateRun.h"
 #include "config/ConfigModel.h"
 #include "device/HIDManagerDelegate.h"
 #include "device/HidService.h"
@@ -70,7 +71,12 @@ public:
 
     // Actions of the window.
     void RadioButtonClicked(QAbstractButton* sender);
+    // "START" queues an update of the identified converter; "Confirm" returns to searching.
     void CommonButton(FlatButton* sender);
+
+    // Sends the image to `device`, drawing the progress into the device picture; true when the
+    // converter confirmed it with the release's checksum. Checksum failures alert the user.
+    bool upgradeFW(const QByteArray& image);
 
     // Status rendering.
     void applyUIStatus(UIStatus status);
@@ -121,6 +127,7 @@ private:
     Environment environment_;
     StatusRenderer statusRenderer_;
     ReleaseTree releaseTree_;
+    UpdateRun updateRun_{*this};
     // Set by a tick that identified a device, so restarting the search after firing that tick
     // leaves the search off as the identification meant it to be.
     bool lastTickIdentified_ = false;

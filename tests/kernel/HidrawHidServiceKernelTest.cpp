@@ -217,6 +217,27 @@ TEST_P(HidrawKernelTest, TransfersASampleReleaseWithTheChecksumItsDescriptionExp
     EXPECT_TRUE(deviceSide->endUpgradeReceived);
 }
 
+// The converter pulled out in the middle of an update: the transfer fails without a checksum
+// alert (nothing was wrong with the data), and the removal still reaches the delegate.
+TEST_P(HidrawKernelTest, AnUnplugDuringTheTransferFailsTheUpdateAndIsReported) {
+    ConverterDeviceProcess* converter = attach({"--unplug-after-data-packets", "10"});
+    ASSERT_TRUE(converter);
+    const std::vector<HidDeviceRef> found = loaderDevices();
+    ASSERT_EQ(found.size(), 1u);
+
+    const QByteArray image = randomImage(4000);
+    const UpdateRun run =
+        runUpdate(manager_, found.front(), VirtualConverter::checksum16(image), image);
+    EXPECT_FALSE(run.succeeded);
+    EXPECT_TRUE(run.alerts.isEmpty()) << run.alerts.join(u'|').toStdString();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !delegate_->removed.empty(); }, 5000));
+
+    const std::optional<DeviceSideSummary> deviceSide = converter->finishUnplug();
+    ASSERT_TRUE(deviceSide.has_value());
+    EXPECT_EQ(deviceSide->dataPackets, 10);
+    EXPECT_FALSE(deviceSide->imageComplete);
+}
+
 // The backend must say why a user cannot open the converter instead of failing silently, which
 // is what someone without the udev rule meets. Runs the backend as `nobody` in a child process.
 TEST_P(HidrawKernelTest, AUserWithoutAccessToTheNodeGetsThePermissionFailureAndItsReason) {

@@ -6,7 +6,9 @@ build=$(cd "$1" && pwd)
 source_dir=$(cd "$(dirname "$0")/../../.." && pwd)
 export QT_QPA_PLATFORM=offscreen UPDATER_SOURCE_DIR=$source_dir UPDATER_RESOURCE_DIR=$build/bin/resources
 status=0
-"$build/bin/hidraw_kernel_test" --gtest_color=no || status=1
+for test in hidraw_kernel_test main_window_kernel_test; do
+  "$build/bin/$test" --gtest_color=no || status=1
+done
 if [ "${2:-}" = --bench ]; then
   "$build/bin/kernel_exchange_benchmark" --benchmark_counters_tabular=true || status=1
 fi
