@@ -36,16 +36,26 @@ std::optional<QString> HidrawNodeLocator::findNode(const KernelHidIdentity& iden
 }
 
 // udev writes its database entry for a device after its rules ran (and changed the node's owner
-// and mode); an entry that exists means udev is done. Without udev there is nothing to wait for.
+// and mode). The entry of an earlier device with the same numbers may still be there, since the
+// kernel hands the numbers of an unplugged device to the next one at once, so only an entry
+// written after the node last changed counts. Without udev there is nothing to wait for.
 static bool udevIsDone(const QString& node) {
     if (!QDir(QStringLiteral("/run/udev/data")).exists())
         return true;
-    struct stat status {};
-    if (::stat(QFile::encodeName(node).constData(), &status) != 0)
+    struct stat nodeStatus {};
+    if (::stat(QFile::encodeName(node).constData(), &nodeStatus) != 0)
         return false;
-    return QFile::exists(QStringLiteral("/run/udev/data/c%1:%2")
-                             .arg(major(status.st_rdev))
-                             .arg(minor(status.st_rdev)));
+    const QByteArray entry = QStringLiteral("/run/udev/data/c%1:%2")
+                                 .arg(major(nodeStatus.st_rdev))
+                                 .arg(minor(nodeStatus.st_rdev))
+                                 .toLatin1();
+    struct stat entryStatus {};
+    if (::stat(entry.constData(), &entryStatus) != 0)
+        return false;
+    const auto nanoseconds = [](const timespec& t) {
+        return int64_t{t.tv_sec} * 1000000000 + t.tv_nsec;
+    };
+    return nanoseconds(entryStatus.st_mtim) >= nanoseconds(nodeStatus.st_ctim);
 }
 
 std::optional<QString> HidrawNodeLocator::waitForNode(const KernelHidIdentity& identity,
