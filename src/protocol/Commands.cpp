@@ -97,10 +97,13 @@ void Commands::endUpgradeFW(USBHidManager& manager, const HidDeviceRef& device, 
         return;
     manager.setupReportCallback(device);
 
+    // Unlike a data packet, the end of the upgrade must always reach the device: after the
+    // largest image (32 767 data packets) the counter stands at 65 536, one past the field. The
+    // field then carries the counter's low 16 bits, as a 16-bit counter on the device wraps.
     bool sent = false;
-    if (fits(packNo, 0xFFFF)) {
+    if (packNo >= 0) {
         QByteArray request = emptyRequest(endUpgradeFWCode);
-        putLittleEndian(request, 4, packNo, 2);
+        putLittleEndian(request, 4, packNo & 0xFFFF, 2);
         sent = manager.sendReport(device, request);
     }
     DiagnosticLog::write(

@@ -21,7 +21,6 @@ public:
     bool send(const QByteArray& report);
     // Unplugging as the descriptor sees it: the program's end reads end-of-file.
     void hangUp();
-    int fd() const { return fd_; }
 
 private:
     int fd_ = -1;

@@ -13,42 +13,28 @@ using std::chrono::milliseconds;
 constexpr DeviceMatching applicationMode{0x1209, 0x0001};
 constexpr DeviceMatching loaderMode{0x1209, 0x0002};
 
-QByteArray replyCarrying(int64_t packNo, int size = 64) {
-    QByteArray reply(size, '\0');
-    for (int i = 0; i < 3 && 4 + i < size; ++i)
+QByteArray replyCarrying(int64_t packNo) {
+    QByteArray reply(64, '\0');
+    for (int i = 0; i < 3; ++i)
         reply[4 + i] = static_cast<char>((packNo >> (8 * i)) & 0xFF);
     return reply;
 }
 
 // A syncPackNo request with counter 0, which the virtual converter answers with number 1.
-QByteArray syncRequest() {
-    QByteArray request(64, '\0');
-    request[0] = static_cast<char>(0xA4);
-    return request;
-}
-
-VirtualConverter::Faults neverReply() {
-    VirtualConverter::Faults faults;
-    faults.neverReply = true;
-    return faults;
-}
-
-VirtualConverter::Faults wrongPackNoAt(int64_t packNo) {
-    VirtualConverter::Faults faults;
-    faults.wrongPackNoAtPackNo = packNo;
-    return faults;
-}
+const QByteArray syncRequest = QByteArray(1, '\xA4') + QByteArray(63, '\0');
 
 struct RecordingDelegate : HIDManagerDelegate {
     void hidDeviceRemoved(const HidDeviceRef& device) override { removed.push_back(device); }
     std::vector<HidDeviceRef> removed;
 };
 
+// A manager listening to one virtual converter (which answers number n with n + 1), with a short
+// deadline so that failing exchanges end quickly.
 class USBHidManagerTest : public ::testing::Test {
 protected:
     USBHidManagerTest() {
-        converter = std::make_shared<VirtualConverter>();
-        device = service.plugIn(converter);
+        createManager();
+        listen();
     }
 
     void createManager(std::vector<DeviceMatching> matching = {loaderMode},
@@ -58,47 +44,47 @@ protected:
 
     // The device opened and listened to, as every command prepares it.
     void listen() {
-        ASSERT_EQ(service.openDevice(device), 0);
+        EXPECT_EQ(service.openDevice(device), 0);
         manager->setupReportCallback(device);
     }
 
-    void deliverPending() {
+    static void deliverPending() {
         runEventLoopUntil([] { return false; }, milliseconds{30});
     }
 
+    std::optional<QByteArray> exchange(int64_t& packNo) {
+        return manager->sendAndReceiveReport(device, packNo, syncRequest);
+    }
+
     SimulatedHidService service;
-    std::shared_ptr<VirtualConverter> converter;
-    HidDeviceRef device;
+    std::shared_ptr<VirtualConverter> converter = std::make_shared<VirtualConverter>();
+    HidDeviceRef device = service.plugIn(converter);
     std::shared_ptr<RecordingDelegate> delegate = std::make_shared<RecordingDelegate>();
     std::unique_ptr<USBHidManager> manager;
 };
 
-TEST_F(USBHidManagerTest, SetUpInstallsTheMatchingListAndLogsTheOpenResult) {
-    const HidDeviceRef application = service.plugIn(converter, applicationMode);
-    service.plugInUnrelatedDevice({0x046D, 0xC52B});
-    {
-        ScopedDiagnosticCapture log;
-        createManager({applicationMode, loaderMode});
-        EXPECT_EQ(log.lines(), QStringList{"[UsbHidManager][33][setupHIDManager()] 👍 開啟 HID "
-                                           "Manager 成功: 0"});
-    }
-    EXPECT_EQ(service.copyDevices(), (std::vector<HidDeviceRef>{device, application}));
-
-    // A failed open is only logged; matching and removal still work.
-    service.setOpenResult(-EACCES);
+TEST_F(USBHidManagerTest, SetUpInstallsTheMatchingListAndEveryOutcomeIsLogged) {
+    service.plugIn(converter, applicationMode);
     ScopedDiagnosticCapture log;
-    createManager({loaderMode});
-    EXPECT_EQ(log.lines(),
-              QStringList{"[UsbHidManager][31][setupHIDManager()] ❌ 開啟 HID Manager 失敗: -13"});
+    createManager();
+    service.setOpenResult(-EACCES);
+    createManager(); // a failed open is only logged
     EXPECT_EQ(service.copyDevices(), std::vector<HidDeviceRef>{device});
+
+    manager->closeUsbDevice(device);
+    EXPECT_FALSE(service.isOpen(device));
+    EXPECT_FALSE(manager->sendReport(device, syncRequest)); // closed: -EBADF
     service.unplug(device);
-    ASSERT_TRUE(runEventLoopUntil([this] { return !delegate->removed.empty(); }));
-    EXPECT_EQ(delegate->removed, std::vector<HidDeviceRef>{device});
+    manager->closeUsbDevice(device);
+    EXPECT_EQ(log.lines(),
+              (QStringList{"[UsbHidManager][33][setupHIDManager()] 👍 開啟 HID Manager 成功: 0",
+                           "[UsbHidManager][31][setupHIDManager()] ❌ 開啟 HID Manager 失敗: -13",
+                           "[UsbHidManager][97][closeUsbDevice(_:)] true",
+                           "[UsbHidManager][118][sendReport(_:data:)] ❌ 發送 HID 資料失敗: -9",
+                           "[UsbHidManager][97][closeUsbDevice(_:)] false"}));
 }
 
-TEST_F(USBHidManagerTest, KeepsOnlyTheLatestReportExactlyAsDeliveredAndIgnoresFailedOnes) {
-    createManager();
-    listen();
+TEST_F(USBHidManagerTest, KeepsOnlyTheLatestSuccessfulReportUnpaddedAndLogsIt) {
     service.injectInputReport(device, replyCarrying(1));
     service.injectInputReport(device, replyCarrying(2));
     deliverPending();
@@ -108,17 +94,10 @@ TEST_F(USBHidManagerTest, KeepsOnlyTheLatestReportExactlyAsDeliveredAndIgnoresFa
     deliverPending();
     EXPECT_EQ(manager->receivedReport(), replyCarrying(2));
 
-    service.injectInputReport(device, QByteArray("\x01\xAB", 2));
-    deliverPending();
-    EXPECT_EQ(manager->receivedReport(), QByteArray("\x01\xAB", 2)); // not padded
-}
-
-TEST_F(USBHidManagerTest, LogsEachReportWithItsThreadAndItsBytes) {
-    createManager();
-    listen();
     ScopedDiagnosticCapture log;
     service.injectInputReport(device, QByteArray("\x01\xAB", 2));
     deliverPending();
+    EXPECT_EQ(manager->receivedReport(), QByteArray("\x01\xAB", 2));
     ASSERT_EQ(log.lines().size(), 2);
     EXPECT_TRUE(
         log.lines()[0].startsWith("[UsbHidManager][setupReportCallback(device:)][<QThread"));
@@ -127,144 +106,100 @@ TEST_F(USBHidManagerTest, LogsEachReportWithItsThreadAndItsBytes) {
               "[UsbHidManager][79][handleReceivedReport(_:)] ✅ 收到 HID 資料: 01 AB");
 }
 
-TEST_F(USBHidManagerTest, RemovalReachesTheDelegateOnlyWhileItLives) {
-    createManager();
-    service.unplug(device);
-    ASSERT_TRUE(runEventLoopUntil([this] { return !delegate->removed.empty(); }));
-    EXPECT_EQ(delegate->removed, std::vector<HidDeviceRef>{device});
-
-    const HidDeviceRef second = service.plugIn(converter);
-    std::weak_ptr<RecordingDelegate> gone = delegate;
-    delegate.reset();
-    ASSERT_TRUE(gone.expired());
-    service.unplug(second);
-    deliverPending(); // nothing to call, nothing to crash
-}
-
-TEST_F(USBHidManagerTest, NothingArrivesAtAManagerThatIsGone) {
-    createManager();
-    listen();
+TEST_F(USBHidManagerTest, RemovalReachesTheDelegateOnlyWhileDelegateAndManagerLive) {
     service.injectInputReport(device, replyCarrying(1));
     manager.reset();
     service.unplug(device);
     deliverPending();
-    EXPECT_TRUE(delegate->removed.empty());
-}
+    EXPECT_TRUE(delegate->removed.empty()) << "a manager that is gone passed on a removal";
 
-TEST_F(USBHidManagerTest, CloseAndSendLogTheirOutcome) {
     createManager();
-    listen();
-    ScopedDiagnosticCapture log;
-    manager->closeUsbDevice(device);
-    EXPECT_FALSE(service.isOpen(device));
-    EXPECT_FALSE(manager->sendReport(device, syncRequest())); // closed: -EBADF
-    service.unplug(device);
-    manager->closeUsbDevice(device);
-    EXPECT_EQ(log.lines(),
-              (QStringList{"[UsbHidManager][97][closeUsbDevice(_:)] true",
-                           "[UsbHidManager][118][sendReport(_:data:)] ❌ 發送 HID 資料失敗: -9",
-                           "[UsbHidManager][97][closeUsbDevice(_:)] false"}));
+    const HidDeviceRef second = service.plugIn(converter);
+    service.unplug(second);
+    ASSERT_TRUE(runEventLoopUntil([this] { return !delegate->removed.empty(); }));
+    EXPECT_EQ(delegate->removed, std::vector<HidDeviceRef>{second});
+
+    const HidDeviceRef third = service.plugIn(converter);
+    std::weak_ptr<RecordingDelegate> gone = delegate;
+    delegate.reset();
+    ASSERT_TRUE(gone.expired());
+    service.unplug(third);
+    deliverPending(); // nothing to call, nothing to crash
 }
 
-TEST(USBHidManagerCheckPackNoTest, ReadsBytesFourToSixAsOneLittleEndianNumber) {
-    QByteArray reply(64, '\0');
-    reply[4] = 3;
-    EXPECT_TRUE(USBHidManager::checkPackNo(3, reply));
-    reply[6] = 1;
-    EXPECT_FALSE(USBHidManager::checkPackNo(3, reply));
-    EXPECT_TRUE(USBHidManager::checkPackNo(65536 + 3, reply));
+TEST(USBHidManagerCheckPackNoTest, ReadsBytesFourToSixLittleEndianAndNeverBeyondTheReply) {
+    const struct {
+        QByteArray reply;
+        int64_t packNo;
+        bool matches;
+    } rows[] = {
+        {QByteArray("\0\0\0\0\x03\0\0", 7), 3, true},
+        {QByteArray("\0\0\0\0\x03\0\x01", 7), 3, false},
+        {QByteArray("\0\0\0\0\x03\0\x01", 7), 65536 + 3, true},
+        {QByteArray("\0\0\0\0\x03\x02\0", 7), 0x0203, true},
+        {QByteArray("\0\0\0\0\xFF\xFF\xFF", 7), 16777215, true},
+        {QByteArray("\0\0\0\0\xFF\xFF\xFF", 7), -1, false},
+        {QByteArray(6, '\0'), 0, false}, // too short to carry the field
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(USBHidManager::checkPackNo(row.packNo, row.reply), row.matches)
+            << row.reply.toHex().toStdString() << " " << row.packNo;
 
-    reply[4] = reply[5] = reply[6] = static_cast<char>(0xFF);
-    EXPECT_TRUE(USBHidManager::checkPackNo(16777215, reply));
-    EXPECT_FALSE(USBHidManager::checkPackNo(16777216 + 16777215, reply));
-    EXPECT_FALSE(USBHidManager::checkPackNo(-1, reply));
-
-    // Too short to carry the field: no match, and nothing read beyond the end.
     ScopedDiagnosticCapture log;
-    EXPECT_FALSE(USBHidManager::checkPackNo(0, QByteArray(6, '\0')));
-    EXPECT_TRUE(USBHidManager::checkPackNo(0, QByteArray(7, '\0')));
-    EXPECT_EQ(log.lines().first(),
-              "[UsbHidManager][167][checkPackNo(packNo:data:)] packNo: 0, data: 6 bytes");
+    USBHidManager::checkPackNo(0, QByteArray(6, '\0'));
+    EXPECT_EQ(
+        log.lines(),
+        QStringList{"[UsbHidManager][167][checkPackNo(packNo:data:)] packNo: 0, data: 6 bytes"});
 }
 
-// The exchange, against the virtual converter (which answers number n with n + 1).
-class ReportExchangeTest : public USBHidManagerTest {
-protected:
-    ReportExchangeTest() {
-        createManager();
-        listen();
-    }
-
-    QStringList packNoChecks(const ScopedDiagnosticCapture& log) const {
-        return log.lines().filter("[checkPackNo(packNo:data:)]");
-    }
-};
-
-TEST_F(ReportExchangeTest, AcceptsTheReplyCarryingTheNextNumberAndAdvancesByTwo) {
+TEST_F(USBHidManagerTest, ExchangeAcceptsTheReplyCarryingTheNextNumberAndAdvancesByTwo) {
+    service.injectInputReport(device, replyCarrying(9)); // the converter's reply comes later
     ScopedDiagnosticCapture log;
     int64_t packNo = 0;
-    const std::optional<QByteArray> reply =
-        manager->sendAndReceiveReport(device, packNo, syncRequest());
+    const std::optional<QByteArray> reply = exchange(packNo);
     ASSERT_TRUE(reply);
     EXPECT_EQ(reply->mid(4, 3), QByteArray("\x01\x00\x00", 3));
     EXPECT_EQ(packNo, 2);
-    EXPECT_EQ(manager->receivedReport(), reply);
-    EXPECT_EQ(service.writtenReports(device), std::vector<QByteArray>{syncRequest()});
+    EXPECT_EQ(service.writtenReports(device), std::vector<QByteArray>{syncRequest});
     EXPECT_EQ(log.lines().first(), "[UsbHidManager][127][sendAndReceiveReport(_:_:data:)]");
     EXPECT_EQ(
-        packNoChecks(log),
+        log.lines().filter("checkPackNo"),
         QStringList{"[UsbHidManager][167][checkPackNo(packNo:data:)] packNo: 1, data: 64 bytes"});
 }
 
-TEST_F(ReportExchangeTest, RejectsAReplyCarryingTheRequestsOwnNumber) {
-    converter->setFaults(wrongPackNoAt(0));
-    int64_t packNo = 0;
-    EXPECT_FALSE(manager->sendAndReceiveReport(device, packNo, syncRequest()));
-    EXPECT_EQ(packNo, 1);
-    EXPECT_FALSE(manager->receivedReport());
+// Each row leaves no acceptable reply: the exchange fails at its deadline with the counter
+// advanced once, for the send.
+TEST_F(USBHidManagerTest, ExchangeFailsOnEveryReportButTheReplyCarryingTheNextNumber) {
+    const struct {
+        const char* fault;
+        bool ownNumber; // the converter answers with the request's own number, else not at all
+        std::vector<int64_t> pendingBefore; // delivered before the call
+        std::vector<int64_t> inFirstSlice;  // delivered together right after the request
+    } rows[] = {
+        {"a reply carrying the request's own number", true, {}, {}},
+        {"no reply at all", false, {}, {}},
+        {"a report pending before the call, even with the right number", false, {1}, {}},
+        {"the right number followed by another in the same slice", false, {}, {1, 9}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.fault);
+        VirtualConverter::Faults faults;
+        (row.ownNumber ? faults.wrongPackNoAtPackNo : faults.noReplyFromPackNo) = 0;
+        converter->setFaults(faults);
+        for (int64_t number : row.pendingBefore)
+            service.injectInputReport(device, replyCarrying(number));
+        deliverPending();
+        for (int64_t number : row.inFirstSlice)
+            service.injectInputReport(device, replyCarrying(number));
+        int64_t packNo = 0;
+        EXPECT_FALSE(exchange(packNo));
+        EXPECT_EQ(packNo, 1);
+        EXPECT_FALSE(manager->receivedReport());
+    }
 }
 
-TEST_F(ReportExchangeTest, NoReplyAtAllFailsAfterTheDeadlineWithOneStep) {
-    converter->setFaults(neverReply());
-    ScopedDiagnosticCapture log;
-    int64_t packNo = 0;
-    EXPECT_FALSE(manager->sendAndReceiveReport(device, packNo, syncRequest()));
-    EXPECT_EQ(packNo, 1);
-    EXPECT_TRUE(packNoChecks(log).isEmpty());
-}
-
-TEST_F(ReportExchangeTest, DropsAReportPendingBeforeTheCall) {
-    // It even carries the number the reply must carry: it still is not the reply.
-    service.injectInputReport(device, replyCarrying(1));
-    deliverPending();
-    ASSERT_TRUE(manager->receivedReport());
-    converter->setFaults(neverReply());
-    int64_t packNo = 0;
-    EXPECT_FALSE(manager->sendAndReceiveReport(device, packNo, syncRequest()));
-    EXPECT_EQ(packNo, 1);
-}
-
-TEST_F(ReportExchangeTest, ExaminesOnlyTheLaterOfTwoReportsInOneSlice) {
-    // Both are delivered in the first turn of the loop after the request went out.
-    converter->setFaults(neverReply());
-    service.injectInputReport(device, replyCarrying(1));
-    service.injectInputReport(device, replyCarrying(9));
-    ScopedDiagnosticCapture log;
-    int64_t packNo = 0;
-    EXPECT_FALSE(manager->sendAndReceiveReport(device, packNo, syncRequest()));
-    EXPECT_EQ(packNo, 1);
-    EXPECT_EQ(
-        packNoChecks(log),
-        QStringList{"[UsbHidManager][167][checkPackNo(packNo:data:)] packNo: 1, data: 64 bytes"});
-
-    converter->setFaults({});
-    service.injectInputReport(device, replyCarrying(9)); // the converter's reply comes later
-    packNo = 0;
-    EXPECT_TRUE(manager->sendAndReceiveReport(device, packNo, syncRequest()));
-    EXPECT_EQ(packNo, 2);
-}
-
-TEST_F(ReportExchangeTest, AReportDeliveredInTheLastSliceIsJudgedByItsNumber) {
+// A report still pending at the deadline counts only if it carries the expected number.
+TEST_F(USBHidManagerTest, ExchangeJudgesAReportDeliveredInTheLastSliceByItsNumber) {
     // The first slice outlasts the deadline; the reply lands in it, after the deadline.
     createManager({loaderMode}, {milliseconds{40}, milliseconds{2000}});
     listen();
@@ -272,39 +207,27 @@ TEST_F(ReportExchangeTest, AReportDeliveredInTheLastSliceIsJudgedByItsNumber) {
     slow.replyDelay = milliseconds{120};
     service.setDeviceFaults(device, slow);
     int64_t packNo = 0;
-    const std::optional<QByteArray> reply =
-        manager->sendAndReceiveReport(device, packNo, syncRequest());
-    ASSERT_TRUE(reply);
+    EXPECT_TRUE(exchange(packNo));
     EXPECT_EQ(packNo, 2);
 
-    converter->setFaults(wrongPackNoAt(2));
-    EXPECT_FALSE(manager->sendAndReceiveReport(device, packNo, syncRequest()));
+    VirtualConverter::Faults ownNumber;
+    ownNumber.wrongPackNoAtPackNo = 2;
+    converter->setFaults(ownNumber);
+    EXPECT_FALSE(exchange(packNo));
     EXPECT_EQ(packNo, 3);
     EXPECT_FALSE(manager->receivedReport());
 }
 
-TEST_F(ReportExchangeTest, ARejectedSendLeavesTheCounter) {
+TEST_F(USBHidManagerTest, ExchangeWhoseSendIsRejectedLeavesTheCounter) {
     SimulatedDeviceFaults failing;
     failing.writeError = -EIO;
     service.setDeviceFaults(device, failing);
     ScopedDiagnosticCapture log;
     int64_t packNo = 4;
-    EXPECT_FALSE(manager->sendAndReceiveReport(device, packNo, syncRequest()));
+    EXPECT_FALSE(exchange(packNo));
     EXPECT_EQ(packNo, 4);
-    EXPECT_EQ(log.lines(),
-              (QStringList{"[UsbHidManager][127][sendAndReceiveReport(_:_:data:)]",
-                           "[UsbHidManager][136][sendAndReceiveReport(_:_:data:)] ❌ 發送 HID "
-                           "資料失敗: -5"}));
+    EXPECT_EQ(log.lines().last(),
+              "[UsbHidManager][136][sendAndReceiveReport(_:_:data:)] ❌ 發送 HID 資料失敗: -5");
 }
 
-TEST_F(ReportExchangeTest, TimersAndOtherEventsRunWhileWaiting) {
-    converter->setFaults(neverReply());
-    int ticks = 0;
-    QTimer timer;
-    QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
-    timer.start(milliseconds{20});
-    int64_t packNo = 0;
-    manager->sendAndReceiveReport(device, packNo, syncRequest());
-    EXPECT_GE(ticks, 3);
-}
 } // namespace

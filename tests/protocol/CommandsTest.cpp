@@ -107,7 +107,7 @@ TEST_F(CommandsTest, GetFWInfoAsksWithQKAndReturnsTheReplyLeavingTheDeviceOpen) 
     EXPECT_EQ(packNo, 4);
 }
 
-TEST_F(CommandsTest, EndUpgradeFWSendsASixteenBitCounterWithoutWaiting) {
+TEST_F(CommandsTest, EndUpgradeFWSendsTheLowSixteenBitsOfTheCounterWithoutWaiting) {
     ScopedDiagnosticCapture log;
     int64_t packNo = 258;
     Commands::endUpgradeFW(manager, device, packNo);
@@ -119,6 +119,14 @@ TEST_F(CommandsTest, EndUpgradeFWSendsASixteenBitCounterWithoutWaiting) {
     EXPECT_EQ(lastWritten(), expected);
     EXPECT_EQ(log.lines(), (QStringList{"[Commands][52][endUpgradeFW(_:_:_:)]",
                                         "[endUpgradeFW(_:_:_:)] Result: true"}));
+
+    // The counter the largest image leaves behind still ends the upgrade, wrapped to 16 bits.
+    packNo = 65536;
+    Commands::endUpgradeFW(manager, device, packNo);
+    expected[4] = 0x00;
+    expected[5] = 0x00;
+    EXPECT_EQ(lastWritten(), expected);
+    EXPECT_EQ(packNo, 65536);
 
     SimulatedDeviceFaults failing;
     failing.writeError = -EIO;

@@ -1,10 +1,10 @@
 #include "sim/SimulatedHidService.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <QEventLoop>
 #include <cerrno>
 #include <gtest/gtest.h>
+
+#include "device/EventLoopWaiting.h"
 
 namespace {
 
@@ -15,20 +15,7 @@ QByteArray request(uint8_t command, int packNo) {
     return bytes;
 }
 
-QByteArray firstDataPacket(int packNo, int length) {
-    QByteArray packet = request(0xA0, packNo);
-    packet[12] = static_cast<char>(length);
-    return packet;
-}
-
-// Runs the event loop until `done` holds; the deadline only keeps a broken build from hanging.
-template <typename Condition> bool runUntil(Condition done) {
-    const QDeadlineTimer deadline(10000);
-    while (!done() && !deadline.hasExpired()) {
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-    }
-    return done();
-}
+const QByteArray syncRequest = request(0xA4, 0);
 
 // Every delivery due by now has happened once the posted events are drained.
 void drainEvents() {
@@ -58,42 +45,35 @@ protected:
 
 } // namespace
 
-TEST_F(SimulatedHidServiceTest, replyArrivesOnTheEventLoopNeverInsideTheWrite) {
+TEST_F(SimulatedHidServiceTest, RepliesAndInjectedReportsArriveLaterOnTheEventLoopInOrder) {
     const HidDeviceRef device = plugInOpenConverter();
-    ASSERT_EQ(service.setOutputReport(device, request(0xA4, 0)), 0);
-    EXPECT_TRUE(reports.empty());
+    ASSERT_EQ(service.setOutputReport(device, syncRequest), 0);
+    service.injectInputReport(device, QByteArray("\x01\xAB", 2), -EIO);
+    EXPECT_TRUE(reports.empty()) << "delivered inside the write";
     drainEvents();
-    ASSERT_EQ(reports.size(), 1u);
-    EXPECT_EQ(results[0], 0);
+    ASSERT_EQ(reports.size(), 2u);
     EXPECT_EQ(reports[0][4], 1);
+    EXPECT_EQ(results, (std::vector<int32_t>{0, -EIO}));
+    EXPECT_EQ(reports[1], QByteArray("\x01\xAB", 2));
 
-    // With a delay the reply comes later still, and in order with what follows it.
     SimulatedDeviceFaults slow;
     slow.replyDelay = std::chrono::milliseconds(30);
     service.setDeviceFaults(device, slow);
     ASSERT_EQ(service.setOutputReport(device, request(0xA4, 2)), 0);
     drainEvents();
-    EXPECT_EQ(reports.size(), 1u);
-    ASSERT_TRUE(runUntil([&] { return reports.size() == 2; }));
-    EXPECT_EQ(reports[1][4], 3);
+    EXPECT_EQ(reports.size(), 2u);
+    ASSERT_TRUE(runEventLoopUntil([&] { return reports.size() == 3; }));
+    EXPECT_EQ(reports[2][4], 3);
 }
 
-TEST_F(SimulatedHidServiceTest, matchingDecidesWhatIsCopiedAndWhichRemovalsAreReported) {
+TEST_F(SimulatedHidServiceTest, MatchingDecidesWhatIsCopiedAndWhichRemovalsAreReported) {
     const HidDeviceRef loader = plugInOpenConverter();
     const HidDeviceRef other = service.plugInUnrelatedDevice({0x046D, 0xC52B});
     EXPECT_EQ(service.copyDevices().size(), 2u);
-
     service.setDeviceMatching({SimulatedHidService::loaderIdentity});
-    const std::vector<HidDeviceRef> copied = service.copyDevices();
-    ASSERT_EQ(copied.size(), 1u);
-    EXPECT_EQ(copied[0], loader);
+    EXPECT_EQ(service.copyDevices(), std::vector<HidDeviceRef>{loader});
     EXPECT_EQ(service.deviceProperty(other, "VendorID"), 0x046D);
     EXPECT_EQ(service.deviceProperty(loader, "ProductID"), 2);
-    EXPECT_FALSE(service.deviceProperty(loader, "SerialNumber"));
-
-    // The unrelated device takes writes and never answers.
-    ASSERT_EQ(service.openDevice(other), 0);
-    EXPECT_EQ(service.setOutputReport(other, request(0xA4, 0)), 0);
 
     std::vector<HidDeviceRef> removed;
     service.setRemovalCallback([&](const HidDeviceRef& device) { removed.push_back(device); });
@@ -101,94 +81,40 @@ TEST_F(SimulatedHidServiceTest, matchingDecidesWhatIsCopiedAndWhichRemovalsAreRe
     service.unplug(loader);
     EXPECT_TRUE(removed.empty()) << "removal delivered inside unplug()";
     drainEvents();
-    ASSERT_EQ(removed.size(), 1u);
-    EXPECT_EQ(removed[0], loader);
+    EXPECT_EQ(removed, std::vector<HidDeviceRef>{loader});
     EXPECT_TRUE(service.copyDevices().empty());
-    EXPECT_TRUE(reports.empty());
 }
 
-TEST_F(SimulatedHidServiceTest, unplugDropsPendingRepliesAndLaterOperationsFailWithNoDevice) {
+TEST_F(SimulatedHidServiceTest, UnplugDropsPendingRepliesAndLaterOperationsFailAsGone) {
     const HidDeviceRef device = plugInOpenConverter();
-    ASSERT_EQ(service.setOutputReport(device, request(0xA4, 0)), 0);
+    ASSERT_EQ(service.setOutputReport(device, syncRequest), 0);
     service.injectInputReport(device, QByteArray(64, '\x01'));
     service.unplug(device);
     drainEvents();
     EXPECT_TRUE(reports.empty());
-
     EXPECT_EQ(service.openDevice(device), -ENODEV);
-    EXPECT_EQ(service.setOutputReport(device, request(0xA4, 0)), -ENODEV);
+    EXPECT_EQ(service.setOutputReport(device, syncRequest), -ENODEV);
     EXPECT_FALSE(service.lastErrorReason(device).isEmpty());
 
-    // Plugged in again, the same converter is a new device.
     const HidDeviceRef again = service.plugIn(converter);
-    EXPECT_NE(again, device);
-    EXPECT_EQ(service.openDevice(again), 0);
+    EXPECT_NE(again, device) << "plugged in again, the same converter is a new device";
 }
 
-TEST_F(SimulatedHidServiceTest, closedDeviceRejectsWritesAndHearsNothingUntilReopened) {
+// Refused opens, failed writes and unplugging mid-transfer make the command, exchange and
+// update-run tests fail when they do not work; a closed device is seen only here.
+TEST_F(SimulatedHidServiceTest, ClosedDeviceRejectsWritesAndHearsNoPendingReply) {
     const HidDeviceRef device = plugInOpenConverter();
-    ASSERT_EQ(service.setOutputReport(device, request(0xA4, 0)), 0);
+    ASSERT_EQ(service.setOutputReport(device, syncRequest), 0);
     EXPECT_EQ(service.closeDevice(device), 0);
     drainEvents();
     EXPECT_TRUE(reports.empty()) << "a reply reached a closed device";
-    EXPECT_EQ(service.setOutputReport(device, request(0xA4, 0)), -EBADF);
-
+    EXPECT_EQ(service.setOutputReport(device, syncRequest), -EBADF);
     EXPECT_EQ(service.openDevice(device), 0);
     EXPECT_EQ(service.openDevice(device), 0) << "opening an open device succeeds";
-    EXPECT_EQ(service.setOutputReport(device, request(0xA4, 0)), 0);
-    drainEvents();
-    EXPECT_EQ(reports.size(), 1u);
-}
-
-TEST_F(SimulatedHidServiceTest, connectionFaults) {
-    SimulatedDeviceFaults refuse;
-    refuse.openError = -EACCES;
-    const HidDeviceRef locked = service.plugIn(std::make_shared<VirtualConverter>(),
-                                               SimulatedHidService::loaderIdentity, refuse);
-    EXPECT_TRUE(service.lastErrorReason(locked).isEmpty());
-    EXPECT_EQ(service.openDevice(locked), -EACCES);
-    EXPECT_TRUE(service.lastErrorReason(locked).contains("Permission denied"));
-
-    SimulatedDeviceFaults failing;
-    failing.writeError = -EIO;
-    failing.writesBeforeWriteError = 1;
-    const HidDeviceRef device = plugInOpenConverter(failing);
-    EXPECT_EQ(service.setOutputReport(device, request(0xA4, 0)), 0);
-    EXPECT_EQ(service.setOutputReport(device, request(0xA4, 0)), -EIO);
-    EXPECT_EQ(converter->requests().size(), 1u) << "a failed write reached the device";
-    EXPECT_EQ(service.writtenReports(device).size(), 1u);
-}
-
-TEST_F(SimulatedHidServiceTest, unplugAfterDataPacketsAnswersThemThenRemovesTheDevice) {
-    SimulatedDeviceFaults faults;
-    faults.unplugAfterDataPackets = 1;
-    const HidDeviceRef device = plugInOpenConverter(faults);
-    int removals = 0;
-    service.setRemovalCallback([&](const HidDeviceRef&) { ++removals; });
-
-    ASSERT_EQ(service.setOutputReport(device, request(0xA4, 0)), 0);
-    ASSERT_EQ(service.setOutputReport(device, firstDataPacket(2, 200)), 0);
-    EXPECT_TRUE(service.isAttached(device));
-    drainEvents();
-    EXPECT_EQ(reports.size(), 2u);
-    EXPECT_FALSE(service.isAttached(device));
-    EXPECT_EQ(removals, 1);
-    EXPECT_EQ(service.setOutputReport(device, request(0x00, 4)), -ENODEV);
-}
-
-TEST_F(SimulatedHidServiceTest, injectedReportsArriveInOrderWithTheirResultCodes) {
-    const HidDeviceRef device = plugInOpenConverter();
-    service.injectInputReport(device, QByteArray("\x01\xAB", 2));
-    service.injectInputReport(device, QByteArray(64, '\x02'), -EIO);
-    EXPECT_TRUE(reports.empty());
-    QCoreApplication::processEvents();
-    ASSERT_EQ(reports.size(), 2u) << "both reports belong to one turn of the event loop";
-    EXPECT_EQ(reports[0], QByteArray("\x01\xAB", 2));
-    EXPECT_EQ(results[1], -EIO);
 }
 
 // The device link swaps its callback while handling a report; the old one must survive its call.
-TEST_F(SimulatedHidServiceTest, callbackMayReplaceItselfWhileItRuns) {
+TEST_F(SimulatedHidServiceTest, CallbackMayReplaceItselfWhileItRuns) {
     const HidDeviceRef device = plugInOpenConverter();
     int firstCalls = 0;
     int secondCalls = 0;
@@ -196,7 +122,6 @@ TEST_F(SimulatedHidServiceTest, callbackMayReplaceItselfWhileItRuns) {
         ++firstCalls;
         service.setInputReportCallback(device, [&](int32_t, const QByteArray&) { ++secondCalls; });
         EXPECT_EQ(report.size(), 64); // touches the captured state after the swap
-        EXPECT_EQ(firstCalls, 1);
     });
     service.injectInputReport(device, QByteArray(64, '\0'));
     service.injectInputReport(device, QByteArray(64, '\0'));

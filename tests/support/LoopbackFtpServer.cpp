@@ -4,8 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 
-// The server prints the port it was given, then serves until it is terminated. Its log goes to a
-// file: a pipe nobody reads while a test blocks on a download would fill up and stall the server.
+// The server prints the port it was given, then serves until it is terminated.
 static const char* const serverScript = R"(
 import logging, sys
 logging.basicConfig(level=logging.WARNING)
@@ -21,54 +20,33 @@ server.serve_forever()
 )";
 
 // Bounds for a server that never comes up; generous, since the machine may be busy.
-static constexpr int startLimitMs = 30000;
-static constexpr int stopLimitMs = 10000;
-
-LoopbackFtpServer::LoopbackFtpServer() = default;
+static constexpr int limitMs = 30000;
 
 LoopbackFtpServer::~LoopbackFtpServer() {
-    stop();
-}
-
-bool LoopbackFtpServer::start() {
-    if (!root_.isValid() || !logDir_.isValid()) {
-        error_ = QStringLiteral("no temporary folder");
-        return false;
-    }
-    const QString logPath = logDir_.filePath(QStringLiteral("server.log"));
-    server_.setStandardErrorFile(logPath);
-    // Debian's Python packages import only in the system interpreter.
-    server_.start(QStringLiteral("/usr/bin/python3"),
-                  {QStringLiteral("-c"), QString::fromUtf8(serverScript), root_.path()});
-    if (!server_.waitForStarted(startLimitMs)) {
-        error_ = QStringLiteral("python3 did not start: ").append(server_.errorString());
-        return false;
-    }
-    while (!server_.canReadLine() && server_.state() == QProcess::Running) {
-        if (!server_.waitForReadyRead(startLimitMs))
-            break;
-    }
-    bool ok = false;
-    port_ = server_.readLine().trimmed().toInt(&ok);
-    if (!ok || port_ <= 0) {
-        stop();
-        QFile log(logPath);
-        error_ = QStringLiteral("the FTP server did not come up: ");
-        if (log.open(QIODevice::ReadOnly))
-            error_.append(QString::fromUtf8(log.readAll()));
-        return false;
-    }
-    return true;
-}
-
-void LoopbackFtpServer::stop() {
     if (server_.state() == QProcess::NotRunning)
         return;
     server_.terminate();
-    if (!server_.waitForFinished(stopLimitMs)) {
+    if (!server_.waitForFinished(limitMs))
         server_.kill();
-        server_.waitForFinished(stopLimitMs);
+    server_.waitForFinished(limitMs);
+}
+
+bool LoopbackFtpServer::start() {
+    // The server's log goes straight to the test's output: a pipe nobody reads while a test
+    // blocks on a download would fill up and stall the server, and a traceback shows why it failed.
+    server_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    // Debian's Python packages import only in the system interpreter.
+    server_.start(QStringLiteral("/usr/bin/python3"),
+                  {QStringLiteral("-c"), QString::fromUtf8(serverScript), root_.path()});
+    while (!server_.canReadLine() && server_.waitForReadyRead(limitMs)) {
     }
+    bool ok = false;
+    port_ = server_.readLine().trimmed().toInt(&ok);
+    if (!ok || port_ <= 0 || !root_.isValid()) {
+        error_ = QStringLiteral("the FTP server did not come up: ").append(server_.errorString());
+        return false;
+    }
+    return true;
 }
 
 QString LoopbackFtpServer::host() const {

@@ -10,24 +10,20 @@
 // the downloader; the server stops when the object is destroyed.
 class LoopbackFtpServer {
 public:
-    LoopbackFtpServer();
+    LoopbackFtpServer() = default;
     ~LoopbackFtpServer();
     LoopbackFtpServer(const LoopbackFtpServer&) = delete;
     LoopbackFtpServer& operator=(const LoopbackFtpServer&) = delete;
 
     // False, with errorText() saying why, when the server did not come up.
     bool start();
-    void stop();
-
     QString host() const; // "127.0.0.1:<port>"
-    QString rootPath() const { return root_.path(); }
     // Writes a file below the served folder (creating folders on the way).
     bool addFile(const QString& relativePath, const QByteArray& bytes);
     QString errorText() const { return error_; }
 
 private:
     QTemporaryDir root_;
-    QTemporaryDir logDir_;
     QProcess server_;
     int port_ = 0;
     QString error_;
