@@ -135,10 +135,4 @@ TEST_F(FirmwareTransferTest, NothingIsSentWithoutAManagerADeviceOrASynchronisati
     EXPECT_TRUE(alerts.empty());
     EXPECT_TRUE(pictures.empty());
 }
-
-TEST(FirmwareTransferHex4Test, PadsToFourCharactersInUpperCase) {
-    EXPECT_EQ(FirmwareTransfer::hex4(0xAB), "0x  AB");
-    EXPECT_EQ(FirmwareTransfer::hex4(0x1A2), "0x 1A2");
-    EXPECT_EQ(FirmwareTransfer::hex4(0xBEEF), "0xBEEF");
-}
 } // namespace
