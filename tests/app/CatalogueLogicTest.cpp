@@ -61,5 +61,7 @@ TEST(OnlineVersionList, ItemsRememberTheirLines) {
     EXPECT_EQ(OnlineVersionList::items(entries),
               (std::vector<OnlineVersionList::Item>{{"V1", 0}, {" v2 ", 2}}));
     EXPECT_EQ(OnlineVersionList::entries("// only a comment\r\n"), QStringList{});
+    // Only CR LF ends a line: a list with bare LF ends is a single release line.
+    EXPECT_EQ(OnlineVersionList::entries("V1,0x1,a.hex\nV2,0x2,b.hex\n")->size(), 1);
     EXPECT_EQ(OnlineVersionList::entries("\xc3\x28"), std::nullopt);
 }

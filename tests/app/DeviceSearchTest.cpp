@@ -14,176 +14,150 @@ protected:
         resources.copySampleReleases();
     }
 
+    // Starts the program on `tree`, plugs a converter in and waits until it is identified.
+    HidDeviceRef identify(const TestResources& tree, const QByteArray& partNumber = "QK100201",
+                          uint32_t version = 0x01000005) {
+        window.reset(); // one program at a time
+        window = std::make_unique<WindowHarness>(tree);
+        window->start();
+        const HidDeviceRef plugged = window->plugIn(partNumber, version);
+        EXPECT_TRUE(window->waitForStatus(UIStatus::DEVICE_PLUG));
+        return plugged;
+    }
+    HidDeviceRef identify() { return identify(resources); }
+    Ui::MainWindow& outlets() { return window->outlets(); }
+
     static int requestsOf(const std::shared_ptr<VirtualConverter>& converter, uint8_t command) {
         const std::vector<uint8_t> commands = converter->commandSequence();
         return static_cast<int>(std::count(commands.begin(), commands.end(), command));
     }
+    // A mode folder's entries in listing order, whatever it is: the pop-up does not sort.
+    QStringList listing(const QString& folder) {
+        return QDir(resources.path() + "/data/QK100201/" + folder)
+            .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                       QDir::Unsorted);
+    }
 
     TestResources resources;
+    std::unique_ptr<WindowHarness> window;
 };
 
 TEST_F(DeviceSearch, APluggedInConverterIsIdentifiedAndItsStandardReleasesOffered) {
-    WindowHarness window(resources);
-    window.start();
-    const HidDeviceRef plugged = window.plugIn("QK100201", 0x01000005);
-    ASSERT_TRUE(window.waitForStatus(UIStatus::DEVICE_PLUG));
-
-    ViewController& controller = window.controller();
+    const HidDeviceRef plugged = identify();
+    ViewController& controller = window->controller();
     EXPECT_EQ(controller.device, plugged);
     EXPECT_EQ(controller.partNumber, "QK100201");
-    EXPECT_EQ(window.outlets().CurrentVersion->text(), "Current version: V1.0.0.5");
-    EXPECT_EQ(window.outlets().DeviceName->text(), "Velmar Pad Converter Pro");
-    EXPECT_TRUE(window.outlets().DeviceName->isVisible());
-    EXPECT_EQ(window.outlets().CommonButton->title(), "START");
-    EXPECT_TRUE(window.outlets().CommonButton->isVisible());
-    // Listing order, whatever it is: no sorting.
-    const QStringList standard =
-        QDir(resources.path() + "/data/QK100201/standard")
-            .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                       QDir::Unsorted);
-    EXPECT_EQ(window.popupItems(), standard);
-    EXPECT_EQ(controller.fwVerItems, standard);
-    EXPECT_TRUE(window.outlets().StandardButton->isChecked());
-    EXPECT_TRUE(window.outlets().ModeStatckView->isVisible()); // both modes in the tree
+    EXPECT_EQ(outlets().CurrentVersion->text(), "Current version: V1.0.0.5");
+    EXPECT_EQ(outlets().DeviceName->text(), "Velmar Pad Converter Pro");
+    EXPECT_EQ(window->popupItems(), listing("standard"));
+    EXPECT_TRUE(outlets().StandardButton->isChecked());
+    EXPECT_TRUE(outlets().ModeStatckView->isVisible()); // both modes in the tree
     // Identified: the search is off until something restarts it.
     EXPECT_FALSE(controller.usbScanner.isRunning());
-    const int ticks = window.searchTicks();
-    window.runFor(800ms);
-    EXPECT_EQ(window.searchTicks(), ticks);
-    EXPECT_TRUE(window.diagnostics.contains(
+    const int ticks = window->searchTicks();
+    window->runFor(800ms);
+    EXPECT_EQ(window->searchTicks(), ticks);
+    EXPECT_TRUE(window->diagnostics.contains(
         "[" + ViewController::kClassName +
         "][217][onSearchTimerTick] \U0001F646\u2642\uFE0F Get Usb Device, 4617, 2"));
 
-    window.outlets().TournamentButton->click();
-    const QStringList tournament =
-        QDir(resources.path() + "/data/QK100201/te")
-            .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                       QDir::Unsorted);
-    EXPECT_EQ(window.popupItems(), tournament);
+    outlets().TournamentButton->click();
+    EXPECT_EQ(window->popupItems(), listing("te"));
 }
 
 TEST_F(DeviceSearch, AStandardOnlyConverterGetsNoModeChoice) {
-    WindowHarness window(resources);
-    window.start();
-    window.plugIn("QK100301", 0x01000003);
-    ASSERT_TRUE(window.waitForStatus(UIStatus::DEVICE_PLUG));
-    EXPECT_EQ(window.outlets().DeviceName->text(), "Velmar Pad Converter Lite");
-    EXPECT_FALSE(window.outlets().ModeStatckView->isVisible());
-    EXPECT_EQ(window.popupItems().size(), 2);
-    EXPECT_EQ(window.controller().mainVM.FwInfoVM.value()->Tournament, false);
+    identify(resources, "QK100301", 0x01000003);
+    EXPECT_EQ(outlets().DeviceName->text(), "Velmar Pad Converter Lite");
+    EXPECT_FALSE(outlets().ModeStatckView->isVisible());
+    EXPECT_EQ(window->popupItems().size(), 2);
 }
 
 TEST_F(DeviceSearch, ATournamentOnlyTreeStartsInStandardWithAnEmptyPopUp) {
     TestResources teOnly;
     teOnly.writeConfig(TestConfig{});
     teOnly.addFolder("data/QK100201/te/V2.0.0.0");
-    WindowHarness window(teOnly);
-    window.start();
-    window.plugIn("QK100201");
-    ASSERT_TRUE(window.waitForStatus(UIStatus::DEVICE_PLUG));
-    const FwInfoModelRef model = window.controller().mainVM.FwInfoVM.value();
+    identify(teOnly);
+    const FwInfoModelRef model = window->controller().mainVM.FwInfoVM.value();
     ASSERT_NE(model, nullptr);
     EXPECT_EQ(model->Standard, false); // the tree, not the configuration, decides offline
     EXPECT_EQ(model->Tournament, true);
-    EXPECT_TRUE(window.outlets().StandardButton->isChecked());
-    EXPECT_TRUE(window.controller().mainVM.IsStandard.value());
-    EXPECT_TRUE(window.popupItems().isEmpty());
-    EXPECT_FALSE(window.outlets().ModeStatckView->isVisible());
+    EXPECT_TRUE(outlets().StandardButton->isChecked());
+    EXPECT_TRUE(window->popupItems().isEmpty());
+    EXPECT_FALSE(outlets().ModeStatckView->isVisible());
 }
 
 TEST_F(DeviceSearch, ADeviceWithoutReleaseFolderShowsItsNameButOffersNothing) {
     TestResources noTree;
     noTree.writeConfig(TestConfig{});
-    WindowHarness window(noTree);
-    window.start();
-    window.plugIn("QK100201");
-    ASSERT_TRUE(window.waitForStatus(UIStatus::DEVICE_PLUG));
-    EXPECT_EQ(window.outlets().DeviceName->text(), "Velmar Pad Converter Pro");
-    EXPECT_EQ(window.controller().mainVM.FwInfoVM.value(), nullptr);
-    EXPECT_FALSE(window.outlets().StandardButton->isChecked());
-    EXPECT_TRUE(window.popupItems().isEmpty());
+    identify(noTree);
+    EXPECT_EQ(outlets().DeviceName->text(), "Velmar Pad Converter Pro");
+    EXPECT_EQ(window->controller().mainVM.FwInfoVM.value(), nullptr);
+    EXPECT_FALSE(outlets().StandardButton->isChecked());
+    EXPECT_TRUE(window->popupItems().isEmpty());
 }
 
 TEST_F(DeviceSearch, RemovalOfAnIdentifiedConverterReturnsToSearching) {
-    WindowHarness window(resources);
-    window.start();
-    HidDeviceRef plugged = window.plugIn("QK100201", 0x01000005);
-    ASSERT_TRUE(window.waitForStatus(UIStatus::DEVICE_PLUG));
-
-    window.hidService.unplug(plugged);
-    ASSERT_TRUE(window.waitForStatus(UIStatus::NORMAL));
-    EXPECT_TRUE(window.controller().usbScanner.isRunning());
-    EXPECT_FALSE(window.outlets().CommonButton->isVisible());
-    EXPECT_FALSE(window.outlets().DeviceName->isVisible());
-    EXPECT_EQ(window.outlets().PromptText->text(), "Plug the converter in.");
-    EXPECT_TRUE(window.diagnostics.contains(
+    const HidDeviceRef plugged = identify();
+    window->hidService.unplug(plugged);
+    ASSERT_TRUE(window->waitForStatus(UIStatus::NORMAL));
+    EXPECT_TRUE(window->controller().usbScanner.isRunning());
+    EXPECT_FALSE(outlets().CommonButton->isVisible());
+    EXPECT_EQ(outlets().PromptText->text(), "Plug the converter in.");
+    EXPECT_TRUE(window->diagnostics.contains(
         "[" + ViewController::kClassName +
         "][15][hidDeviceRemoved(_:)]🙁 HID 設備已移除 -> VID: 0x1209, PID: 0x0002"));
 
     // Plugged in again with newer firmware: identified again, the version read anew.
-    window.plugIn("QK100201", 0x01010002);
-    ASSERT_TRUE(window.waitForStatus(UIStatus::DEVICE_PLUG));
-    EXPECT_EQ(window.outlets().CurrentVersion->text(), "Current version: V1.1.0.2");
+    window->plugIn("QK100201", 0x01010002);
+    ASSERT_TRUE(window->waitForStatus(UIStatus::DEVICE_PLUG));
+    EXPECT_EQ(outlets().CurrentVersion->text(), "Current version: V1.1.0.2");
 }
 
-TEST_F(DeviceSearch, RemovalDuringOrAfterAnUpdateChangesNothing) {
-    for (UIStatus updateStatus :
-         {UIStatus::UPGRADE_FW, UIStatus::UPGRADE_FW_FINISH, UIStatus::UPGRADE_FW_FAILED}) {
-        SCOPED_TRACE(static_cast<int>(updateStatus));
-        WindowHarness window(resources);
-        window.start();
-        HidDeviceRef plugged = window.plugIn();
-        ASSERT_TRUE(window.waitForStatus(UIStatus::DEVICE_PLUG));
-        window.controller().mainVM.CurrentUIStatus = updateStatus;
-        const QString prompt = window.outlets().PromptText->text();
-
-        window.hidService.unplug(plugged);
-        window.runFor(700ms);
-        EXPECT_EQ(window.status(), updateStatus);
-        EXPECT_EQ(window.outlets().PromptText->text(), prompt);
-        EXPECT_FALSE(window.controller().usbScanner.isRunning());
+TEST_F(DeviceSearch, RemovalDuringOrAfterAnUpdateChangesNothingButAfterAFailedDownloadSearches) {
+    for (UIStatus status : {UIStatus::UPGRADE_FW, UIStatus::UPGRADE_FW_FINISH,
+                            UIStatus::UPGRADE_FW_FAILED, UIStatus::DOWNLOAD_FAILED}) {
+        SCOPED_TRACE(static_cast<int>(status));
+        const HidDeviceRef plugged = identify();
+        window->controller().mainVM.CurrentUIStatus = status;
+        const QString prompt = outlets().PromptText->text();
+        window->hidService.unplug(plugged);
+        if (status == UIStatus::DOWNLOAD_FAILED) {
+            ASSERT_TRUE(window->waitForStatus(UIStatus::NORMAL));
+            EXPECT_TRUE(window->controller().usbScanner.isRunning());
+            continue;
+        }
+        window->runFor(700ms);
+        EXPECT_EQ(window->status(), status);
+        EXPECT_EQ(outlets().PromptText->text(), prompt);
+        EXPECT_FALSE(window->controller().usbScanner.isRunning());
     }
 }
 
-TEST_F(DeviceSearch, RemovalAfterAFailedDownloadReturnsToSearching) {
-    WindowHarness window(resources);
-    window.start();
-    HidDeviceRef plugged = window.plugIn();
-    ASSERT_TRUE(window.waitForStatus(UIStatus::DEVICE_PLUG));
-    window.controller().mainVM.CurrentUIStatus = UIStatus::DOWNLOAD_FAILED;
-    window.hidService.unplug(plugged);
-    ASSERT_TRUE(window.waitForStatus(UIStatus::NORMAL));
-    EXPECT_TRUE(window.controller().usbScanner.isRunning());
-}
-
 TEST_F(DeviceSearch, AConverterThatNeverTellsItsFirmwareStaysUnidentifiedAndIsAskedAgain) {
-    WindowHarness window(resources);
-    window.start();
+    window = std::make_unique<WindowHarness>(resources);
+    window->start();
     VirtualConverter::Faults faults;
     faults.ignoreGetFWInfo = true;
-    const HidDeviceRef plugged = window.plugIn("QK100201", 0x01000005, faults);
-    const auto converter = window.hidService.converter(plugged);
-
-    ASSERT_TRUE(window.runUntil(
+    const auto converter = window->hidService.converter(window->plugIn("QK100201", 1, faults));
+    ASSERT_TRUE(window->runUntil(
         [&] { return requestsOf(converter, VirtualConverter::getFWInfoCode) >= 2; }));
-    EXPECT_EQ(window.status(), UIStatus::NORMAL);
-    EXPECT_EQ(window.controller().device, nullptr);
-    EXPECT_FALSE(window.outlets().CommonButton->isVisible());
+    EXPECT_EQ(window->status(), UIStatus::NORMAL);
+    EXPECT_EQ(window->controller().device, nullptr);
 }
 
 TEST_F(DeviceSearch, OfTwoConvertersExactlyOneIsIdentified) {
-    WindowHarness window(resources);
-    window.start();
-    const HidDeviceRef first = window.plugIn("QK100201");
-    const HidDeviceRef second = window.plugIn("QK100301");
-    ASSERT_TRUE(window.waitForStatus(UIStatus::DEVICE_PLUG));
-    window.runFor(700ms);
+    window = std::make_unique<WindowHarness>(resources);
+    window->start();
+    const HidDeviceRef first = window->plugIn("QK100201");
+    const HidDeviceRef second = window->plugIn("QK100301");
+    ASSERT_TRUE(window->waitForStatus(UIStatus::DEVICE_PLUG));
+    window->runFor(700ms);
 
-    const HidDeviceRef identified = window.controller().device;
+    const HidDeviceRef identified = window->controller().device;
     ASSERT_TRUE(identified == first || identified == second);
     const HidDeviceRef other = identified == first ? second : first;
-    EXPECT_EQ(window.hidService.converter(other)->requests().size(), 0u);
-    EXPECT_EQ(requestsOf(window.hidService.converter(identified), VirtualConverter::getFWInfoCode),
+    EXPECT_EQ(window->hidService.converter(other)->requests().size(), 0u);
+    EXPECT_EQ(requestsOf(window->hidService.converter(identified), VirtualConverter::getFWInfoCode),
               1);
 }
 
@@ -191,17 +165,17 @@ TEST_F(DeviceSearch, ARemovalThatRestartsARunningSearchLeavesAnIdentifiedConvert
     // Another matching device goes away while the search runs and a converter is attached:
     // the restart ticks at once and identifies the converter, and the search must then stay
     // off rather than identify it again every half second.
-    WindowHarness window(resources);
-    window.start();
-    ASSERT_TRUE(window.controller().usbScanner.isRunning());
-    const HidDeviceRef converter = window.plugIn();
-    const HidDeviceRef other = window.hidService.plugInUnrelatedDevice({4617, 2});
-    window.hidService.unplug(other); // its removal arrives before the first tick
-    ASSERT_TRUE(window.waitForStatus(UIStatus::DEVICE_PLUG));
-    EXPECT_EQ(window.searchTicks(), 1); // the tick the restart fired
-    EXPECT_EQ(window.controller().device, converter);
-    EXPECT_FALSE(window.controller().usbScanner.isRunning());
-    window.runFor(800ms);
-    EXPECT_EQ(requestsOf(window.hidService.converter(converter), VirtualConverter::getFWInfoCode),
+    window = std::make_unique<WindowHarness>(resources);
+    window->start();
+    ASSERT_TRUE(window->controller().usbScanner.isRunning());
+    const HidDeviceRef converter = window->plugIn();
+    const HidDeviceRef other = window->hidService.plugInUnrelatedDevice({4617, 2});
+    window->hidService.unplug(other); // its removal arrives before the first tick
+    ASSERT_TRUE(window->waitForStatus(UIStatus::DEVICE_PLUG));
+    EXPECT_EQ(window->searchTicks(), 1); // the tick the restart fired
+    EXPECT_EQ(window->controller().device, converter);
+    EXPECT_FALSE(window->controller().usbScanner.isRunning());
+    window->runFor(800ms);
+    EXPECT_EQ(requestsOf(window->hidService.converter(converter), VirtualConverter::getFWInfoCode),
               1);
 }

@@ -1,16 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <QFile>
-
 #include "WindowHarness.h"
-#include "firmware/DescriptionFile.h"
-#include "firmware/HexImageDecoder.h"
 #include "support/LoopbackFtpServer.h"
-
-static QByteArray readFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 static void select(WindowHarness& window, const QString& version) {
     const int index = window.outlets().PopUpFwVerItems->findText(version);
@@ -18,49 +9,36 @@ static void select(WindowHarness& window, const QString& version) {
     window.outlets().PopUpFwVerItems->setCurrentIndex(index);
 }
 
-TEST(OfflineCatalogue, TheChosenReleaseGivesItsChecksumAndImage) {
-    TestResources resources;
-    resources.writeConfig(TestConfig{});
-    resources.copySampleReleases();
-    WindowHarness window(resources);
-    window.start();
-    window.plugIn("QK100201");
-    ASSERT_TRUE(window.waitForStatus(UIStatus::DEVICE_PLUG));
-    window.outlets().TournamentButton->click();
-    select(window, "V1.1.0.2");
-
-    const QString folder = resources.path() + "/data/QK100201/te/V1.1.0.2/";
-    ViewController& controller = window.controller();
-    controller.readChecksumFile();
-    EXPECT_EQ(controller.checkSum,
-              DescriptionFile::applyChecksumFile(QString::fromUtf8(readFile(folder + "tmp.txt")),
-                                                 std::nullopt));
-    ASSERT_TRUE(controller.checkSum.has_value());
-    EXPECT_EQ(controller.readHexFile(),
-              HexImageDecoder::decodeHexImage(QString::fromUtf8(readFile(folder + "tmp.hex"))));
-}
-
-TEST(OfflineCatalogue, AMissingDescriptionKeepsTheChecksumAndAMissingImageGivesNone) {
+TEST(OfflineCatalogue, TheChosenModeAndReleaseGiveTheChecksumAndImageTheirFilesHold) {
     TestResources resources;
     resources.writeConfig(TestConfig{});
     resources.addFile("data/QK100201/standard/V9.0.0.0/tmp.hex", ":0400000001020304F2\r\n");
     resources.addFile("data/QK100201/standard/V8.0.0.0/tmp.txt", "V8.0.0.0,0x2A,tmp.hex\r\n");
+    resources.addFile("data/QK100201/te/V8.0.0.0/tmp.hex", ":020000000506F3\r\n");
+    resources.addFile("data/QK100201/te/V8.0.0.0/tmp.txt", "V8.0.0.0,0x3B,tmp.hex\r\n");
     WindowHarness window(resources);
     window.start();
     window.plugIn("QK100201");
     ASSERT_TRUE(window.waitForStatus(UIStatus::DEVICE_PLUG));
     ViewController& controller = window.controller();
-    controller.checkSum = 7;
 
+    // A missing description keeps the checksum; a missing image gives none.
+    controller.checkSum = 7;
     select(window, "V9.0.0.0");
     controller.readChecksumFile();
     EXPECT_EQ(controller.checkSum, 7);
     EXPECT_EQ(controller.readHexFile(), QByteArray::fromHex("01020304"));
-
     select(window, "V8.0.0.0");
     controller.readChecksumFile();
     EXPECT_EQ(controller.checkSum, 0x2A);
     EXPECT_EQ(controller.readHexFile(), std::nullopt);
+
+    // The same version in the other mode is read from that mode's folder.
+    window.outlets().TournamentButton->click();
+    select(window, "V8.0.0.0");
+    controller.readChecksumFile();
+    EXPECT_EQ(controller.checkSum, 0x3B);
+    EXPECT_EQ(controller.readHexFile(), QByteArray::fromHex("0506"));
 }
 
 // The version lists and images on a real FTP server on loopback, fetched through curl.
@@ -88,26 +66,6 @@ protected:
     TestResources resources;
 };
 
-TEST_F(OnlineCatalogue, TheListFillsThePopUpAndEachItemFetchesItsOwnLine) {
-    server.addFile("QK100201.txt", "// releases of the Pro\r\n"
-                                   "V1.0.2,0x2A,fw102.hex\r\n"
-                                   "beta build without a name,0x10,wrong.hex\r\n"
-                                   "V1.1.0,0x1B,fw110.hex\r\n");
-    server.addFile("fw110.hex", ":0400000001020304F2\r\n:00000001FF\r\n");
-    auto window = startWindow();
-    ASSERT_TRUE(window->waitForStatus(UIStatus::DEVICE_PLUG));
-
-    ViewController& controller = window->controller();
-    EXPECT_EQ(controller.onlineFwInfoArray.size(), 3);
-    EXPECT_EQ(window->popupItems(), (QStringList{"V1.0.2", "V1.1.0"}));
-    EXPECT_TRUE(controller.fwVerItems.isEmpty());
-
-    // The second item is the third line: the versionless line must not shift the choice.
-    select(*window, "V1.1.0");
-    EXPECT_EQ(controller.downloadHexFile(), QByteArray::fromHex("01020304"));
-    EXPECT_EQ(controller.checkSum, 0x1B);
-}
-
 TEST_F(OnlineCatalogue, TournamentAndBetaBuildsReadTheirOwnLists) {
     server.addFile("QK100201.txt", "V1.0.0,0x01,a.hex\r\n");
     server.addFile("QK100201_TE.txt", "V2.0.0,0x02,b.hex\r\nV2.1.0,0x03,c.hex\r\n");
@@ -130,14 +88,6 @@ TEST_F(OnlineCatalogue, TournamentAndBetaBuildsReadTheirOwnLists) {
     }
 }
 
-TEST_F(OnlineCatalogue, AListWithUnixLineEndsIsOneRelease) {
-    server.addFile("QK100201.txt", "V1.0.0,0x01,a.hex\nV1.1.0,0x02,b.hex\n");
-    auto window = startWindow();
-    ASSERT_TRUE(window->waitForStatus(UIStatus::DEVICE_PLUG));
-    EXPECT_EQ(window->controller().onlineFwInfoArray.size(), 1);
-    EXPECT_EQ(window->popupItems(), QStringList{"V1.0.0"});
-}
-
 TEST_F(OnlineCatalogue, AListThatCannotBeFetchedShowsTheDownloadFailure) {
     auto window = startWindow(); // nothing on the server
     ASSERT_TRUE(window->runUntil([&] { return window->controller().device != nullptr; }));
@@ -148,11 +98,4 @@ TEST_F(OnlineCatalogue, AListThatCannotBeFetchedShowsTheDownloadFailure) {
     EXPECT_EQ(window->outlets().CommonButton->title(), "Confirm");
     EXPECT_TRUE(window->popupItems().isEmpty());
     EXPECT_EQ(window->controller().downloadHexFile(), std::nullopt); // nothing chosen
-}
-
-TEST_F(OnlineCatalogue, AListThatIsNotUtf8CountsAsFailed) {
-    server.addFile("QK100201.txt", QByteArray("V1.0.0,0x01,a\xff.hex\r\n"));
-    auto window = startWindow();
-    ASSERT_TRUE(window->runUntil([&] { return window->controller().device != nullptr; }));
-    EXPECT_EQ(window->status(), UIStatus::DOWNLOAD_FAILED);
 }

@@ -21,33 +21,6 @@ TEST(Startup, WithoutAConfigurationAlertsOnceThenEndsWithoutEverSearching) {
     EXPECT_NE(window.controller().usbHidManager, nullptr);
 }
 
-TEST(Startup, ShowsTitlePictureAndPromptAndSearchesEveryHalfSecond) {
-    TestResources resources;
-    resources.writeConfig(TestConfig{});
-    WindowHarness window(resources);
-    window.start();
-
-    EXPECT_TRUE(window.alerts.alerts.empty());
-    EXPECT_EQ(window.program->windowController().window().windowTitle(), "Test Updater");
-    EXPECT_EQ(window.outlets().PromptText->text(), "Plug the converter in.");
-    ASSERT_TRUE(window.outlets().DeviceImage->image().has_value()); // line breaks skipped
-    EXPECT_EQ(window.outlets().DeviceImage->image()->size(), QSize(64, 40));
-    EXPECT_FALSE(window.outlets().CommonButton->isVisible());
-    EXPECT_FALSE(window.outlets().DeviceName->isVisible());
-    EXPECT_TRUE(window.controller().usbScanner.isRunning());
-    EXPECT_TRUE(window.runUntil([&] { return window.searchTicks() >= 2; }));
-    EXPECT_EQ(window.status(), UIStatus::NORMAL);
-}
-
-TEST(Startup, MatchesApplicationThenLoaderIdentitiesOfTheConfiguration) {
-    TestResources resources;
-    resources.writeConfig(TestConfig{});
-    WindowHarness window(resources);
-    window.start();
-    EXPECT_EQ(window.controller().usbHidManager->deviceMatchingList(),
-              (std::vector<DeviceMatching>{{4617, 1}, {4617, 2}}));
-}
-
 TEST(Startup, BetaBuildsAreToldByTheExecutableName) {
     EXPECT_TRUE(ViewController::isBetaExecutable("/usr/bin/velmar-converter-update-beta"));
     EXPECT_TRUE(ViewController::isBetaExecutable("/Applications/Updater BETA .app"));
@@ -56,51 +29,61 @@ TEST(Startup, BetaBuildsAreToldByTheExecutableName) {
     EXPECT_FALSE(ViewController::isBetaExecutable("/home/beta/velmar-converter-update"));
 }
 
-TEST(Startup, HidingTheWindowStopsTheSearchAndShowingItAgainResumesIt) {
+// The program started with the test configuration.
+class StartedWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        resources.writeConfig(TestConfig{});
+        resources.copySampleReleases();
+        window = std::make_unique<WindowHarness>(resources);
+        window->start();
+    }
+    QMainWindow& mainWindow() { return window->program->windowController().window(); }
+
     TestResources resources;
-    resources.writeConfig(TestConfig{});
-    WindowHarness window(resources);
-    window.start();
-    QMainWindow& mainWindow = window.program->windowController().window();
+    std::unique_ptr<WindowHarness> window;
+};
 
-    mainWindow.hide();
-    EXPECT_FALSE(window.controller().usbScanner.isRunning());
-    const int ticks = window.searchTicks();
-    window.runFor(800ms);
-    EXPECT_EQ(window.searchTicks(), ticks);
-
-    mainWindow.show();
-    EXPECT_TRUE(window.controller().usbScanner.isRunning());
-    EXPECT_TRUE(window.runUntil([&] { return window.searchTicks() > ticks; }));
+TEST_F(StartedWindow, SearchesForTheConfiguredIdentitiesEveryHalfSecond) {
+    EXPECT_TRUE(window->alerts.alerts.empty());
+    EXPECT_EQ(mainWindow().windowTitle(), "Test Updater");
+    EXPECT_EQ(window->controller().usbHidManager->deviceMatchingList(),
+              (std::vector<DeviceMatching>{{4617, 1}, {4617, 2}}));
+    EXPECT_TRUE(window->controller().usbScanner.isRunning());
+    EXPECT_TRUE(window->runUntil([&] { return window->searchTicks() >= 2; }));
+    EXPECT_EQ(window->status(), UIStatus::NORMAL);
 }
 
-TEST(Startup, ClosingTheWindowEndsTheProgram) {
-    TestResources resources;
-    resources.writeConfig(TestConfig{});
-    WindowHarness window(resources);
-    window.start();
-    window.program->windowController().window().close();
-    EXPECT_TRUE(window.runUntil([&] { return window.terminateRequests == 1; }));
-    EXPECT_FALSE(window.controller().usbScanner.isRunning());
+TEST_F(StartedWindow, HidingTheWindowStopsTheSearchAndShowingItAgainResumesIt) {
+    mainWindow().hide();
+    EXPECT_FALSE(window->controller().usbScanner.isRunning());
+    const int ticks = window->searchTicks();
+    window->runFor(800ms);
+    EXPECT_EQ(window->searchTicks(), ticks);
+
+    mainWindow().show();
+    EXPECT_TRUE(window->controller().usbScanner.isRunning());
+    EXPECT_TRUE(window->runUntil([&] { return window->searchTicks() > ticks; }));
 }
 
-TEST(Startup, EachModeClickRebuildsThePopUpOnceForTheClickedMode) {
-    TestResources resources;
-    resources.writeConfig(TestConfig{});
-    resources.copySampleReleases();
-    WindowHarness window(resources);
-    window.start();
-    window.plugIn();
-    ASSERT_TRUE(window.waitForStatus(UIStatus::DEVICE_PLUG));
+TEST_F(StartedWindow, ClosingTheWindowEndsTheProgram) {
+    mainWindow().close();
+    EXPECT_TRUE(window->runUntil([&] { return window->terminateRequests == 1; }));
+    EXPECT_FALSE(window->controller().usbScanner.isRunning());
+}
+
+TEST_F(StartedWindow, EachModeClickRebuildsThePopUpOnceForTheClickedMode) {
+    window->plugIn();
+    ASSERT_TRUE(window->waitForStatus(UIStatus::DEVICE_PLUG));
 
     // A rebuild empties the pop-up once and fills it again.
-    QSignalSpy resets(window.outlets().PopUpFwVerItems->model(), &QAbstractItemModel::rowsRemoved);
-    window.outlets().StandardButton->click(); // already selected: rebuilt all the same
+    QSignalSpy resets(window->outlets().PopUpFwVerItems->model(), &QAbstractItemModel::rowsRemoved);
+    window->outlets().StandardButton->click(); // already selected: rebuilt all the same
     EXPECT_EQ(resets.count(), 1);
-    window.outlets().TournamentButton->click();
+    window->outlets().TournamentButton->click();
     EXPECT_EQ(resets.count(), 2);
-    EXPECT_TRUE(window.outlets().TournamentButton->isChecked());
-    EXPECT_FALSE(window.outlets().StandardButton->isChecked());
-    EXPECT_FALSE(window.controller().mainVM.IsStandard.value());
-    EXPECT_TRUE(window.controller().mainVM.IsTE.value());
+    EXPECT_TRUE(window->outlets().TournamentButton->isChecked());
+    EXPECT_FALSE(window->outlets().StandardButton->isChecked());
+    EXPECT_FALSE(window->controller().mainVM.IsStandard.value());
+    EXPECT_TRUE(window->controller().mainVM.IsTE.value());
 }

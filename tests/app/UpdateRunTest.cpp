@@ -24,34 +24,6 @@ bool isDataPacket(uint8_t command) {
            command == VirtualConverter::continuationDataCode;
 }
 
-// Which numbered progress picture the device image shows, sampled every millisecond while the
-// transfer waits for its replies; each change is recorded once.
-class ProgressPictureSampler {
-public:
-    explicit ProgressPictureSampler(ImageView& view) : view_(view) {
-        for (int frame = 0; frame <= 20; ++frame)
-            pictures_.push_back(*PictureResources::named(QString::number(frame)));
-        timer_.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&timer_, &QTimer::timeout, [this] { sample(); });
-        timer_.start(1);
-    }
-    QStringList shown;
-
-private:
-    void sample() {
-        if (!view_.image())
-            return;
-        const auto found = std::find(pictures_.begin(), pictures_.end(), *view_.image());
-        if (found == pictures_.end())
-            return;
-        const QString name = QString::number(found - pictures_.begin());
-        if (shown.isEmpty() || shown.last() != name)
-            shown.append(name);
-    }
-    ImageView& view_;
-    std::vector<QImage> pictures_;
-    QTimer timer_;
-};
 } // namespace
 
 // The update on the window the program builds, a virtual converter in place of hardware.
@@ -111,6 +83,16 @@ protected:
         EXPECT_EQ(outlets().CommonButton->title(), "Confirm");
         outlets().CommonButton->click();
         return window->waitForStatus(UIStatus::DEVICE_PLUG);
+    }
+
+    // Updates to `version`, first confirming the result of an earlier update; the result status.
+    std::optional<UIStatus> update(const QString& version) {
+        if (window->status() != UIStatus::DEVICE_PLUG && !confirmAndWaitForDevice())
+            return std::nullopt;
+        select(version);
+        if (!startAndWaitForResult())
+            return std::nullopt;
+        return window->status();
     }
 
     size_t dataPacketsSent() const {
@@ -175,13 +157,28 @@ TEST_F(UpdateRunTest, TheProgressPicturesFollowThePackets) {
     SimulatedDeviceFaults slow;
     slow.replyDelay = 5ms; // each picture stays long enough to be seen
     window->hidService.setDeviceFaults(device, slow);
-    ProgressPictureSampler sampler(*outlets().DeviceImage);
+    // Which numbered picture the device image shows, sampled every millisecond while the
+    // transfer waits for its replies; each change is recorded once.
+    std::vector<QImage> frames;
+    for (int frame = 0; frame <= 20; ++frame)
+        frames.push_back(*PictureResources::named(QString::number(frame)));
+    QStringList shown;
+    QTimer sampler;
+    sampler.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&sampler, &QTimer::timeout, [&] {
+        const std::optional<QImage> image = outlets().DeviceImage->image();
+        const auto found = image ? std::find(frames.begin(), frames.end(), *image) : frames.end();
+        const QString name = QString::number(found - frames.begin());
+        if (found != frames.end() && (shown.isEmpty() || shown.last() != name))
+            shown.append(name);
+    });
+    sampler.start(1);
     ASSERT_TRUE(startAndWaitForResult());
     EXPECT_EQ(window->status(), Status::UPGRADE_FW_FINISH);
     // "0" from the status, then 10 skipped as one packet passes it; "20" gives way at once to
     // the success screen.
-    EXPECT_EQ(sampler.shown, (QStringList{"0", "2", "3", "4", "5", "6", "7", "8", "9", "11", "12",
-                                          "13", "14", "15", "16", "17", "18"}));
+    EXPECT_EQ(shown, (QStringList{"0", "2", "3", "4", "5", "6", "7", "8", "9", "11", "12", "13",
+                                  "14", "15", "16", "17", "18"}));
 }
 
 TEST_F(UpdateRunTest, AFailedTransferAlertsWhereItShouldThenEndsTheUpgradeAndShowsTheFailure) {
@@ -228,24 +225,15 @@ TEST_F(UpdateRunTest, TheFinalChecksumMustMatchTheReleaseJustChosen) {
     addRelease("V2.2.0.0", good, std::nullopt);
     startWindow();
 
-    select("V2.0.0.0");
-    ASSERT_TRUE(startAndWaitForResult());
-    EXPECT_EQ(window->status(), Status::UPGRADE_FW_FAILED);
-    ASSERT_EQ(alerts().size(), 1u);
-    EXPECT_EQ(alerts()[0],
-              (Alert{"Update Failed", "Final Checksum: 0x  AB\nFinal Checksum is wrong.", "OK"}));
-
-    ASSERT_TRUE(confirmAndWaitForDevice());
-    select("V2.1.0.0");
-    ASSERT_TRUE(startAndWaitForResult());
-    EXPECT_EQ(window->status(), Status::UPGRADE_FW_FINISH);
+    EXPECT_EQ(update("V2.0.0.0"), Status::UPGRADE_FW_FAILED);
+    EXPECT_EQ(alerts(),
+              (std::vector<Alert>{
+                  {"Update Failed", "Final Checksum: 0x  AB\nFinal Checksum is wrong.", "OK"}}));
+    EXPECT_EQ(update("V2.1.0.0"), Status::UPGRADE_FW_FINISH);
 
     // The same image from a release that names no checksum: the previous release's value must
     // not stand in for it.
-    ASSERT_TRUE(confirmAndWaitForDevice());
-    select("V2.2.0.0");
-    ASSERT_TRUE(startAndWaitForResult());
-    EXPECT_EQ(window->status(), Status::UPGRADE_FW_FAILED);
+    EXPECT_EQ(update("V2.2.0.0"), Status::UPGRADE_FW_FAILED);
     EXPECT_EQ(controller().checkSum, std::nullopt);
     ASSERT_EQ(alerts().size(), 1u);
     EXPECT_EQ(alerts()[0].informativeText,
@@ -279,25 +267,18 @@ TEST_F(UpdateRunTest, ImagesTheConverterCannotTakeFailBeforeAnyDataPacket) {
     addRelease("V9.9.9.9", patternedImage(FirmwareTransfer::maximumImageLength + 1));
     startWindow();
 
-    select("V0.0.0.0");
-    ASSERT_TRUE(startAndWaitForResult());
+    EXPECT_EQ(update("V0.0.0.0"), Status::UPGRADE_FW_FAILED);
     EXPECT_EQ(statuses, (std::vector<Status>{Status::UPGRADE_FW, Status::UPGRADE_FW_FAILED}));
     EXPECT_EQ(dataPacketsSent(), 0u);
     ASSERT_EQ(alerts().size(), 1u);
     EXPECT_EQ(alerts()[0].informativeText, "The firmware image is empty.");
 
     // Shorter than a first packet: sent padded in it.
-    ASSERT_TRUE(confirmAndWaitForDevice());
-    select("V0.0.2.0");
-    ASSERT_TRUE(startAndWaitForResult());
-    EXPECT_EQ(window->status(), Status::UPGRADE_FW_FINISH);
+    EXPECT_EQ(update("V0.0.2.0"), Status::UPGRADE_FW_FINISH);
     EXPECT_EQ(dataPacketsSent(), 1u);
     EXPECT_EQ(converter->receivedImage(), patternedImage(20));
 
-    ASSERT_TRUE(confirmAndWaitForDevice());
-    select("V9.9.9.9");
-    ASSERT_TRUE(startAndWaitForResult());
-    EXPECT_EQ(window->status(), Status::UPGRADE_FW_FAILED);
+    EXPECT_EQ(update("V9.9.9.9"), Status::UPGRADE_FW_FAILED);
     EXPECT_EQ(dataPacketsSent(), 0u);
     EXPECT_EQ(alerts().size(), 1u);
 }
@@ -363,6 +344,9 @@ TEST_F(OnlineUpdateRunTest, DownloadsTheChosenLinesImageAndSendsIt) {
     server.addFile("nightly.hex", hexText(patternedImage(60)));
     server.addFile("fw200.hex", hexText(image));
     startOnline();
+    // The comment line is no release; the versionless one is, but offers no item.
+    EXPECT_EQ(controller().onlineFwInfoArray.size(), 2);
+    EXPECT_EQ(window->popupItems(), QStringList{"V2.0.0"});
     select("V2.0.0");
     ASSERT_TRUE(startAndWaitForResult());
     EXPECT_EQ(statuses, (std::vector<Status>{Status::FTP_DOWNLOAD, Status::UPGRADE_FW,

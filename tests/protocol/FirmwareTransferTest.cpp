@@ -81,36 +81,22 @@ TEST_F(FirmwareTransferTest, ImagesAreCutIntoFortyEightAndThenFiftySixBytes) {
         EXPECT_EQ(converter->commandSequence(), c.commands);
         EXPECT_EQ(converter->receivedImage(), image);
         EXPECT_EQ(converter->announcedLength(), c.length);
-        // Synchronisation 0 and 1, then two numbers per data packet.
-        EXPECT_EQ(packNo, 2 + 2 * static_cast<int64_t>(c.commands.size() - 1));
+        // Synchronisation 0 and 1, then two numbers per data packet: 2, 4, 6, ...
+        EXPECT_EQ(converter->requests().front().packNo, 0);
+        const std::vector<VirtualConverter::ReceivedRequest> packets = dataPackets();
+        for (size_t i = 0; i < packets.size(); ++i)
+            EXPECT_EQ(packets[i].packNo, static_cast<int64_t>(2 * (i + 1))) << i;
+        EXPECT_EQ(packNo, 2 + 2 * static_cast<int64_t>(packets.size()));
         // The device stays open for the end-of-upgrade command.
         EXPECT_TRUE(service.isOpen(device));
     }
     EXPECT_TRUE(alerts.empty());
 
     // The third packet of the 105-byte image: counter 6, the last image byte, then zeros.
-    const QByteArray last = dataPackets().back().bytes;
     QByteArray expected(64, '\0');
     expected[4] = 6;
     expected[8] = patternedImage(105)[104];
-    EXPECT_EQ(last, expected);
-}
-
-TEST_F(FirmwareTransferTest, DataPacketsCarryEvenCountersAfterTheSynchronisation) {
-    const QByteArray image = patternedImage(300);
-    ASSERT_TRUE(transfer(image));
-    const std::vector<VirtualConverter::ReceivedRequest>& requests = converter->requests();
-    ASSERT_EQ(requests.size(), 7u);
-    EXPECT_EQ(requests[0].command, VirtualConverter::syncPackNoCode);
-    EXPECT_EQ(requests[0].packNo, 0);
-    for (size_t i = 1; i < requests.size(); ++i)
-        EXPECT_EQ(requests[i].packNo, static_cast<int64_t>(2 * i)) << i;
-
-    const QByteArray first = requests[1].bytes;
-    EXPECT_EQ(static_cast<uint8_t>(first[0]), 0xA0);
-    EXPECT_EQ(first.mid(12, 4), QByteArray::fromHex("2c010000")); // 300, 24 bits
-    EXPECT_EQ(first.mid(16), image.left(48));
-    EXPECT_EQ(requests[2].bytes.mid(8), image.mid(48, 56));
+    EXPECT_EQ(dataPackets().back().bytes, expected);
 }
 
 TEST_F(FirmwareTransferTest, ProgressPicturesFollowTheBytesSent) {
@@ -119,23 +105,6 @@ TEST_F(FirmwareTransferTest, ProgressPicturesFollowTheBytesSent) {
     // 10 is never shown: one packet moves the progress from 9.92 to 11.04 twentieths.
     EXPECT_EQ(pictures, (QStringList{"2", "3", "4", "5", "6", "7", "8", "9", "11", "12", "13", "14",
                                      "15", "16", "17", "18", "20"}));
-}
-
-TEST_F(FirmwareTransferTest, ImagesTheFirstPacketCannotFillOrThePacketNumbersCannotCarry) {
-    // Shorter than 48 bytes: one first packet, zero-padded, announcing the true length.
-    const QByteArray shortImage = patternedImage(20);
-    EXPECT_TRUE(transfer(shortImage));
-    ASSERT_EQ(dataPackets().size(), 1u);
-    const QByteArray packet = dataPackets().front().bytes;
-    EXPECT_EQ(static_cast<uint8_t>(packet[12]), 20);
-    EXPECT_EQ(packet.mid(16, 20), shortImage);
-    EXPECT_EQ(packet.mid(36), QByteArray(28, '\0'));
-    EXPECT_EQ(converter->receivedImage(), shortImage);
-
-    // Too long for the 16-bit packet numbers: the device hears nothing at all.
-    converter->clearHistory();
-    EXPECT_FALSE(transfer(QByteArray(FirmwareTransfer::maximumImageLength + 1, '\x01'), 0));
-    EXPECT_TRUE(converter->requests().empty());
 }
 
 TEST_F(FirmwareTransferTest, TheFinalChecksumMustEqualTheReleasesValue) {
@@ -165,11 +134,5 @@ TEST_F(FirmwareTransferTest, NothingIsSentWithoutAManagerADeviceOrASynchronisati
     EXPECT_EQ(converter->commandSequence(), std::vector<uint8_t>{0xA4});
     EXPECT_TRUE(alerts.empty());
     EXPECT_TRUE(pictures.empty());
-}
-
-TEST(FirmwareTransferHex4Test, PadsToFourCharactersInUpperCase) {
-    EXPECT_EQ(FirmwareTransfer::hex4(0xAB), "0x  AB");
-    EXPECT_EQ(FirmwareTransfer::hex4(0x1A2), "0x 1A2");
-    EXPECT_EQ(FirmwareTransfer::hex4(0xBEEF), "0xBEEF");
 }
 } // namespace
