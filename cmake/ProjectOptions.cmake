@@ -1,3 +1,12 @@
+# Repeated builds are cheap through ccache where it is installed. Its base directory is the
+# checkout, so paths reach it relative to the tree and every clone shares the cache.
+find_program(UPDATER_CCACHE ccache)
+if(UPDATER_CCACHE)
+    set(launcher ${CMAKE_COMMAND} -E env CCACHE_BASEDIR=${CMAKE_SOURCE_DIR} ${UPDATER_CCACHE})
+    set(CMAKE_CXX_COMPILER_LAUNCHER ${launcher})
+    set(CMAKE_C_COMPILER_LAUNCHER ${launcher})
+endif()
+
 # Warnings are errors everywhere; the sanitizer preset adds ASan and UBSan to every target.
 add_compile_options(-Wall -Wextra -Wpedantic)
 option(UPDATER_WERROR "Treat warnings as errors" ON)
