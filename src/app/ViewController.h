@@ -15,6 +15,7 @@
 #include "app/ReleaseTree.h"
 #include "app/USBScanner.h"
 #include "app/UpdateRun.h"
+#include "app/WaitGate.h"
 #include "config/ConfigModel.h"
 #include "device/HIDManagerDelegate.h"
 #include "device/HidService.h"
@@ -108,6 +109,8 @@ public:
     double deviceImageLeading = 0;
     QStringList fwVerItems;
     QStringList onlineFwInfoArray;
+    // Closed while a search tick, an update or a download waits on the event loop.
+    WaitGate waitGate;
 
     // The window's controls by the names the window description gives them.
     Ui::MainWindow& outlets;
