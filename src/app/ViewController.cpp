@@ -223,6 +223,11 @@ bool ViewController::upgradeFW(const QByteArray& image) {
 // ---- Device search ----------------------------------------------------------------------------
 
 void ViewController::onSearchTimerTick() {
+    // A tick inside another tick's or an update's wait would talk to the device under it and
+    // replace the screen that wait's work is about to show. The timer keeps running, so the
+    // search goes on once the wait is over, unless that work ends it.
+    if (!waitGate.isOpen())
+        return;
     log(205, u"onSearchTimerTick");
     lastTickIdentified_ = false;
     usbScanner.stop();
@@ -234,6 +239,7 @@ void ViewController::onSearchTimerTick() {
     HidDeviceRef found;
     std::optional<QByteArray> fwInfo;
     bool accessDenied = false;
+    std::optional<WaitGate::Scope> waiting = waitGate.close();
     const std::vector<LDModelRef> identities = *configModel->LDCollection;
     for (const LDModelRef& identity : identities) {
         if (!identity || !identity->Vid || !identity->Pid)
@@ -267,10 +273,14 @@ void ViewController::onSearchTimerTick() {
         found = candidate;
         break;
     }
+    waiting.reset();
 
+    // The waits let the state move on: START pressed, a result on screen. Whatever did that owns
+    // the screen and the search now; this tick's finding is stale.
+    if (mainVM.CurrentUIStatus.value() != UIStatus::NORMAL || updateRun_.isActive())
+        return;
     if (!found) {
-        if (mainVM.CurrentUIStatus.value() == UIStatus::NORMAL)
-            permissionPrompt_.update(accessDenied, configModel->PromptText.value_or(QString()));
+        permissionPrompt_.update(accessDenied, configModel->PromptText.value_or(QString()));
         restartSearchTimer();
         return;
     }
