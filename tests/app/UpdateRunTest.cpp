@@ -3,8 +3,9 @@
 #include <QRandomGenerator>
 #include <QTimer>
 #include <algorithm>
+#include <cstdio>
 
-#include "RemovalWatch.h"
+#include "RemovalToFailureWatch.h"
 #include "WindowHarness.h"
 #include "protocol/FirmwareTransfer.h"
 #include "support/LoopbackFtpServer.h"
@@ -266,16 +267,13 @@ TEST_F(UpdateRunTest, UnpluggingDuringTheTransferFailsAtOnceAndLeavesTheFailureS
         startWindow();
         select("V2.0.0.0");
         window->hidService.setDeviceFaults(device, row.faults);
-        const RemovalWatch removal;
-        std::optional<int> turnsAtFailure = -1;
-        const Cancellable watch =
-            controller().mainVM.CurrentUIStatus.subscribe([&](const UIStatus& status) {
-                if (status == Status::UPGRADE_FW_FAILED)
-                    turnsAtFailure = removal.turnsSinceRemoval();
-            });
+        const RemovalToFailureWatch watch(controller());
         ASSERT_TRUE(startAndWaitForResult());
         EXPECT_EQ(statuses, (std::vector<Status>{Status::UPGRADE_FW, Status::UPGRADE_FW_FAILED}));
-        EXPECT_EQ(turnsAtFailure, row.turnsFromRemovalToFailure);
+        EXPECT_EQ(watch.turnsFromRemovalToFailure(), row.turnsFromRemovalToFailure);
+        if (const std::optional<double> delay = watch.millisecondsFromRemovalToFailure())
+            std::printf("simulated service, unplugged %s: removal to UPGRADE_FW_FAILED %+.3f ms\n",
+                        row.unplug, *delay);
         EXPECT_EQ(dataPacketsSent(), row.packets);
         // Tried only while the removal is not yet known; it never reaches the converter.
         EXPECT_EQ(window->diagnostics.lines().filter("[Commands][52]").size(),
