@@ -16,7 +16,7 @@ bool UpdateRun::queue(bool online) {
 }
 
 void UpdateRun::run(bool online) {
-    // Delivered inside a wait (START pressed while a search tick waited on a device): the
+    // Delivered inside a wait (START pressed while a search tick waited on a device, say): the
     // update would run under that tick and its transfer would share the device and the counter
     // with it. Refused; the screen still shows what is true and START can be pressed again.
     if (!controller_.waitGate.isOpen()) {

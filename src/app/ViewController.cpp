@@ -174,10 +174,10 @@ void ViewController::restartSearchTimer() {
     // A running timer ticks once at once. If that tick identified a converter the search is meant
     // to stay off; starting a timer anyway would identify the converter again every half second
     // and rebuild the version pop-up under the user's hand.
-    lastTickIdentified_ = false;
+    lastTickEndedSearch_ = false;
     const bool ticked = usbScanner.fire();
     usbScanner.stop();
-    if (ticked && lastTickIdentified_)
+    if (ticked && lastTickEndedSearch_)
         return;
     usbScanner.start();
 }
@@ -229,7 +229,7 @@ void ViewController::onSearchTimerTick() {
     if (!waitGate.isOpen())
         return;
     log(205, u"onSearchTimerTick");
-    lastTickIdentified_ = false;
+    lastTickEndedSearch_ = false;
     usbScanner.stop();
     if (!configModel || !configModel->LDCollection || configModel->LDCollection->empty()) {
         restartSearchTimer();
@@ -277,8 +277,10 @@ void ViewController::onSearchTimerTick() {
 
     // The waits let the state move on: START pressed, a result on screen. Whatever did that owns
     // the screen and the search now; this tick's finding is stale.
-    if (mainVM.CurrentUIStatus.value() != UIStatus::NORMAL || updateRun_.isActive())
+    if (mainVM.CurrentUIStatus.value() != UIStatus::NORMAL || updateRun_.isActive()) {
+        lastTickEndedSearch_ = true;
         return;
+    }
     if (!found) {
         permissionPrompt_.update(accessDenied, configModel->PromptText.value_or(QString()));
         restartSearchTimer();
@@ -294,7 +296,7 @@ void ViewController::onSearchTimerTick() {
     // A removal reported while this tick waited for the device may have restarted the search;
     // an identified device ends it either way.
     usbScanner.stop();
-    lastTickIdentified_ = true;
+    lastTickEndedSearch_ = true;
 }
 
 void ViewController::hidDeviceRemoved(const HidDeviceRef& removed) {
