@@ -3,9 +3,10 @@
 // fault armed, START pressed; then the outcome must be the one the fault calls for, success only
 // when the converter holds exactly the image and confirmed the expected checksum, the window must
 // end in UPGRADE_FW_FINISH or UPGRADE_FW_FAILED, the end-of-upgrade command must follow every
-// transfer, and no search tick may run inside it. Under the asan preset this also shows the runs
-// free of memory errors and leaks. UPDATER_SOAK_RUNS and UPDATER_SOAK_SEED override the run count
-// and the seed; the counts per fault are printed at the end.
+// transfer to a converter still attached and never reach one pulled out, and no search tick may
+// run inside the transfer. Under the asan preset this also shows the runs free of memory errors
+// and leaks. UPDATER_SOAK_RUNS and UPDATER_SOAK_SEED override the run count and the seed; the
+// counts per fault are printed at the end.
 #include <gtest/gtest.h>
 
 #include <algorithm>
