@@ -174,10 +174,10 @@ void ViewController::restartSearchTimer() {
     // A running timer ticks once at once. If that tick identified a converter the search is meant
     // to stay off; starting a timer anyway would identify the converter again every half second
     // and rebuild the version pop-up under the user's hand.
-    lastTickIdentified_ = false;
+    lastTickEndedSearch_ = false;
     const bool ticked = usbScanner.fire();
     usbScanner.stop();
-    if (ticked && lastTickIdentified_)
+    if (ticked && lastTickEndedSearch_)
         return;
     usbScanner.start();
 }
@@ -223,8 +223,13 @@ bool ViewController::upgradeFW(const QByteArray& image) {
 // ---- Device search ----------------------------------------------------------------------------
 
 void ViewController::onSearchTimerTick() {
+    // A tick inside another tick's or an update's wait would talk to the device under it and
+    // replace the screen that wait's work is about to show. The timer keeps running, so the
+    // search goes on once the wait is over, unless that work ends it.
+    if (!waitGate.isOpen())
+        return;
     log(205, u"onSearchTimerTick");
-    lastTickIdentified_ = false;
+    lastTickEndedSearch_ = false;
     usbScanner.stop();
     if (!configModel || !configModel->LDCollection || configModel->LDCollection->empty()) {
         restartSearchTimer();
@@ -234,6 +239,7 @@ void ViewController::onSearchTimerTick() {
     HidDeviceRef found;
     std::optional<QByteArray> fwInfo;
     bool accessDenied = false;
+    std::optional<WaitGate::Scope> waiting = waitGate.close();
     const std::vector<LDModelRef> identities = *configModel->LDCollection;
     for (const LDModelRef& identity : identities) {
         if (!identity || !identity->Vid || !identity->Pid)
@@ -267,10 +273,16 @@ void ViewController::onSearchTimerTick() {
         found = candidate;
         break;
     }
+    waiting.reset();
 
+    // The waits let the state move on: START pressed, a result on screen. Whatever did that owns
+    // the screen and the search now; this tick's finding is stale.
+    if (mainVM.CurrentUIStatus.value() != UIStatus::NORMAL || updateRun_.isActive()) {
+        lastTickEndedSearch_ = true;
+        return;
+    }
     if (!found) {
-        if (mainVM.CurrentUIStatus.value() == UIStatus::NORMAL)
-            permissionPrompt_.update(accessDenied, configModel->PromptText.value_or(QString()));
+        permissionPrompt_.update(accessDenied, configModel->PromptText.value_or(QString()));
         restartSearchTimer();
         return;
     }
@@ -284,7 +296,7 @@ void ViewController::onSearchTimerTick() {
     // A removal reported while this tick waited for the device may have restarted the search;
     // an identified device ends it either way.
     usbScanner.stop();
-    lastTickIdentified_ = true;
+    lastTickEndedSearch_ = true;
 }
 
 void ViewController::hidDeviceRemoved(const HidDeviceRef& removed) {

@@ -133,9 +133,9 @@ private:
     PermissionPrompt permissionPrompt_;
     ReleaseTree releaseTree_;
     UpdateRun updateRun_{*this};
-    // Set by a tick that identified a device, so restarting the search after firing that tick
-    // leaves the search off as the identification meant it to be.
-    bool lastTickIdentified_ = false;
+    // Set by a tick that ended the search (it identified a device, or found that the state had
+    // moved on while it waited), so restarting the search after firing that tick leaves it off.
+    bool lastTickEndedSearch_ = false;
     // The HID manager holds its delegate weakly; this token dies with the controller.
     std::shared_ptr<HIDManagerDelegate> delegateToken_{this, [](HIDManagerDelegate*) {}};
 };

@@ -29,6 +29,17 @@ TEST(Startup, BetaBuildsAreToldByTheExecutableName) {
     EXPECT_FALSE(ViewController::isBetaExecutable("/home/beta/velmar-converter-update"));
 }
 
+// What main() builds: exchanges wait up to 5 s for a reply in 0.1 s turns of the event loop,
+// whatever the tests shorten them to.
+TEST(Startup, TheProgramsExchangesWaitFiveSecondsInTenthOfASecondTurns) {
+    SimulatedHidService hidService;
+    MainApplication program(hidService, MainApplication::Options::forThisExecutable());
+    program.viewController().viewDidLoad();
+    const ReportExchangeTiming& timing = program.viewController().usbHidManager->timing();
+    EXPECT_EQ(timing.deadline, 5000ms);
+    EXPECT_EQ(timing.slice, 100ms);
+}
+
 // The program started with the test configuration.
 class StartedWindow : public ::testing::Test {
 protected:
