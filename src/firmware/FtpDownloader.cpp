@@ -93,7 +93,7 @@ std::optional<QByteArray> FtpDownloader::curlDownload(const QString& path, doubl
     }
 
     if (tooLarge)
-        lastFailureReason_ = QStringLiteral("The file is larger than a release can be.");
+        lastFailureReason_ = QStringLiteral("The file on the server is too large.");
     else if (overran)
         lastFailureReason_ = QStringLiteral("The download did not finish in time.");
     else if (curl.exitStatus() != QProcess::NormalExit)

@@ -194,7 +194,7 @@ TEST_F(OnlineDownloadTest, AnOverlongListOrImageIsADownloadFailure) {
         }
         EXPECT_TRUE(window->waitForStatus(UIStatus::DOWNLOAD_FAILED));
         EXPECT_EQ(controller().downloader().lastFailureReason(),
-                  "The file is larger than a release can be.");
+                  "The file on the server is too large.");
         window.reset();
     }
 }

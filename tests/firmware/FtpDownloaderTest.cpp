@@ -133,7 +133,7 @@ TEST(FtpDownloaderFailure, EachFailedAttemptSaysWhy) {
          QByteArray(1001, 'x'),
          {},
          10.0,
-         "The file is larger than a release can be."},
+         "The file on the server is too large."},
         {"silent server",
          Behaviour::Silent,
          {},
@@ -182,7 +182,7 @@ TEST_F(FtpDownloaderTest, AnOverlongFileEndsCurlWithoutHoldingTheWholeFile) {
     const int64_t peakBefore = peakResidentBytes();
     FtpDownloader downloader = this->downloader();
     EXPECT_EQ(downloader.curlDownload("QK100201.txt", 10.0, kLimit), std::nullopt);
-    EXPECT_EQ(downloader.lastFailureReason(), "The file is larger than a release can be.");
+    EXPECT_EQ(downloader.lastFailureReason(), "The file on the server is too large.");
     // Reading it whole would add 64 MiB at least.
     EXPECT_LT(peakResidentBytes() - peakBefore, 8 * kLimit);
 }
