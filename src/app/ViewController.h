@@ -117,7 +117,11 @@ public:
     LayoutConstraint& DeviceImageLeading;
 
     AlertPresenter& alerts;
-    const FtpDownloader& downloader() const { return environment_.downloader; }
+    FtpDownloader& downloader() { return environment_.downloader; }
+
+    // The window's answer when the user closes it: false, and the prompt says why, while an
+    // update downloads or sends its image.
+    bool windowShouldClose();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -126,6 +130,12 @@ private:
     std::vector<DeviceMatching> buildDeviceMatchingList() const;
     // The release the pop-up selects, as a file of the shipped tree.
     std::optional<QString> selectedReleaseFile(const QString& fileName) const;
+    // A download with the window drawn and its controls held still until it ends.
+    std::optional<QByteArray> downloadFile(const QString& path, qsizetype maxBytes);
+    void paintWindowNow();
+    void setControlsEnabled(bool enabled);
+    // The device screen for a converter this configuration has no record for.
+    void showUnsupportedConverter();
     void log(int line, QStringView function, QStringView message = {}) const;
 
     Environment environment_;

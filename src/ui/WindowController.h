@@ -25,6 +25,10 @@ public:
 
     // Called when the user closes the window (after it has been hidden).
     void setWindowDidClose(std::function<void()> handler) { windowDidClose_ = std::move(handler); }
+    // Asked first when the user closes the window; false keeps it open.
+    void setWindowShouldClose(std::function<bool()> handler) {
+        windowShouldClose_ = std::move(handler);
+    }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -34,4 +38,5 @@ private:
     Ui::MainWindow outlets_;
     std::unique_ptr<LayoutConstraint> deviceImageLeading_;
     std::function<void()> windowDidClose_;
+    std::function<bool()> windowShouldClose_;
 };

@@ -486,8 +486,7 @@ TEST_F(OnlineUpdateRunTest, ARemovalDuringTheDownloadSearchesOnlyUntilTheTransfe
     slow.replyDelay = 40ms;
     window->hidService.setDeviceFaults(device, slow);
 
-    // curl holds the event loop while it downloads, so the removal that the HID manager would
-    // report during the download is delivered right as the download begins.
+    // The removal is reported as the download begins.
     int ticksAtTransfer = -1;
     Cancellable removal = controller().mainVM.CurrentUIStatus.subscribe([&](const UIStatus& s) {
         if (s == Status::FTP_DOWNLOAD)
