@@ -23,9 +23,12 @@ int32_t HidrawHidService::open() {
         return 0;
     opened_ = true;
     rescan();
+    // A udev daemon announces a node after its rules have run, so its permissions are final by
+    // then; without a daemon the kernel's node is all there will be. Either way it can be opened.
     const int32_t watching = source_->startWatching({[this](const HidrawNode& node) {
                                                          goneNodes_.erase(node.devnode);
-                                                         attach(node);
+                                                         if (const auto device = attach(node))
+                                                             reportArrivalLater(device);
                                                      },
                                                      [this](const QString& devnode) {
                                                          goneNodes_.erase(devnode);
@@ -52,6 +55,10 @@ std::vector<HidDeviceRef> HidrawHidService::copyDevices() {
 
 void HidrawHidService::setRemovalCallback(RemovalCallback callback) {
     removalCallback_ = std::move(callback);
+}
+
+void HidrawHidService::setArrivalCallback(ArrivalCallback callback) {
+    arrivalCallback_ = std::move(callback);
 }
 
 int32_t HidrawHidService::openDevice(const HidDeviceRef& device) {
@@ -173,6 +180,20 @@ void HidrawHidService::reportRemovalLater(const std::shared_ptr<HidrawDevice>& d
         [this, device] {
             if (const RemovalCallback callback = removalCallback_)
                 callback(device);
+        },
+        Qt::QueuedConnection);
+}
+
+void HidrawHidService::reportArrivalLater(const std::shared_ptr<HidrawDevice>& device) {
+    std::weak_ptr<HidrawDevice> arrived = device;
+    QMetaObject::invokeMethod(
+        &deliveries_,
+        [this, arrived] {
+            // Gone again before anyone heard of it: nothing to announce.
+            const std::shared_ptr<HidrawDevice> device = arrived.lock();
+            if (device && !device->isGone())
+                if (const ArrivalCallback callback = arrivalCallback_)
+                    callback(device);
         },
         Qt::QueuedConnection);
 }
