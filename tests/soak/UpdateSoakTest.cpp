@@ -52,6 +52,9 @@ void printTally(const std::array<FaultTally, soakFaultCount>& tally, unsigned se
     FaultTally total;
     for (int i = 0; i < soakFaultCount; ++i) {
         const FaultTally& t = tally[static_cast<size_t>(i)];
+        if (t.runs == 0) {
+            continue; // a fault this soak does not draw
+        }
         std::printf("%-22s %6d %18d %18d\n", qPrintable(soakFaultName(static_cast<SoakFault>(i))),
                     t.runs, t.finished, t.failed);
         total.runs += t.runs;
