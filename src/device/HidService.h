@@ -53,7 +53,8 @@ public:
     // Called when a device is plugged in after open(), once its node can be opened, whatever the
     // matching: the search narrows the matching to one identity at a time, so the caller judges
     // the identity itself. Devices attached before open() are not announced; copyDevices() lists
-    // them. A new registration replaces the old one.
+    // them, as it lists everything where the backend cannot watch for new devices. A new
+    // registration replaces the old one.
     virtual void setArrivalCallback(ArrivalCallback callback) = 0;
 
     // Opening a device that is already open succeeds.

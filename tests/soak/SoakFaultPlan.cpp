@@ -21,6 +21,23 @@ int SoakRun::dataPackets() const {
     return SoakFaultPlan::dataPacketsFor(image.size());
 }
 
+QString SoakRun::description(unsigned index, unsigned seed) const {
+    return QStringLiteral("run %1: %2 at packet %3 of %4, image %5 bytes, seed %6")
+        .arg(index)
+        .arg(soakFaultName(fault))
+        .arg(packet)
+        .arg(dataPackets())
+        .arg(image.size())
+        .arg(seed);
+}
+
+bool SoakRun::alertsAsExpected(const QStringList& informativeTexts) const {
+    if (!expectedAlert) {
+        return informativeTexts.isEmpty();
+    }
+    return informativeTexts.size() == 1 && informativeTexts.front().startsWith(*expectedAlert);
+}
+
 SoakFaultPlan::SoakFaultPlan(unsigned seed, int identificationWrites,
                              std::chrono::milliseconds deadline, std::vector<SoakFault> faults)
     : random_(seed), identificationWrites_(identificationWrites), deadline_(deadline),

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <array>
 #include <chrono>
 #include <optional>
@@ -46,6 +47,11 @@ struct SoakRun {
     std::optional<QString> expectedAlert;
 
     int dataPackets() const;
+    // What a failure message says of the run, so that it can be replayed.
+    QString description(unsigned index, unsigned seed) const;
+    // Whether the alerts the user saw (their informative texts) are the one the fault calls for,
+    // or none.
+    bool alertsAsExpected(const QStringList& informativeTexts) const;
 };
 
 // Draws runs from a seeded generator, so that a failing run can be replayed by its seed.
