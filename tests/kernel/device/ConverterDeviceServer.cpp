@@ -17,7 +17,6 @@
 
 // How long the host may take to pick up one reply before the device drops it.
 static constexpr int replyHandOverMs = 5000;
-static constexpr int nodeAppearanceMs = 30000;
 
 static void say(const QString& line) {
     std::fprintf(stdout, "%s\n", line.toLocal8Bit().constData());
@@ -65,14 +64,13 @@ int ConverterDeviceServer::run() {
     bool running = true;
     bool commandsOpen = true;
     while (running) {
+        // Checked between events, never waited for: a device answers as soon as the host writes,
+        // whatever udev is still doing with its node.
         if (!announced) {
-            if (HidrawNodeLocator::findNode(options_.usbIdentity)) {
-                if (const auto settled =
-                        HidrawNodeLocator::waitForNode(options_.usbIdentity, nodeAppearanceMs)) {
-                    writeReadyFile(*settled);
-                    say(QStringLiteral("ready %1").arg(*settled));
-                    announced = true;
-                }
+            if (const auto settled = HidrawNodeLocator::waitForNode(options_.usbIdentity, 0)) {
+                writeReadyFile(*settled);
+                say(QStringLiteral("ready %1").arg(*settled));
+                announced = true;
             }
         }
         pollfd fds[3] = {{endpoint->descriptor(), POLLIN, 0},
@@ -202,8 +200,12 @@ bool ConverterDeviceServer::serveOneReport(KernelHidEndpoint& endpoint, const QB
         if (!endpoint.sendInputReport(*reply, replyHandOverMs))
             say(QStringLiteral("warning %1").arg(endpoint.lastError()));
     }
-    return !(dataPacket && options_.unplugAfterDataPackets &&
-             dataPackets_ >= *options_.unplugAfterDataPackets);
+    const bool unplugNow = dataPacket && options_.unplugAfterDataPackets &&
+                           dataPackets_ >= *options_.unplugAfterDataPackets;
+    // "Answered" means the host has the reply: going before it is taken would lose it.
+    if (unplugNow && reply)
+        endpoint.waitUntilTaken(replyHandOverMs);
+    return !unplugNow;
 }
 
 void ConverterDeviceServer::writeReadyFile(const QString& node) const {

@@ -6,6 +6,9 @@ set -uo pipefail
 build=$(cd "$1" && pwd)
 source_dir=$(cd "$(dirname "$0")/../../.." && pwd)
 export QT_QPA_PLATFORM=offscreen UPDATER_SOURCE_DIR=$source_dir UPDATER_RESOURCE_DIR=$build/bin/resources
+# Qt complains on every start without one; the console is slow.
+XDG_RUNTIME_DIR=$(mktemp -d)
+export XDG_RUNTIME_DIR
 status=0
 for test in hidraw_kernel_test main_window_kernel_test window_kernel_soak_test; do
   "$build/bin/$test" --gtest_color=no || status=1
