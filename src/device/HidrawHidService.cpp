@@ -23,8 +23,8 @@ int32_t HidrawHidService::open() {
         return 0;
     opened_ = true;
     rescan();
-    // A udev daemon announces a node after its rules have run, so its permissions are final by
-    // then; without a daemon the kernel's node is all there will be. Either way it can be opened.
+    // The source announces a node once it can be opened, and perhaps once more when udev is done
+    // with it: a search that could not open it the first time then tries again.
     const int32_t watching = source_->startWatching({[this](const HidrawNode& node) {
                                                          goneNodes_.erase(node.devnode);
                                                          if (const auto device = attach(node))

@@ -69,18 +69,17 @@ int32_t UdevHidrawNodeSource::startWatching(Watchers watchers) {
         return 0;
     // Events of the "udev" group come only from a running daemon, after its rules have run.
     const bool daemonRuns = ::access("/run/udev/control", F_OK) == 0;
-    monitor_ = watch(daemonRuns ? "udev" : "kernel", monitorNotifier_, !daemonRuns);
+    monitor_ = watch(daemonRuns ? "udev" : "kernel", monitorNotifier_);
     if (!monitor_)
         return errno != 0 ? -errno : -EIO;
     // Only a help: without it the daemon's event still comes.
     if (daemonRuns)
-        kernelMonitor_ = watch("kernel", kernelMonitorNotifier_, true);
+        kernelMonitor_ = watch("kernel", kernelMonitorNotifier_);
     return 0;
 }
 
 udev_monitor* UdevHidrawNodeSource::watch(const char* group,
-                                          std::unique_ptr<QSocketNotifier>& notifier,
-                                          bool kernelEvents) {
+                                          std::unique_ptr<QSocketNotifier>& notifier) {
     udev_monitor* monitor = udev_monitor_new_from_netlink(udev_, group);
     if (!monitor)
         return nullptr;
@@ -93,14 +92,14 @@ udev_monitor* UdevHidrawNodeSource::watch(const char* group,
     notifier =
         std::make_unique<QSocketNotifier>(udev_monitor_get_fd(monitor), QSocketNotifier::Read);
     QObject::connect(notifier.get(), &QSocketNotifier::activated, notifier.get(),
-                     [this, monitor, kernelEvents] { receiveEvents(monitor, kernelEvents); });
+                     [this, monitor] { receiveEvents(monitor); });
     return monitor;
 }
 
-void UdevHidrawNodeSource::receiveEvents(udev_monitor* monitor, bool kernelEvents) {
-    // With a daemon, the kernel's events are used for additions only, and only for a node this
+void UdevHidrawNodeSource::receiveEvents(udev_monitor* monitor) {
+    // Beside the daemon's, the kernel's events serve for additions only, and only for a node this
     // user can open already: otherwise the daemon's rules are still to grant access.
-    const bool onlyOpenableAdditions = kernelEvents && monitor != monitor_;
+    const bool onlyOpenableAdditions = monitor == kernelMonitor_;
     // The monitor socket is non-blocking: drain what is there, then go back to the loop.
     while (udev_device* device = udev_monitor_receive_device(monitor)) {
         const char* action = udev_device_get_action(device);

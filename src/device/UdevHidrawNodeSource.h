@@ -29,9 +29,8 @@ public:
 private:
     std::optional<HidrawNode> nodeOf(udev_device* device) const;
     // A monitor of hidraw events from `group` ("udev" or "kernel"), read on the event loop.
-    udev_monitor* watch(const char* group, std::unique_ptr<QSocketNotifier>& notifier,
-                        bool kernelEvents);
-    void receiveEvents(udev_monitor* monitor, bool kernelEvents);
+    udev_monitor* watch(const char* group, std::unique_ptr<QSocketNotifier>& notifier);
+    void receiveEvents(udev_monitor* monitor);
 
     udev* udev_ = nullptr;
     udev_monitor* monitor_ = nullptr;
