@@ -143,7 +143,13 @@ TEST_P(UpdateSoakKernelTest, WholeUpdatesEndRightUnderRandomConverterFaults) {
         ASSERT_TRUE(seen.has_value());
         const bool finished = *result == UIStatus::UPGRADE_FW_FINISH;
         EXPECT_EQ(window.statuses, (std::vector<UIStatus>{UIStatus::UPGRADE_FW, *result}));
-        EXPECT_EQ(finished, run.expectSuccess);
+        // A device that goes right after its last answer may take that answer with it: through
+        // the gadget the host's driver can still be handing it over. Either outcome is right
+        // then, as long as a success is a true one.
+        const bool lastAnswerInFlight = unplugged && run.packet == run.dataPackets() - 1;
+        if (!lastAnswerInFlight) {
+            EXPECT_EQ(finished, run.expectSuccess);
+        }
         // Success only when the converter holds exactly this image and confirmed its sum.
         const bool holdsImage = seen->imageComplete && readWhole(received) == run.image;
         FaultTally& t = tally[static_cast<size_t>(run.fault)];
