@@ -4,6 +4,7 @@
 #include <QEvent>
 #include <QFileInfo>
 #include <QPalette>
+#include <QTimer>
 
 #include "app/OnlineVersionList.h"
 #include "app/Utf8Text.h"
@@ -338,6 +339,35 @@ void ViewController::hidDeviceRemoved(const HidDeviceRef& removed) {
         return;
     mainVM.CurrentUIStatus = UIStatus::NORMAL;
     restartSearchTimer();
+}
+
+void ViewController::hidDeviceArrived(const HidDeviceRef& arrived) {
+    if (!isLoaderIdentity(arrived))
+        return;
+    // Queued, so that the tick starts from the event loop and not inside whatever delivered the
+    // news, which may be a wait of its own.
+    QTimer::singleShot(0, this, [this] { searchOnPlug(); });
+}
+
+bool ViewController::isLoaderIdentity(const HidDeviceRef& device) const {
+    if (!configModel || !configModel->LDCollection)
+        return false;
+    HidService& manager = environment_.hidService;
+    const std::optional<int64_t> vendorId = manager.deviceProperty(device, "VendorID");
+    const std::optional<int64_t> productId = manager.deviceProperty(device, "ProductID");
+    for (const LDModelRef& identity : *configModel->LDCollection)
+        if (identity && identity->Vid && identity->Pid && identity->Vid == vendorId &&
+            identity->Pid == productId)
+            return true;
+    return false;
+}
+
+void ViewController::searchOnPlug() {
+    // The tick the timer would have run, run early: only while the window searches (the timer
+    // runs) and never inside another wait, which would find its state replaced. A plug that
+    // comes at such a moment is left to the timer.
+    if (mainVM.CurrentUIStatus.value() == UIStatus::NORMAL && waitGate.isOpen())
+        usbScanner.fire();
 }
 
 // ---- Status rendering -------------------------------------------------------------------------

@@ -70,6 +70,9 @@ public:
     // Device search.
     void onSearchTimerTick();
     void hidDeviceRemoved(const HidDeviceRef& device) override;
+    // A converter plugged in while the window searches is identified at once, not at the next
+    // tick; the timer stays as the fallback.
+    void hidDeviceArrived(const HidDeviceRef& device) override;
 
     // Actions of the window.
     void RadioButtonClicked(QAbstractButton* sender);
@@ -128,6 +131,8 @@ protected:
 
 private:
     std::vector<DeviceMatching> buildDeviceMatchingList() const;
+    bool isLoaderIdentity(const HidDeviceRef& device) const;
+    void searchOnPlug();
     // The release the pop-up selects, as a file of the shipped tree.
     std::optional<QString> selectedReleaseFile(const QString& fileName) const;
     // A download with the window drawn and its controls held still until it ends.

@@ -32,6 +32,7 @@ struct DeviceMatching {
 class HidService {
 public:
     using RemovalCallback = std::function<void(const HidDeviceRef& device)>;
+    using ArrivalCallback = std::function<void(const HidDeviceRef& device)>;
     using InputReportCallback = std::function<void(int32_t result, const QByteArray& report)>;
 
     virtual ~HidService();
@@ -48,6 +49,13 @@ public:
 
     // Called when a matching device goes away. A new registration replaces the old one.
     virtual void setRemovalCallback(RemovalCallback callback) = 0;
+
+    // Called when a device is plugged in after open(), once its node can be opened, whatever the
+    // matching: the search narrows the matching to one identity at a time, so the caller judges
+    // the identity itself. Devices attached before open() are not announced; copyDevices() lists
+    // them, as it lists everything where the backend cannot watch for new devices. A new
+    // registration replaces the old one.
+    virtual void setArrivalCallback(ArrivalCallback callback) = 0;
 
     // Opening a device that is already open succeeds.
     virtual int32_t openDevice(const HidDeviceRef& device) = 0;

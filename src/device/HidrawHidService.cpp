@@ -23,9 +23,12 @@ int32_t HidrawHidService::open() {
         return 0;
     opened_ = true;
     rescan();
+    // The source announces a node once it can be opened, and perhaps once more when udev is done
+    // with it: a search that could not open it the first time then tries again.
     const int32_t watching = source_->startWatching({[this](const HidrawNode& node) {
                                                          goneNodes_.erase(node.devnode);
-                                                         attach(node);
+                                                         if (const auto device = attach(node))
+                                                             reportArrivalLater(device);
                                                      },
                                                      [this](const QString& devnode) {
                                                          goneNodes_.erase(devnode);
@@ -52,6 +55,10 @@ std::vector<HidDeviceRef> HidrawHidService::copyDevices() {
 
 void HidrawHidService::setRemovalCallback(RemovalCallback callback) {
     removalCallback_ = std::move(callback);
+}
+
+void HidrawHidService::setArrivalCallback(ArrivalCallback callback) {
+    arrivalCallback_ = std::move(callback);
 }
 
 int32_t HidrawHidService::openDevice(const HidDeviceRef& device) {
@@ -173,6 +180,20 @@ void HidrawHidService::reportRemovalLater(const std::shared_ptr<HidrawDevice>& d
         [this, device] {
             if (const RemovalCallback callback = removalCallback_)
                 callback(device);
+        },
+        Qt::QueuedConnection);
+}
+
+void HidrawHidService::reportArrivalLater(const std::shared_ptr<HidrawDevice>& device) {
+    std::weak_ptr<HidrawDevice> arrived = device;
+    QMetaObject::invokeMethod(
+        &deliveries_,
+        [this, arrived] {
+            // Gone again before anyone heard of it: nothing to announce.
+            const std::shared_ptr<HidrawDevice> device = arrived.lock();
+            if (device && !device->isGone())
+                if (const ArrivalCallback callback = arrivalCallback_)
+                    callback(device);
         },
         Qt::QueuedConnection);
 }

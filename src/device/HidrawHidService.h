@@ -27,6 +27,7 @@ public:
     void setDeviceMatching(const std::vector<DeviceMatching>& matching) override;
     std::vector<HidDeviceRef> copyDevices() override;
     void setRemovalCallback(RemovalCallback callback) override;
+    void setArrivalCallback(ArrivalCallback callback) override;
     int32_t openDevice(const HidDeviceRef& device) override;
     int32_t closeDevice(const HidDeviceRef& device) override;
     std::optional<int64_t> deviceProperty(const HidDeviceRef& device,
@@ -48,10 +49,12 @@ private:
     void detach(const QString& devnode);
     void forget(HidrawDevice& device);
     void reportRemovalLater(const std::shared_ptr<HidrawDevice>& device);
+    void reportArrivalLater(const std::shared_ptr<HidrawDevice>& device);
 
     std::unique_ptr<HidrawNodeSource> source_;
     std::vector<DeviceMatching> matching_;
     RemovalCallback removalCallback_;
+    ArrivalCallback arrivalCallback_;
     // Every attached node this service knows of, matching or not, by device node path.
     std::map<QString, std::shared_ptr<HidrawDevice>> attached_;
     // Nodes whose descriptor said the device has gone while the node is still listed (udev has
@@ -60,6 +63,6 @@ private:
     std::set<QString> goneNodes_;
     bool opened_ = false;
     QTimer rescanTimer_;
-    // Context of queued removals: destroying the service cancels them.
+    // Context of queued removals and arrivals: destroying the service cancels them.
     QObject deliveries_;
 };

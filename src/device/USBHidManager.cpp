@@ -76,13 +76,18 @@ void USBHidManager::setupHIDManager() {
         DiagnosticLog::write(logClass, 33, u"setupHIDManager()",
                              QStringLiteral(" 👍 開啟 HID Manager 成功: 0"));
 
-    // A failed open is only logged: the matching and the removal watch are installed anyway, so
+    // A failed open is only logged: the matching and the device watch are installed anyway, so
     // whatever the service can still see keeps working.
     manager_.setDeviceMatching(deviceMatchingList_);
     std::weak_ptr<USBHidManager*> context = context_;
     manager_.setRemovalCallback([context](const HidDeviceRef& device) {
         if (const auto self = context.lock())
             (*self)->deviceRemovalCallback(device);
+    });
+    manager_.setArrivalCallback([context](const HidDeviceRef& device) {
+        if (const auto self = context.lock())
+            if (const std::shared_ptr<HIDManagerDelegate> delegate = (*self)->delegate_.lock())
+                delegate->hidDeviceArrived(device);
     });
 }
 

@@ -13,8 +13,9 @@
 #include <vector>
 
 // The one way the program talks to HID devices: it restricts the platform service to the
-// converter identities of the configuration, tells its delegate about removals, keeps the latest
-// input report of any device it listens to, and runs the blocking request/reply exchange.
+// converter identities of the configuration, tells its delegate about removals and arrivals, keeps
+// the latest input report of any device it listens to, and runs the blocking request/reply
+// exchange.
 //
 // Everything happens on the GUI thread. The exchange waits by running the event loop, so timers
 // and other callbacks may run inside sendAndReceiveReport.

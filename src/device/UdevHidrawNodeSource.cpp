@@ -12,8 +12,11 @@ UdevHidrawNodeSource::UdevHidrawNodeSource() : udev_(udev_new()) {}
 
 UdevHidrawNodeSource::~UdevHidrawNodeSource() {
     monitorNotifier_.reset();
+    kernelMonitorNotifier_.reset();
     if (monitor_)
         udev_monitor_unref(monitor_);
+    if (kernelMonitor_)
+        udev_monitor_unref(kernelMonitor_);
     if (udev_)
         udev_unref(udev_);
 }
@@ -66,31 +69,46 @@ int32_t UdevHidrawNodeSource::startWatching(Watchers watchers) {
         return 0;
     // Events of the "udev" group come only from a running daemon, after its rules have run.
     const bool daemonRuns = ::access("/run/udev/control", F_OK) == 0;
-    monitor_ = udev_monitor_new_from_netlink(udev_, daemonRuns ? "udev" : "kernel");
+    monitor_ = watch(daemonRuns ? "udev" : "kernel", monitorNotifier_);
     if (!monitor_)
         return errno != 0 ? -errno : -EIO;
-    if (udev_monitor_filter_add_match_subsystem_devtype(monitor_, "hidraw", nullptr) < 0 ||
-        udev_monitor_enable_receiving(monitor_) < 0) {
-        udev_monitor_unref(monitor_);
-        monitor_ = nullptr;
-        return -EIO;
-    }
-    monitorNotifier_ =
-        std::make_unique<QSocketNotifier>(udev_monitor_get_fd(monitor_), QSocketNotifier::Read);
-    QObject::connect(monitorNotifier_.get(), &QSocketNotifier::activated, monitorNotifier_.get(),
-                     [this] { receiveEvents(); });
+    // Only a help: without it the daemon's event still comes.
+    if (daemonRuns)
+        kernelMonitor_ = watch("kernel", kernelMonitorNotifier_);
     return 0;
 }
 
-void UdevHidrawNodeSource::receiveEvents() {
+udev_monitor* UdevHidrawNodeSource::watch(const char* group,
+                                          std::unique_ptr<QSocketNotifier>& notifier) {
+    udev_monitor* monitor = udev_monitor_new_from_netlink(udev_, group);
+    if (!monitor)
+        return nullptr;
+    if (udev_monitor_filter_add_match_subsystem_devtype(monitor, "hidraw", nullptr) < 0 ||
+        udev_monitor_enable_receiving(monitor) < 0) {
+        udev_monitor_unref(monitor);
+        errno = EIO;
+        return nullptr;
+    }
+    notifier =
+        std::make_unique<QSocketNotifier>(udev_monitor_get_fd(monitor), QSocketNotifier::Read);
+    QObject::connect(notifier.get(), &QSocketNotifier::activated, notifier.get(),
+                     [this, monitor] { receiveEvents(monitor); });
+    return monitor;
+}
+
+void UdevHidrawNodeSource::receiveEvents(udev_monitor* monitor) {
+    // Beside the daemon's, the kernel's events serve for additions only, and only for a node this
+    // user can open already: otherwise the daemon's rules are still to grant access.
+    const bool onlyOpenableAdditions = monitor == kernelMonitor_;
     // The monitor socket is non-blocking: drain what is there, then go back to the loop.
-    while (udev_device* device = udev_monitor_receive_device(monitor_)) {
+    while (udev_device* device = udev_monitor_receive_device(monitor)) {
         const char* action = udev_device_get_action(device);
         const char* devnode = udev_device_get_devnode(device);
         if (action && devnode && std::strcmp(action, "remove") == 0) {
-            if (watchers_.removed)
+            if (watchers_.removed && !onlyOpenableAdditions)
                 watchers_.removed(QString::fromLocal8Bit(devnode));
-        } else if (action && std::strcmp(action, "add") == 0) {
+        } else if (action && std::strcmp(action, "add") == 0 &&
+                   (!onlyOpenableAdditions || (devnode && ::access(devnode, R_OK | W_OK) == 0))) {
             if (std::optional<HidrawNode> node = nodeOf(device); node && watchers_.added)
                 watchers_.added(*node);
         }

@@ -28,6 +28,9 @@ HidDeviceRef SimulatedHidService::plugIn(std::shared_ptr<VirtualConverter> conve
     auto device =
         std::make_shared<SimulatedHidDevice>(this, identity, std::move(converter), faults);
     attached_.push_back(device);
+    if (opened_) {
+        deliverArrivalLater(device);
+    }
     return device;
 }
 
@@ -84,6 +87,7 @@ std::vector<QByteArray> SimulatedHidService::writtenReports(const HidDeviceRef& 
 }
 
 int32_t SimulatedHidService::open() {
+    opened_ = opened_ || openResult_ == 0;
     return openResult_;
 }
 
@@ -103,6 +107,10 @@ std::vector<HidDeviceRef> SimulatedHidService::copyDevices() {
 
 void SimulatedHidService::setRemovalCallback(RemovalCallback callback) {
     removalCallback_ = std::move(callback);
+}
+
+void SimulatedHidService::setArrivalCallback(ArrivalCallback callback) {
+    arrivalCallback_ = std::move(callback);
 }
 
 int32_t SimulatedHidService::openDevice(const HidDeviceRef& device) {
@@ -250,6 +258,18 @@ void SimulatedHidService::deliverRemovalLater(const std::shared_ptr<SimulatedHid
         const RemovalCallback callback = removalCallback_;
         if (callback) {
             callback(device);
+        }
+    });
+}
+
+void SimulatedHidService::deliverArrivalLater(const std::shared_ptr<SimulatedHidDevice>& device) {
+    std::weak_ptr<SimulatedHidDevice> weakDevice = device;
+    QTimer::singleShot(0, &deliveries_, [this, weakDevice] {
+        // Unplugged before the news went out: nothing to announce.
+        const auto arrived = weakDevice.lock();
+        const ArrivalCallback callback = arrivalCallback_;
+        if (arrived && arrived->attached && callback) {
+            callback(arrived);
         }
     });
 }

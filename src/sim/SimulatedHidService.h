@@ -24,7 +24,8 @@ public:
     ~SimulatedHidService() override;
 
     // Attaches a device and returns its reference, valid (and equal to what copyDevices() hands
-    // out) until it is unplugged. Plugging the same converter in again after an unplug gives a
+    // out) until it is unplugged; once the service is open, the arrival callback hears of it on
+    // the event loop. Plugging the same converter in again after an unplug gives a
     // new reference, as the platform would.
     HidDeviceRef plugIn(std::shared_ptr<VirtualConverter> converter,
                         DeviceMatching identity = loaderIdentity,
@@ -55,6 +56,7 @@ public:
     void setDeviceMatching(const std::vector<DeviceMatching>& matching) override;
     std::vector<HidDeviceRef> copyDevices() override;
     void setRemovalCallback(RemovalCallback callback) override;
+    void setArrivalCallback(ArrivalCallback callback) override;
     int32_t openDevice(const HidDeviceRef& device) override;
     int32_t closeDevice(const HidDeviceRef& device) override;
     std::optional<int64_t> deviceProperty(const HidDeviceRef& device,
@@ -71,11 +73,14 @@ private:
                       std::optional<QByteArray> report, int32_t result,
                       std::chrono::milliseconds delay, bool unplugAfterwards);
     void deliverRemovalLater(const std::shared_ptr<SimulatedHidDevice>& device);
+    void deliverArrivalLater(const std::shared_ptr<SimulatedHidDevice>& device);
 
     std::vector<std::shared_ptr<SimulatedHidDevice>> attached_;
     std::vector<DeviceMatching> matching_;
     RemovalCallback removalCallback_;
+    ArrivalCallback arrivalCallback_;
     int32_t openResult_ = 0;
+    bool opened_ = false;
     // Owns every pending delivery: destroying the service cancels them.
     QObject deliveries_;
 };

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QTimer>
 #include <algorithm>
+#include <optional>
 
 #include "WindowHarness.h"
 
@@ -259,4 +261,49 @@ TEST_F(DeviceSearch, NothingStartsInsideASearchTicksWaitAndAStaleTickChangesNoth
         EXPECT_EQ(window->searchTicks(), ticks + 1);
         EXPECT_FALSE(window->controller().usbScanner.isRunning());
     }
+}
+
+// Only queued work runs here, never a timer: whatever identifies the converter is the plug itself.
+static void runQueuedWork() {
+    for (int round = 0; round < 4; ++round)
+        QCoreApplication::sendPostedEvents();
+}
+
+TEST_F(DeviceSearch, APlugIsIdentifiedAtOnceWhileSearchingAndLeftToTheTimerInsideAWait) {
+    window = std::make_unique<WindowHarness>(resources);
+    window->start();
+    ViewController& controller = window->controller();
+    ASSERT_TRUE(controller.usbScanner.isRunning());
+
+    // Another identity: nothing to search for.
+    window->hidService.plugInUnrelatedDevice({0x046d, 0xc077});
+    runQueuedWork();
+    EXPECT_EQ(window->searchTicks(), 0);
+
+    // Inside a wait the plug starts no tick; the timer finds the converter afterwards.
+    std::optional<WaitGate::Scope> wait(controller.waitGate.close());
+    HidDeviceRef plugged = window->plugIn();
+    runQueuedWork();
+    EXPECT_EQ(window->searchTicks(), 0);
+    EXPECT_EQ(window->status(), UIStatus::NORMAL);
+    wait.reset();
+    ASSERT_TRUE(window->waitForStatus(UIStatus::DEVICE_PLUG));
+    EXPECT_FALSE(controller.usbScanner.isRunning());
+
+    // Pulled out and plugged in again: identified by the plug, with the version read anew.
+    window->hidService.unplug(plugged);
+    ASSERT_TRUE(window->waitForStatus(UIStatus::NORMAL));
+    const int ticks = window->searchTicks();
+    plugged = window->plugIn("QK100201", 0x01010002);
+    runQueuedWork();
+    EXPECT_EQ(window->status(), UIStatus::DEVICE_PLUG);
+    EXPECT_EQ(window->searchTicks(), ticks + 1);
+    EXPECT_EQ(outlets().CurrentVersion->text(), "Current version: V1.1.0.2");
+    EXPECT_FALSE(controller.usbScanner.isRunning());
+
+    // A second converter while one is shown: left alone.
+    window->plugIn("QK100301");
+    runQueuedWork();
+    EXPECT_EQ(window->searchTicks(), ticks + 1);
+    EXPECT_EQ(controller.device, plugged);
 }

@@ -140,8 +140,10 @@ TEST_F(HidrawHidServiceTest, OpenFailureKeepsItsErrorAndReasonUntilAnOpenSucceed
     EXPECT_EQ(service->openDevice(ref), 0); // opening an open device again succeeds
 }
 
-TEST_F(HidrawHidServiceTest, MatchingDecidesTheCopiesAndWhichRemovalsAreReported) {
+TEST_F(HidrawHidServiceTest, MatchingDecidesTheCopiesAndWhichRemovalsButNotArrivalsAreReported) {
     SocketPairDevice other(*source, application);
+    std::vector<HidDeviceRef> arrived;
+    service->setArrivalCallback([&](const HidDeviceRef& ref) { arrived.push_back(ref); });
     ASSERT_EQ(service->open(), 0);
     EXPECT_EQ(service->copyDevices().size(), 2u); // no matching: every device
     service->setDeviceMatching({{0x1209, 0x0001}, {0x1209, 0x0002}});
@@ -157,10 +159,17 @@ TEST_F(HidrawHidServiceTest, MatchingDecidesTheCopiesAndWhichRemovalsAreReported
     settle();
     EXPECT_EQ(removed, std::vector<HidDeviceRef>{before});
 
+    EXPECT_TRUE(arrived.empty()); // attached before open(): for the copies to find
+
+    // Plugged in again: announced whatever the matching, as the device copies will list it.
+    service->setDeviceMatching({{0x1209, 0x0001}});
     SocketPairDevice replugged(*source, loader);
+    ASSERT_TRUE(runEventLoopUntil([&] { return !arrived.empty(); }));
+    service->setDeviceMatching({{0x1209, 0x0002}});
     const HidDeviceRef after = onlyDevice();
     ASSERT_TRUE(after);
     EXPECT_NE(after, before);
+    EXPECT_EQ(arrived, std::vector<HidDeviceRef>{after});
 }
 
 TEST_F(HidrawHidServiceTest, WithoutAnnouncementsRemovalsAreFoundByRescanning) {

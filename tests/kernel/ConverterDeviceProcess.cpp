@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <ctime>
 #include <unistd.h>
 
 // Generous: under software emulation a gadget takes a few seconds to enumerate.
@@ -19,6 +20,32 @@ static void settleUdev() {
     settle.start(QStringLiteral("udevadm"),
                  {QStringLiteral("settle"), QStringLiteral("--timeout=30")});
     settle.waitForFinished(35000);
+}
+
+int64_t monotonicMicroseconds() {
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    return int64_t{now.tv_sec} * 1000000 + now.tv_nsec / 1000;
+}
+
+// The line converter-device prints of what it saw, after `prefix`.
+static std::optional<DeviceSideSummary> parseSummary(const QString& output, QStringView prefix) {
+    static const QRegularExpression summaryLine(QStringLiteral(
+        "(\\w+) output-reports=(\\d+) data-packets=(\\d+) unanswered-data-packets=(\\d+) "
+        "image-bytes=(\\d+) image-complete=(yes|no) image-sum=0x([0-9a-f]{4}) "
+        "end-upgrade=(yes|no)"));
+    const QRegularExpressionMatch match = summaryLine.match(output);
+    if (!match.hasMatch() || match.capturedView(1) != prefix)
+        return std::nullopt;
+    DeviceSideSummary summary;
+    summary.outputReports = match.captured(2).toInt();
+    summary.dataPackets = match.captured(3).toInt();
+    summary.unansweredDataPackets = match.captured(4).toInt();
+    summary.imageBytes = match.captured(5).toLongLong();
+    summary.imageComplete = match.captured(6) == QLatin1String("yes");
+    summary.imageSum = static_cast<uint16_t>(match.captured(7).toUInt(nullptr, 16));
+    summary.endUpgradeReceived = match.captured(8) == QLatin1String("yes");
+    return summary;
 }
 
 bool ConverterDeviceProcess::available(Transport transport) {
@@ -45,6 +72,14 @@ ConverterDeviceProcess::~ConverterDeviceProcess() {
 }
 
 bool ConverterDeviceProcess::plugIn() {
+    return beginPlugIn() && waitForReady(true);
+}
+
+bool ConverterDeviceProcess::finishPlugIn() {
+    return waitForReady(false);
+}
+
+bool ConverterDeviceProcess::beginPlugIn() {
     const QString program =
         QCoreApplication::applicationDirPath() + QStringLiteral("/converter-device");
     if (!QFileInfo(program).isExecutable()) {
@@ -57,29 +92,59 @@ bool ConverterDeviceProcess::plugIn() {
         error_ = process_.errorString();
         return false;
     }
-    const QDeadlineTimer deadline(plugInLimitMs);
-    while (!deadline.hasExpired()) {
-        while (process_.canReadLine()) {
-            const QByteArray line = process_.readLine().trimmed();
-            if (line.startsWith("ready ")) {
-                node_ = QString::fromLocal8Bit(line.mid(6));
-                settleUdev();
-                return true;
-            }
-            if (line.startsWith("error ")) {
-                error_ = QString::fromLocal8Bit(line.mid(6));
-                process_.waitForFinished();
-                return false;
-            }
-        }
-        if (process_.state() == QProcess::NotRunning) {
-            error_ = QStringLiteral("converter-device ended before its device was ready");
-            return false;
-        }
-        process_.waitForReadyRead(static_cast<int>(std::max<qint64>(1, deadline.remainingTime())));
+    const QByteArray line = nextLine(plugInLimitMs);
+    if (line.startsWith("created at-us=")) {
+        createdAtUs_ = line.mid(14).toLongLong();
+        return true;
     }
-    error_ = QStringLiteral("no hidraw node within %1 ms").arg(plugInLimitMs);
+    error_ = line.startsWith("error ") ? QString::fromLocal8Bit(line.mid(6))
+                                       : QStringLiteral("converter-device created no device");
+    process_.waitForFinished();
     return false;
+}
+
+bool ConverterDeviceProcess::waitForReady(bool settle) {
+    const QByteArray line = nextLine(plugInLimitMs);
+    if (line.startsWith("ready ")) {
+        node_ = QString::fromLocal8Bit(line.mid(6));
+        if (settle)
+            settleUdev();
+        return true;
+    }
+    error_ = line.startsWith("error ")
+                 ? QString::fromLocal8Bit(line.mid(6))
+                 : QStringLiteral("no hidraw node within %1 ms").arg(plugInLimitMs);
+    return false;
+}
+
+QByteArray ConverterDeviceProcess::nextLine(int limitMs) {
+    const QDeadlineTimer deadline(limitMs);
+    for (;;) {
+        while (!process_.canReadLine()) {
+            if (process_.state() == QProcess::NotRunning || deadline.hasExpired())
+                return {};
+            process_.waitForReadyRead(
+                static_cast<int>(std::max<qint64>(1, deadline.remainingTime())));
+        }
+        // A reply the host did not take is worth a line, but no answer to anything.
+        const QByteArray line = process_.readLine().trimmed();
+        if (!line.startsWith("warning "))
+            return line;
+    }
+}
+
+bool ConverterDeviceProcess::arm(const QStringList& faultArguments) {
+    process_.write("arm " + faultArguments.join(u' ').toLocal8Bit() + "\n");
+    const QByteArray line = nextLine(unplugLimitMs);
+    if (line == "armed")
+        return true;
+    error_ = QString::fromLocal8Bit(line);
+    return false;
+}
+
+std::optional<DeviceSideSummary> ConverterDeviceProcess::report() {
+    process_.write("report\n");
+    return parseSummary(QString::fromLocal8Bit(nextLine(unplugLimitMs)), u"seen");
 }
 
 void ConverterDeviceProcess::beginUnplug() {
@@ -94,23 +159,14 @@ std::optional<DeviceSideSummary> ConverterDeviceProcess::finishUnplug() {
         return std::nullopt;
     }
     settleUdev();
-    static const QRegularExpression summaryLine(QStringLiteral(
-        "unplugged output-reports=(\\d+) data-packets=(\\d+) unanswered-data-packets=(\\d+) "
-        "image-bytes=(\\d+) image-complete=(yes|no) image-sum=0x([0-9a-f]{4}) "
-        "end-upgrade=(yes|no)"));
-    const QRegularExpressionMatch match =
-        summaryLine.match(QString::fromLocal8Bit(process_.readAll()));
-    if (!match.hasMatch() || process_.exitStatus() != QProcess::NormalExit ||
-        process_.exitCode() != 0)
+    const QString output = QString::fromLocal8Bit(process_.readAll());
+    if (process_.exitStatus() != QProcess::NormalExit || process_.exitCode() != 0)
         return std::nullopt;
-    DeviceSideSummary summary;
-    summary.outputReports = match.captured(1).toInt();
-    summary.dataPackets = match.captured(2).toInt();
-    summary.unansweredDataPackets = match.captured(3).toInt();
-    summary.imageBytes = match.captured(4).toLongLong();
-    summary.imageComplete = match.captured(5) == QLatin1String("yes");
-    summary.imageSum = static_cast<uint16_t>(match.captured(6).toUInt(nullptr, 16));
-    summary.endUpgradeReceived = match.captured(7) == QLatin1String("yes");
+    std::optional<DeviceSideSummary> summary = parseSummary(output, u"unplugged");
+    static const QRegularExpression unpluggingLine(QStringLiteral("unplugging at-us=(\\d+)"));
+    if (const QRegularExpressionMatch match = unpluggingLine.match(output);
+        summary && match.hasMatch())
+        summary->unplugStartedAtUs = match.captured(1).toLongLong();
     return summary;
 }
 

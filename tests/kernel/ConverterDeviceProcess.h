@@ -15,7 +15,13 @@ struct DeviceSideSummary {
     bool imageComplete = false;
     uint16_t imageSum = 0;
     bool endUpgradeReceived = false;
+    // When the device began to unplug itself (CLOCK_MONOTONIC, microseconds); absent for a
+    // report while it stays attached.
+    std::optional<int64_t> unplugStartedAtUs;
 };
+
+// Now on the clock converter-device stamps its lines with (CLOCK_MONOTONIC), in microseconds.
+int64_t monotonicMicroseconds();
 
 // One converter attached to this machine's kernel for the length of a test: converter-device
 // (beside the test program) started with the given options. Destroying it unplugs the device.
@@ -36,6 +42,18 @@ public:
     // Plugs the converter in and waits until its hidraw node is usable. False with error() set
     // when it did not come up.
     bool plugIn();
+    // The same in two halves, for a caller that runs its own event loop meanwhile: the first
+    // returns once the device exists, the second waits for its node (without settling udev).
+    bool beginPlugIn();
+    bool finishPlugIn();
+    // When the kernel got the device (CLOCK_MONOTONIC, microseconds); known after beginPlugIn().
+    std::optional<int64_t> createdAtUs() const { return createdAtUs_; }
+
+    // Replaces the device's faults with converter-device options (from --never-reply on) and
+    // makes it forget what it saw. False with error() set when it refused them.
+    bool arm(const QStringList& faultArguments);
+    // What the device saw since it was plugged in or last armed; it stays attached.
+    std::optional<DeviceSideSummary> report();
     QString node() const { return node_; }
     QString error() const { return error_; }
 
@@ -46,9 +64,14 @@ public:
     std::optional<DeviceSideSummary> unplug();
 
 private:
+    // The next line converter-device prints; empty when none came within the limit.
+    QByteArray nextLine(int limitMs);
+    bool waitForReady(bool settle);
+
     Transport transport_;
     QStringList arguments_;
     QProcess process_;
     QString node_;
     QString error_;
+    std::optional<int64_t> createdAtUs_;
 };

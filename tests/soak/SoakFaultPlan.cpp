@@ -12,7 +12,8 @@ QString soakFaultName(SoakFault fault) {
                                                                "refusing to open",
                                                                "failed write",
                                                                "delays",
-                                                               "late replies"};
+                                                               "late replies",
+                                                               "slow reply"};
     return QString::fromLatin1(names[static_cast<size_t>(fault)]);
 }
 
@@ -20,9 +21,35 @@ int SoakRun::dataPackets() const {
     return SoakFaultPlan::dataPacketsFor(image.size());
 }
 
+QString SoakRun::description(unsigned index, unsigned seed) const {
+    return QStringLiteral("run %1: %2 at packet %3 of %4, image %5 bytes, seed %6")
+        .arg(index)
+        .arg(soakFaultName(fault))
+        .arg(packet)
+        .arg(dataPackets())
+        .arg(image.size())
+        .arg(seed);
+}
+
+bool SoakRun::alertsAsExpected(const QStringList& informativeTexts) const {
+    if (!expectedAlert) {
+        return informativeTexts.isEmpty();
+    }
+    return informativeTexts.size() == 1 && informativeTexts.front().startsWith(*expectedAlert);
+}
+
 SoakFaultPlan::SoakFaultPlan(unsigned seed, int identificationWrites,
-                             std::chrono::milliseconds deadline)
-    : random_(seed), identificationWrites_(identificationWrites), deadline_(deadline) {}
+                             std::chrono::milliseconds deadline, std::vector<SoakFault> faults)
+    : random_(seed), identificationWrites_(identificationWrites), deadline_(deadline),
+      faults_(std::move(faults)) {}
+
+std::vector<SoakFault> SoakFaultPlan::simulatedFaults() {
+    std::vector<SoakFault> faults;
+    for (int fault = 0; fault < soakFaultCount; ++fault)
+        if (static_cast<SoakFault>(fault) != SoakFault::SlowReply)
+            faults.push_back(static_cast<SoakFault>(fault));
+    return faults;
+}
 
 int SoakFaultPlan::dataPacketsFor(qsizetype imageLength) {
     if (imageLength <= VirtualConverter::firstPacketPayload) {
@@ -52,7 +79,7 @@ QByteArray SoakFaultPlan::randomImage() {
 SoakRun SoakFaultPlan::next() {
     SoakRun run;
     run.image = randomImage();
-    run.fault = static_cast<SoakFault>(uniform(0, soakFaultCount - 1));
+    run.fault = faults_[static_cast<size_t>(uniform(0, static_cast<int>(faults_.size()) - 1))];
     const int packets = run.dataPackets();
     const int last = packets - 1;
 
@@ -119,6 +146,11 @@ SoakRun SoakFaultPlan::next() {
     case SoakFault::LateReply:
         run.deviceFaults.replyDelay = deadline_ * 2;
         run.expectSuccess = false;
+        break;
+    case SoakFault::SlowReply:
+        run.packet = uniform(-1, last);
+        run.deviceFaults.replyDelay = deadline_ * 2 / 3;
+        run.replyDelayAtPackNo = run.packet < 0 ? 0 : packNoOfDataPacket(run.packet);
         break;
     }
     return run;

@@ -2,10 +2,12 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <array>
 #include <chrono>
 #include <optional>
 #include <random>
+#include <vector>
 
 #include "sim/SimulatedDeviceFaults.h"
 #include "sim/VirtualConverter.h"
@@ -22,8 +24,9 @@ enum class SoakFault {
     FailedWrite,         // a write fails with an I/O error
     Delay,               // every reply comes a few milliseconds late, well within the deadline
     LateReply,           // the replies come after the deadline
+    SlowReply,           // one reply comes at about two thirds of the deadline: late but in time
 };
-inline constexpr int soakFaultCount = 10;
+inline constexpr int soakFaultCount = 11;
 
 QString soakFaultName(SoakFault fault);
 
@@ -35,6 +38,8 @@ struct SoakRun {
     int packet = -1;
     VirtualConverter::Faults converterFaults;
     SimulatedDeviceFaults deviceFaults; // applied once the device has been identified
+    // The reply delay holds only for the reply to this packet number (absent: for every reply).
+    std::optional<int64_t> replyDelayAtPackNo;
 
     // The outcome the fault must lead to: success, and which alert (by the start of its
     // informative text) the user sees, if any.
@@ -42,6 +47,11 @@ struct SoakRun {
     std::optional<QString> expectedAlert;
 
     int dataPackets() const;
+    // What a failure message says of the run, so that it can be replayed.
+    QString description(unsigned index, unsigned seed) const;
+    // Whether the alerts the user saw (their informative texts) are the one the fault calls for,
+    // or none.
+    bool alertsAsExpected(const QStringList& informativeTexts) const;
 };
 
 // Draws runs from a seeded generator, so that a failing run can be replayed by its seed.
@@ -50,7 +60,12 @@ public:
     // `identificationWrites`: reports written to a device before the update starts (the
     // synchronisation and firmware-information requests of the search), which the simulated
     // service counts towards a write failure. `deadline`: the exchange deadline in force.
-    SoakFaultPlan(unsigned seed, int identificationWrites, std::chrono::milliseconds deadline);
+    // `faults`: the faults to draw from, each as likely as the others.
+    SoakFaultPlan(unsigned seed, int identificationWrites, std::chrono::milliseconds deadline,
+                  std::vector<SoakFault> faults = simulatedFaults());
+
+    // What the simulated service can play: every fault but the one slow reply.
+    static std::vector<SoakFault> simulatedFaults();
 
     SoakRun next();
 
@@ -65,4 +80,5 @@ private:
     std::mt19937 random_;
     int identificationWrites_;
     std::chrono::milliseconds deadline_;
+    std::vector<SoakFault> faults_;
 };

@@ -54,6 +54,9 @@ void printTally(const std::array<FaultTally, soakFaultCount>& tally, unsigned se
     FaultTally total;
     for (int i = 0; i < soakFaultCount; ++i) {
         const FaultTally& t = tally[static_cast<size_t>(i)];
+        if (t.runs == 0) {
+            continue; // a fault this soak does not draw
+        }
         std::printf("%-22s %6d %18d %18d\n", qPrintable(soakFaultName(static_cast<SoakFault>(i))),
                     t.runs, t.finished, t.failed);
         total.runs += t.runs;
@@ -99,14 +102,7 @@ TEST(UpdateSoak, WholeUpdatesEndRightUnderRandomConverterFaults) {
 
     for (unsigned index = 0; index < runs && !::testing::Test::HasFailure(); ++index) {
         const SoakRun run = plan.next();
-        SCOPED_TRACE(QStringLiteral("run %1: %2 at packet %3 of %4, image %5 bytes, seed %6")
-                         .arg(index)
-                         .arg(soakFaultName(run.fault))
-                         .arg(run.packet)
-                         .arg(run.dataPackets())
-                         .arg(run.image.size())
-                         .arg(seed)
-                         .toStdString());
+        SCOPED_TRACE(run.description(index, seed).toStdString());
         resources.addFile(release + "tmp.hex", hexText(run.image));
         resources.addFile(release + "tmp.txt",
                           "// soak release\r\n" + soakVersion.toLatin1() + "," +
@@ -149,14 +145,11 @@ TEST(UpdateSoak, WholeUpdatesEndRightUnderRandomConverterFaults) {
             EXPECT_EQ(converter->receivedImage(), run.image);
             EXPECT_FALSE(run.converterFaults.wrongFinalChecksum);
         }
-        const std::vector<Alert>& alerts = window.alerts.alerts;
-        if (run.expectedAlert) {
-            ASSERT_EQ(alerts.size(), 1u);
-            EXPECT_TRUE(alerts.front().informativeText.startsWith(*run.expectedAlert))
-                << alerts.front().informativeText.toStdString();
-        } else {
-            EXPECT_TRUE(alerts.empty());
+        QStringList alerts;
+        for (const Alert& alert : window.alerts.alerts) {
+            alerts << alert.informativeText;
         }
+        EXPECT_TRUE(run.alertsAsExpected(alerts)) << alerts.join(u'|').toStdString();
         // The end-of-upgrade command follows the transfer, unless the converter has been pulled
         // out; a device that can still hear it gets it last, with the counter the transfer left.
         const std::vector<uint8_t> commands = converter->commandSequence();

@@ -2,6 +2,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <limits>
 
 static std::optional<int64_t> parseInteger(const QString& text) {
     bool ok = false;
@@ -33,7 +34,11 @@ std::optional<ConverterDeviceOptions> ConverterDeviceOptions::parse(const QStrin
                        "updater's hidraw backend\n"
                        "talks to a real hidraw node. Prints \"ready /dev/hidrawN\" once the node "
                        "is usable; SIGTERM\n"
-                       "or SIGINT unplugs the device and ends the program."));
+                       "or SIGINT unplugs the device and ends the program. On standard input, "
+                       "\"arm OPTIONS\" replaces the\n"
+                       "faults (the options below from --never-reply on) and forgets what the "
+                       "device saw; \"report\"\n"
+                       "prints what it saw since then."));
     parser.addHelpOption();
     const QCommandLineOption transport(
         QStringLiteral("transport"),
@@ -79,6 +84,16 @@ std::optional<ConverterDeviceOptions> ConverterDeviceOptions::parse(const QStrin
     const QCommandLineOption delay(QStringLiteral("reply-delay-ms"),
                                    QStringLiteral("Wait this long before each reply."),
                                    QStringLiteral("ms"), QStringLiteral("0"));
+    const QCommandLineOption delayAt(QStringLiteral("reply-delay-at"),
+                                     QStringLiteral("Delay only the reply to this packet number."),
+                                     QStringLiteral("packNo"));
+    const QCommandLineOption killAt(
+        QStringLiteral("kill-at-data-packet"),
+        QStringLiteral("Send SIGKILL to --kill-pid when this data packet (1-based) arrives."),
+        QStringLiteral("count"));
+    const QCommandLineOption killPid(QStringLiteral("kill-pid"),
+                                     QStringLiteral("The process --kill-at-data-packet ends."),
+                                     QStringLiteral("pid"));
     const QCommandLineOption unplugAfter(
         QStringLiteral("unplug-after-data-packets"),
         QStringLiteral("Answer this many data packets, then unplug."), QStringLiteral("count"));
@@ -89,9 +104,11 @@ std::optional<ConverterDeviceOptions> ConverterDeviceOptions::parse(const QStrin
         QStringLiteral("received-image"),
         QStringLiteral("Write the received image here when the device goes."),
         QStringLiteral("file"));
-    parser.addOptions({transport, vid, pid, serial, name, partNumber, secondField, version,
-                       neverReply, noReplyFrom, wrongPackNoAt, wrongChecksumAt, wrongFinal,
-                       ignoreInfo, delay, unplugAfter, ready, image});
+    parser.addOptions(
+        {transport,   vid,        pid,        serial,      name,          partNumber,
+         secondField, version,    neverReply, noReplyFrom, wrongPackNoAt, wrongChecksumAt,
+         wrongFinal,  ignoreInfo, delay,      delayAt,     unplugAfter,   killAt,
+         killPid,     ready,      image});
     if (!parser.parse(arguments)) {
         *error = parser.errorText();
         return std::nullopt;
@@ -136,6 +153,9 @@ std::optional<ConverterDeviceOptions> ConverterDeviceOptions::parse(const QStrin
     options.faults.wrongPackNoAtPackNo = number(wrongPackNoAt, 0, 0xFFFF);
     options.faults.wrongChecksumAtPackNo = number(wrongChecksumAt, 0, 0xFFFF);
     const auto unplugCount = number(unplugAfter, 0, 1 << 20);
+    options.replyDelayAtPackNo = number(delayAt, 0, 0xFFFF);
+    const auto killCount = number(killAt, 1, 1 << 20);
+    options.killPid = number(killPid, 2, std::numeric_limits<int32_t>::max());
     if (!badOption.isEmpty()) {
         *error = QStringLiteral("--%1 needs a number in range, not %2")
                      .arg(badOption, parser.value(badOption));
@@ -146,6 +166,12 @@ std::optional<ConverterDeviceOptions> ConverterDeviceOptions::parse(const QStrin
     options.replyDelay = std::chrono::milliseconds(*delayMs);
     if (unplugCount)
         options.unplugAfterDataPackets = static_cast<int>(*unplugCount);
+    if (killCount)
+        options.killAtDataPacket = static_cast<int>(*killCount);
+    if (options.killAtDataPacket.has_value() != options.killPid.has_value()) {
+        *error = QStringLiteral("--kill-at-data-packet and --kill-pid go together");
+        return std::nullopt;
+    }
 
     const std::optional<uint32_t> firmwareVersion = parseVersion(parser.value(version));
     if (!firmwareVersion) {

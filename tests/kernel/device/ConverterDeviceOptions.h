@@ -18,9 +18,13 @@ struct ConverterDeviceOptions {
     VirtualConverter::Identity firmware;
     VirtualConverter::Faults faults;
     std::chrono::milliseconds replyDelay{0};
+    std::optional<int64_t> replyDelayAtPackNo; // only this reply is late; absent: every reply
     std::optional<int> unplugAfterDataPackets; // answer this many data packets, then unplug
-    QString readyFile;                         // receives the hidraw node once it is usable
-    QString receivedImageFile;                 // receives the image bytes when the device goes
+    // The updater dies (SIGKILL to this process) when this data packet (1-based) arrives.
+    std::optional<int> killAtDataPacket;
+    std::optional<int64_t> killPid;
+    QString readyFile;         // receives the hidraw node once it is usable
+    QString receivedImageFile; // receives the image bytes when the device goes
 
     // Absent (with the reason in `error`) for unknown options or malformed values.
     static std::optional<ConverterDeviceOptions> parse(const QStringList& arguments,

@@ -9,7 +9,8 @@
 // Serves one VirtualConverter through a kernel HID endpoint: every output report the host writes
 // goes to the converter, every answer goes back as an input report. Runs until SIGTERM or SIGINT
 // arrives or the configured unplug point is reached; then the endpoint goes, which unplugs the
-// device, and a summary line tells the test what the device side saw.
+// device, and a summary line tells the test what the device side saw. Commands on standard input
+// re-arm the faults between two updates, so one device serves many of them.
 class ConverterDeviceServer {
 public:
     explicit ConverterDeviceServer(ConverterDeviceOptions options);
@@ -21,13 +22,18 @@ public:
 private:
     bool serveOneReport(KernelHidEndpoint& endpoint, const QByteArray& request);
     void drainPendingReports(KernelHidEndpoint& endpoint);
+    // Commands on standard input, one a line; false once input has ended.
+    bool readCommands(KernelHidEndpoint& endpoint);
+    void runCommand(KernelHidEndpoint& endpoint, const QString& line);
+    void arm(const ConverterDeviceOptions& faults);
     void writeReadyFile(const QString& node) const;
     void writeReceivedImage() const;
-    void printSummary() const;
+    void printSummary(const QString& prefix) const;
 
     ConverterDeviceOptions options_;
     VirtualConverter converter_;
     int outputReports_ = 0;
     int dataPackets_ = 0;
     int dataPacketsWithoutAnswer_ = 0;
+    QByteArray pendingInput_;
 };

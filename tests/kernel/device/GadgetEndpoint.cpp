@@ -218,6 +218,11 @@ bool GadgetEndpoint::sendInputReport(const QByteArray& report, int timeoutMs) {
     }
 }
 
+bool GadgetEndpoint::waitUntilTaken(int timeoutMs) {
+    pollfd p{fd_, POLLOUT, 0};
+    return ::poll(&p, 1, timeoutMs) == 1 && (p.revents & POLLOUT);
+}
+
 QString GadgetEndpoint::lastError() const {
     return lastError_;
 }

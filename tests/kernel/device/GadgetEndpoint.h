@@ -22,6 +22,8 @@ public:
     int descriptor() const override;
     std::optional<QByteArray> takeOutputReport() override;
     bool sendInputReport(const QByteArray& report, int timeoutMs) override;
+    // The gadget holds a report until the host's driver polls for it; only then is it writable.
+    bool waitUntilTaken(int timeoutMs) override;
     QString lastError() const override;
 
 private:

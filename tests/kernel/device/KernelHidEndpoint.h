@@ -33,6 +33,10 @@ public:
     // did not take it within `timeoutMs`.
     virtual bool sendInputReport(const QByteArray& report, int timeoutMs) = 0;
 
+    // Waits until the host has taken the last input report; false when it did not within
+    // `timeoutMs`. Where a sent report is the host's at once, there is nothing to wait for.
+    virtual bool waitUntilTaken(int /*timeoutMs*/) { return true; }
+
     // Why the endpoint could not be created or the last operation failed.
     virtual QString lastError() const = 0;
 };

@@ -1,0 +1,81 @@
+#include "KernelWindowSession.h"
+
+#include "ConverterDeviceProcess.h"
+#include "sim/VirtualConverter.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QTest>
+
+const QString KernelWindowSession::releaseVersion = QStringLiteral("V9.9.9.9");
+
+static QString releaseFolder() {
+    return QStringLiteral("data/QK100201/standard/") + KernelWindowSession::releaseVersion +
+           QStringLiteral("/");
+}
+
+KernelWindowSession::KernelWindowSession(HidrawHidService& service,
+                                         std::chrono::milliseconds exchangeDeadline) {
+    resources.writeConfig(TestConfig{});
+    writeRelease(QByteArray(1, '\0')); // the version must be on offer when a converter comes
+    MainApplication::Options options;
+    options.resourceDirectory = resources.path();
+    options.executablePath =
+        QCoreApplication::applicationDirPath() + QStringLiteral("/velmar-converter-update");
+    options.alerts = &alerts;
+    options.terminate = [] {};
+    options.exchangeTiming.deadline = exchangeDeadline;
+    program_ = std::make_unique<MainApplication>(service, options);
+    statusSubscription_ =
+        controller().mainVM.CurrentUIStatus.subscribe([this](const UIStatus& status) {
+            statuses.push_back(status);
+            shownAtUs[status] = monotonicMicroseconds();
+        });
+    program_->start();
+}
+
+KernelWindowSession::~KernelWindowSession() = default;
+
+void KernelWindowSession::writeRelease(const QByteArray& image) {
+    resources.addFile(releaseFolder() + QStringLiteral("tmp.hex"), hexText(image));
+    resources.addFile(releaseFolder() + QStringLiteral("tmp.txt"),
+                      "// kernel release\r\n" + releaseVersion.toLatin1() + "," +
+                          checksumField(VirtualConverter::checksum16(image)) + ",tmp.hex\r\n");
+}
+
+bool KernelWindowSession::waitForStatus(UIStatus wanted, std::chrono::milliseconds limit) {
+    return QTest::qWaitFor([&] { return status() == wanted; }, static_cast<int>(limit.count()));
+}
+
+bool KernelWindowSession::identify() {
+    if (status() == UIStatus::NORMAL)
+        controller().onSearchTimerTick();
+    // Generous: under emulation a gadget may still be on its way through udev.
+    return waitForStatus(UIStatus::DEVICE_PLUG, std::chrono::seconds{30});
+}
+
+bool KernelWindowSession::start() {
+    Ui::MainWindow& outlets = controller().outlets;
+    const int item = outlets.PopUpFwVerItems->findText(releaseVersion);
+    if (item < 0 || outlets.CommonButton->title() != QStringLiteral("START"))
+        return false;
+    outlets.PopUpFwVerItems->setCurrentIndex(item);
+    statuses.clear();
+    alerts.alerts.clear();
+    outlets.CommonButton->click();
+    return true;
+}
+
+std::optional<UIStatus> KernelWindowSession::waitForResult(std::chrono::milliseconds limit) {
+    const bool ended = QTest::qWaitFor(
+        [&] {
+            return status() == UIStatus::UPGRADE_FW_FINISH ||
+                   status() == UIStatus::UPGRADE_FW_FAILED;
+        },
+        static_cast<int>(limit.count()));
+    return ended ? std::optional<UIStatus>(status()) : std::nullopt;
+}
+
+void KernelWindowSession::confirm() {
+    controller().outlets.CommonButton->click();
+}

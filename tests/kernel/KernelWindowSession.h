@@ -1,0 +1,51 @@
+#pragma once
+
+#include "app/MainApplication.h"
+#include "app/WindowHarness.h"
+#include "device/HidrawHidService.h"
+
+#include <QByteArray>
+#include <QString>
+#include <chrono>
+#include <map>
+#include <memory>
+#include <optional>
+#include <vector>
+
+// The whole program on the hidraw backend, as the kernel tests run it: a resource directory of
+// the test's own with one release folder that each update rewrites, alerts recorded, and the
+// moment each status was shown taken on the clock converter-device stamps its lines with.
+class KernelWindowSession {
+public:
+    static const QString releaseVersion;
+
+    // `service`: the backend (a test may hand in one that keeps arrivals to itself).
+    KernelWindowSession(HidrawHidService& service, std::chrono::milliseconds exchangeDeadline);
+    ~KernelWindowSession();
+
+    // The release the next update sends: `image`, expected with its own 16-bit sum.
+    void writeRelease(const QByteArray& image);
+    ViewController& controller() { return program_->viewController(); }
+    UIStatus status() { return controller().mainVM.CurrentUIStatus.value(); }
+    bool waitForStatus(UIStatus wanted, std::chrono::milliseconds limit);
+    // Waits for the converter on the device screen; ticks at once rather than waiting for the
+    // timer.
+    bool identify();
+    // Picks the release and presses START; false when the window does not offer it.
+    bool start();
+    // The status the update ended in, absent when it did not end within `limit`.
+    std::optional<UIStatus> waitForResult(std::chrono::milliseconds limit);
+    // "Confirm": back to searching.
+    void confirm();
+
+    TestResources resources;
+    RecordingAlertPresenter alerts;
+    // Every status assigned since the last start(), and when the last of each was (microseconds,
+    // CLOCK_MONOTONIC).
+    std::vector<UIStatus> statuses;
+    std::map<UIStatus, int64_t> shownAtUs;
+
+private:
+    std::unique_ptr<MainApplication> program_;
+    Cancellable statusSubscription_;
+};

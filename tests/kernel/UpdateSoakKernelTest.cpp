@@ -1,0 +1,190 @@
+// The fault soak on the real kernel path: whole updates through the window on the hidraw backend
+// against converter-device, through the USB gadget (the hardware's path) and through uhid, each
+// with a random fault at a random packet. Every run checks what the simulated soak checks: the
+// status sequence, success only when the converter holds exactly the image with the expected
+// checksum, the alert the fault calls for, the end-of-upgrade command whenever the device can still
+// hear it. It also takes the time from an unplug to the failed screen. One device serves every
+// run until a run unplugs it. UPDATER_KERNEL_SOAK_RUNS and UPDATER_KERNEL_SOAK_SEED override the
+// run count and the seed. Skips outside the test guest.
+#include "ConverterDeviceProcess.h"
+#include "KernelWindowSession.h"
+#include "SoakFaultPlan.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <gtest/gtest.h>
+
+using namespace std::chrono_literals;
+using Transport = ConverterDeviceProcess::Transport;
+
+namespace {
+
+// Long enough for a stall of the emulated machine, short enough that a hundred runs, some of them
+// waiting it out, fit CI. The slow reply comes at two thirds of it.
+constexpr std::chrono::milliseconds soakDeadline{1500};
+
+const std::vector<SoakFault> kernelFaults{SoakFault::None,
+                                          SoakFault::NoReply,
+                                          SoakFault::WrongPackNo,
+                                          SoakFault::WrongPacketChecksum,
+                                          SoakFault::WrongFinalChecksum,
+                                          SoakFault::Unplug,
+                                          SoakFault::SlowReply};
+
+unsigned environmentNumber(const char* name, unsigned fallback) {
+    bool ok = false;
+    const unsigned number = qgetenv(name).toUInt(&ok);
+    return ok ? number : fallback;
+}
+
+// The run's fault as converter-device options.
+QStringList faultArguments(const SoakRun& run) {
+    QStringList arguments;
+    const auto add = [&](const char* option, const std::optional<int64_t>& value) {
+        if (value)
+            arguments << QString::fromLatin1(option) << QString::number(*value);
+    };
+    add("--no-reply-from", run.converterFaults.noReplyFromPackNo);
+    add("--wrong-packno-at", run.converterFaults.wrongPackNoAtPackNo);
+    add("--wrong-checksum-at", run.converterFaults.wrongChecksumAtPackNo);
+    if (run.converterFaults.wrongFinalChecksum)
+        arguments << QStringLiteral("--wrong-final-checksum");
+    if (run.deviceFaults.replyDelay.count() > 0)
+        add("--reply-delay-ms", run.deviceFaults.replyDelay.count());
+    add("--reply-delay-at", run.replyDelayAtPackNo);
+    add("--unplug-after-data-packets", run.deviceFaults.unplugAfterDataPackets);
+    return arguments;
+}
+
+struct FaultTally {
+    int runs = 0;
+    int finished = 0;
+    int failed = 0;
+    int falseSuccesses = 0;
+    std::vector<double> unplugDelaysMs; // from the unplug to the failed screen
+};
+
+void printTally(const std::array<FaultTally, soakFaultCount>& tally, Transport transport,
+                unsigned seed, qint64 elapsedMs) {
+    std::printf("kernel update soak over %s, seed %u, %.0f s:\n%-22s %5s %9s %7s %16s  %s\n",
+                qPrintable(ConverterDeviceProcess::transportName(transport)), seed,
+                elapsedMs / 1000.0, "fault", "runs", "finished", "failed", "false successes",
+                "unplug to failed screen (ms)");
+    for (int i = 0; i < soakFaultCount; ++i) {
+        const FaultTally& t = tally[static_cast<size_t>(i)];
+        if (t.runs == 0)
+            continue;
+        QStringList delays;
+        for (double delay : t.unplugDelaysMs)
+            delays << QString::number(delay, 'f', 0);
+        std::printf("%-22s %5d %9d %7d %16d  %s\n",
+                    qPrintable(soakFaultName(static_cast<SoakFault>(i))), t.runs, t.finished,
+                    t.failed, t.falseSuccesses, qPrintable(delays.join(u' ')));
+    }
+    std::fflush(stdout);
+}
+
+QByteArray readWhole(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+class UpdateSoakKernelTest : public ::testing::TestWithParam<Transport> {
+protected:
+    void SetUp() override {
+        if (!ConverterDeviceProcess::available(GetParam()))
+            GTEST_SKIP() << "no " << ConverterDeviceProcess::transportName(GetParam()).toStdString()
+                         << " here; scripts/test-kernel runs the soak in the test guest";
+    }
+};
+
+TEST_P(UpdateSoakKernelTest, WholeUpdatesEndRightUnderRandomConverterFaults) {
+    const Transport transport = GetParam();
+    const unsigned runs =
+        environmentNumber("UPDATER_KERNEL_SOAK_RUNS", transport == Transport::Gadget ? 100 : 20);
+    const unsigned seed = environmentNumber("UPDATER_KERNEL_SOAK_SEED", 20261207) +
+                          (transport == Transport::Gadget ? 0 : 1);
+    // The search's synchronisation and identification come before the fault is armed.
+    SoakFaultPlan plan(seed, 2, soakDeadline, kernelFaults);
+    HidrawHidService service;
+    KernelWindowSession window(service, soakDeadline);
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString received = folder.filePath(QStringLiteral("received.bin"));
+    std::unique_ptr<ConverterDeviceProcess> converter;
+    std::array<FaultTally, soakFaultCount> tally{};
+    QElapsedTimer elapsed;
+    elapsed.start();
+
+    for (unsigned index = 0; index < runs && !::testing::Test::HasFailure(); ++index) {
+        const SoakRun run = plan.next();
+        SCOPED_TRACE(run.description(index, seed).toStdString());
+        window.writeRelease(run.image);
+        if (!converter) {
+            converter = std::make_unique<ConverterDeviceProcess>(
+                transport, QStringList{QStringLiteral("--received-image"), received});
+            ASSERT_TRUE(converter->plugIn()) << converter->error().toStdString();
+        }
+        ASSERT_TRUE(window.identify());
+        ASSERT_TRUE(converter->arm(faultArguments(run))) << converter->error().toStdString();
+        ASSERT_TRUE(window.start());
+        const std::optional<UIStatus> result = window.waitForResult(120s);
+        ASSERT_TRUE(result.has_value());
+
+        const bool unplugged = run.fault == SoakFault::Unplug;
+        const std::optional<DeviceSideSummary> seen =
+            unplugged ? converter->finishUnplug() : converter->report();
+        ASSERT_TRUE(seen.has_value());
+        const bool finished = *result == UIStatus::UPGRADE_FW_FINISH;
+        EXPECT_EQ(window.statuses, (std::vector<UIStatus>{UIStatus::UPGRADE_FW, *result}));
+        // A device that goes right after its last answer may take that answer with it: through
+        // the gadget the host's driver can still be handing it over. Either outcome is right
+        // then, as long as a success is a true one.
+        const bool lastAnswerInFlight = unplugged && run.packet == run.dataPackets() - 1;
+        if (!lastAnswerInFlight) {
+            EXPECT_EQ(finished, run.expectSuccess);
+        }
+        // Success only when the converter holds exactly this image and confirmed its sum.
+        const bool holdsImage = seen->imageComplete && readWhole(received) == run.image;
+        FaultTally& t = tally[static_cast<size_t>(run.fault)];
+        if (finished && (!holdsImage || run.converterFaults.wrongFinalChecksum)) {
+            ++t.falseSuccesses;
+            ADD_FAILURE() << "success reported without the image on the device";
+        }
+        QStringList alerts;
+        for (const Alert& alert : window.alerts.alerts) {
+            alerts << alert.informativeText;
+        }
+        EXPECT_TRUE(run.alertsAsExpected(alerts)) << alerts.join(u'|').toStdString();
+        // A device that is still attached gets the end of the upgrade; one that went does not.
+        if (!unplugged) {
+            EXPECT_TRUE(seen->endUpgradeReceived);
+        }
+        if (unplugged && !finished && seen->unplugStartedAtUs)
+            t.unplugDelaysMs.push_back(
+                (window.shownAtUs[UIStatus::UPGRADE_FW_FAILED] - *seen->unplugStartedAtUs) /
+                1000.0);
+        ++t.runs;
+        ++(finished ? t.finished : t.failed);
+
+        window.confirm();
+        ASSERT_EQ(window.status(), UIStatus::NORMAL);
+        if (unplugged)
+            converter.reset(); // a fresh one for the next run
+        else
+            ASSERT_TRUE(converter->arm({})) << converter->error().toStdString();
+    }
+    printTally(tally, transport, seed, elapsed.elapsed());
+}
+
+INSTANTIATE_TEST_SUITE_P(Kernel, UpdateSoakKernelTest,
+                         ::testing::Values(Transport::Gadget, Transport::Uhid),
+                         [](const ::testing::TestParamInfo<Transport>& info) {
+                             return ConverterDeviceProcess::transportName(info.param).toStdString();
+                         });

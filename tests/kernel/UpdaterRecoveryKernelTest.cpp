@@ -1,0 +1,132 @@
+// The updater killed (SIGKILL) at a random data packet of an update, through the USB gadget:
+// each time a fresh updater must find the converter still in loader mode, identify it and
+// complete the next update with the converter holding exactly the image. The updaters are
+// update-driver processes; converter-device kills them at the chosen packet. Skips outside the
+// test guest.
+#include "ConverterDeviceProcess.h"
+#include "KernelWindowSession.h"
+#include "SoakFaultPlan.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <gtest/gtest.h>
+#include <random>
+
+using Transport = ConverterDeviceProcess::Transport;
+
+namespace {
+
+constexpr int recoveries = 10;
+
+// One update-driver: the program as a process of its own.
+class UpdaterProcess {
+public:
+    explicit UpdaterProcess(const QString& resourceDirectory) {
+        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process_.start(QCoreApplication::applicationDirPath() + QStringLiteral("/update-driver"),
+                       {resourceDirectory, KernelWindowSession::releaseVersion});
+    }
+    ~UpdaterProcess() {
+        if (process_.state() != QProcess::NotRunning) {
+            process_.kill();
+            process_.waitForFinished();
+        }
+    }
+    qint64 pid() const { return process_.processId(); }
+    // The next line it prints, empty when none came within `limitMs`.
+    QByteArray nextLine(int limitMs) {
+        QElapsedTimer elapsed;
+        elapsed.start();
+        while (!process_.canReadLine() && elapsed.elapsed() < limitMs &&
+               process_.state() != QProcess::NotRunning)
+            process_.waitForReadyRead(100);
+        return process_.canReadLine() ? process_.readLine().trimmed() : QByteArray();
+    }
+    void startUpdate() { process_.write("start\n"); }
+    bool waitForEnd() { return process_.waitForFinished(600000); }
+    bool killed() const {
+        return process_.exitStatus() == QProcess::CrashExit &&
+               process_.error() == QProcess::Crashed;
+    }
+
+private:
+    QProcess process_;
+};
+
+QByteArray readWhole(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+TEST(UpdaterRecoveryKernelTest, AFreshUpdaterFinishesWhatAKilledOneLeftTenTimesOver) {
+    if (!ConverterDeviceProcess::available(Transport::Gadget))
+        GTEST_SKIP() << "no USB device controller here; scripts/test-kernel runs this in the "
+                        "test guest";
+    // The release on offer; the window of this process is not used otherwise.
+    TestResources resources;
+    resources.writeConfig(TestConfig{});
+    std::mt19937 random(20261207);
+    QByteArray image(6000, Qt::Uninitialized);
+    for (char& byte : image)
+        byte = static_cast<char>(std::uniform_int_distribution<int>(0, 255)(random));
+    const QString folderName =
+        QStringLiteral("data/QK100201/standard/") + KernelWindowSession::releaseVersion;
+    resources.addFile(folderName + QStringLiteral("/tmp.hex"), hexText(image));
+    resources.addFile(folderName + QStringLiteral("/tmp.txt"),
+                      KernelWindowSession::releaseVersion.toLatin1() + "," +
+                          checksumField(VirtualConverter::checksum16(image)) + ",tmp.hex\r\n");
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString received = folder.filePath(QStringLiteral("received.bin"));
+    ConverterDeviceProcess converter(Transport::Gadget,
+                                     {QStringLiteral("--received-image"), received});
+    ASSERT_TRUE(converter.plugIn()) << converter.error().toStdString();
+    const int packets = SoakFaultPlan::dataPacketsFor(image.size());
+
+    std::printf("updater killed at a data packet of %d, then a fresh updater:\n%4s %7s %24s %9s\n",
+                packets, "run", "killed", "identified again (ms)", "result");
+    // Each fresh updater, once it has finished, is the one killed in the next run.
+    auto updater = std::make_unique<UpdaterProcess>(resources.path());
+    ASSERT_TRUE(updater->nextLine(60000).startsWith("identified "));
+    for (int run = 0; run < recoveries && !::testing::Test::HasFailure(); ++run) {
+        const int packet = std::uniform_int_distribution<int>(1, packets)(random);
+        SCOPED_TRACE(
+            QStringLiteral("run %1: killed at data packet %2").arg(run).arg(packet).toStdString());
+        ASSERT_TRUE(converter.arm({QStringLiteral("--kill-at-data-packet"), QString::number(packet),
+                                   QStringLiteral("--kill-pid"), QString::number(updater->pid())}))
+            << converter.error().toStdString();
+        updater->startUpdate();
+        ASSERT_TRUE(updater->waitForEnd());
+        EXPECT_TRUE(updater->killed());
+        std::optional<DeviceSideSummary> seen = converter.report();
+        ASSERT_TRUE(seen.has_value());
+        EXPECT_EQ(seen->dataPackets, packet);
+        EXPECT_FALSE(seen->endUpgradeReceived);
+        ASSERT_TRUE(converter.arm({})) << converter.error().toStdString();
+
+        QElapsedTimer sinceStart;
+        sinceStart.start();
+        updater = std::make_unique<UpdaterProcess>(resources.path());
+        const QByteArray identified = updater->nextLine(60000);
+        const qint64 identifiedMs = sinceStart.elapsed();
+        ASSERT_TRUE(identified.startsWith("identified ")) << identified.toStdString();
+        updater->startUpdate();
+        const QByteArray result = updater->nextLine(600000);
+        EXPECT_EQ(result, "finished");
+        seen = converter.report();
+        ASSERT_TRUE(seen.has_value());
+        EXPECT_TRUE(seen->imageComplete);
+        EXPECT_TRUE(readWhole(received) == image) << "the device does not hold the image";
+        EXPECT_TRUE(seen->endUpgradeReceived);
+        std::printf("%4d %7d %24lld %9s\n", run, packet, static_cast<long long>(identifiedMs),
+                    result.constData());
+        std::fflush(stdout);
+        ASSERT_TRUE(converter.arm({})) << converter.error().toStdString();
+        ASSERT_TRUE(updater->nextLine(60000).startsWith("identified ")); // after "Confirm"
+    }
+}
