@@ -315,6 +315,14 @@ void ViewController::onSearchTimerTick() {
             .append(Commands::getFWVersion(*fwInfo).value_or(QString())));
     mainVM.CurrentUIStatus = UIStatus::DEVICE_PLUG;
     device = found;
+    if (usbHidManager->isRemoved(found)) {
+        // Pulled out while its screen was being built (online, the version list downloads inside
+        // the change of status): the search screen its removal showed was stored over, so it is
+        // shown again and the search goes on.
+        mainVM.CurrentUIStatus = UIStatus::NORMAL;
+        restartSearchTimer();
+        return;
+    }
     // A removal reported while this tick waited for the device may have restarted the search;
     // an identified device ends it either way.
     usbScanner.stop();

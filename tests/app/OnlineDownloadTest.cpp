@@ -198,3 +198,22 @@ TEST_F(OnlineDownloadTest, AnOverlongListOrImageIsADownloadFailure) {
         window.reset();
     }
 }
+
+// The converter is pulled out while its version list downloads: the search screen it leads to
+// must stay true once the download is over, and the search go on.
+TEST_F(OnlineDownloadTest, AConverterPulledOutDuringItsListDownloadLeavesTheSearchRunning) {
+    const QByteArray image(100, 'i');
+    startWindow(Behaviour::AnswersAfterTwoSeconds, listFor(image), hexText(image));
+    DownloadStartHook downloadStart;
+    HidDeviceRef device;
+    downloadStart.arm([&] { window->hidService.unplug(device); });
+    device = window->plugIn("QK100201");
+    ASSERT_TRUE(
+        window->runUntil([&] { return !statuses.empty() && controller().waitGate.isOpen(); }));
+    window->runFor(100ms);
+    EXPECT_EQ(window->status(), UIStatus::NORMAL);
+    EXPECT_TRUE(controller().usbScanner.isRunning());
+
+    window->plugIn("QK100201");
+    EXPECT_TRUE(window->waitForStatus(UIStatus::DEVICE_PLUG));
+}
