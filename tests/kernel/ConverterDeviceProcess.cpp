@@ -156,12 +156,17 @@ std::optional<DeviceSideSummary> ConverterDeviceProcess::finishUnplug() {
     if (!process_.waitForFinished(unplugLimitMs) && process_.state() != QProcess::NotRunning) {
         process_.kill();
         process_.waitForFinished();
+        error_ = QStringLiteral("the device did not unplug itself");
         return std::nullopt;
     }
     settleUdev();
     const QString output = QString::fromLocal8Bit(process_.readAll());
-    if (process_.exitStatus() != QProcess::NormalExit || process_.exitCode() != 0)
+    if (process_.exitStatus() != QProcess::NormalExit || process_.exitCode() != 0) {
+        error_ = QStringLiteral("the device ended with status %1: %2")
+                     .arg(process_.exitCode())
+                     .arg(output.trimmed());
         return std::nullopt;
+    }
     std::optional<DeviceSideSummary> summary = parseSummary(output, u"unplugged");
     static const QRegularExpression unpluggingLine(QStringLiteral("unplugging at-us=(\\d+)"));
     if (const QRegularExpressionMatch match = unpluggingLine.match(output);

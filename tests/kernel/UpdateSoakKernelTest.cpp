@@ -140,7 +140,7 @@ TEST_P(UpdateSoakKernelTest, WholeUpdatesEndRightUnderRandomConverterFaults) {
         const bool unplugged = run.fault == SoakFault::Unplug;
         const std::optional<DeviceSideSummary> seen =
             unplugged ? converter->finishUnplug() : converter->report();
-        ASSERT_TRUE(seen.has_value());
+        ASSERT_TRUE(seen.has_value()) << converter->error().toStdString();
         const bool finished = *result == UIStatus::UPGRADE_FW_FINISH;
         EXPECT_EQ(window.statuses, (std::vector<UIStatus>{UIStatus::UPGRADE_FW, *result}));
         // A device that goes right after its last answer may take that answer with it: through
