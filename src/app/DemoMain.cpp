@@ -4,6 +4,7 @@
 #include <chrono>
 #include <memory>
 
+#include "app/HelpWithoutDisplay.h"
 #include "app/MainApplication.h"
 #include "sim/SimulatedHidService.h"
 #include "sim/VirtualConverter.h"
@@ -14,9 +15,6 @@
 // converter answers; the options make it start by itself and fail on purpose, so every screen
 // of an update can be seen (and photographed) without anyone at the keyboard.
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QApplication::setQuitOnLastWindowClosed(false); // closing the window is handled explicitly
-
     QCommandLineParser parser;
     parser.setApplicationDescription("The converter updater on a virtual converter.");
     parser.addHelpOption();
@@ -32,6 +30,10 @@ int main(int argc, char** argv) {
     const QCommandLineOption wrongFinalChecksum(
         "wrong-final-checksum", "The converter reports a final checksum that does not match.");
     parser.addOptions({replyDelay, autoStart, unplugAfter, wrongFinalChecksum});
+    HelpWithoutDisplay::answer(parser, argc, argv);
+
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false); // closing the window is handled explicitly
     parser.process(app);
 
     SimulatedHidService hidService;
