@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 
+#include "ui/ArrowKeyChoice.h"
 #include "ui/LayoutConstraint.h"
 #include "ui_MainWindow.h"
 
@@ -33,5 +34,6 @@ private:
     std::unique_ptr<QMainWindow> window_;
     Ui::MainWindow outlets_;
     std::unique_ptr<LayoutConstraint> deviceImageLeading_;
+    std::unique_ptr<ArrowKeyChoice> modeKeys_;
     std::function<void()> windowDidClose_;
 };
