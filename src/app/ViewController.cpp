@@ -142,6 +142,11 @@ void ViewController::setBinding() {
         if (model && model->Standard && model->Tournament)
             outlets.ModeStatckView->setVisible(*model->Standard && *model->Tournament);
     }));
+    cancellables.push_back(mainVM.FailureReason.subscribe([this](const QString& reason) {
+        outlets.FailureReason->setText(reason);
+        outlets.FailureReason->setVisible(!reason.isEmpty() &&
+                                          isFailureStatus(mainVM.CurrentUIStatus.value()));
+    }));
     cancellables.push_back(
         mainVM.IsStandard.subscribe([this](const bool& value) { reloadFwVersions(value, true); }));
     cancellables.push_back(
@@ -209,15 +214,20 @@ void ViewController::CommonButton(FlatButton* sender) {
 }
 
 bool ViewController::upgradeFW(const QByteArray& image) {
-    FirmwareTransfer transfer({[this](const QString& pictureName) {
-                                   outlets.DeviceImage->setImage(
-                                       PictureResources::named(pictureName));
-                               },
-                               [this](const QString& messageText, const QString& informativeText,
-                                      const QString& buttonTitle) {
-                                   alerts.runModal({messageText, informativeText, buttonTitle});
-                               }});
-    return transfer.upgradeFW(usbHidManager.get(), device, packNo, checkSum, image);
+    FirmwareTransfer transfer(
+        {[this](const QString& pictureName) {
+             outlets.DeviceImage->setImage(PictureResources::named(pictureName));
+             outlets.DeviceImage->setProgress(pictureName.toInt() * 100 /
+                                              FirmwareTransfer::progressSteps);
+         },
+         [this](const QString& messageText, const QString& informativeText,
+                const QString& buttonTitle) {
+             alerts.runModal({messageText, informativeText, buttonTitle});
+         }});
+    const bool confirmed = transfer.upgradeFW(usbHidManager.get(), device, packNo, checkSum, image);
+    // Shown once the failure status is; until then it waits in the view model.
+    mainVM.FailureReason = transfer.failureReason();
+    return confirmed;
 }
 
 // ---- Device search ----------------------------------------------------------------------------
@@ -310,6 +320,9 @@ void ViewController::hidDeviceRemoved(const HidDeviceRef& removed) {
 // ---- Status rendering -------------------------------------------------------------------------
 
 void ViewController::applyUIStatus(UIStatus status) {
+    // A reason belongs to the failure it explains; whatever comes next starts without one.
+    if (!isFailureStatus(status))
+        mainVM.FailureReason = QString();
     const QString prompt = configModel ? configModel->PromptText.value_or(QString()) : QString();
     statusRenderer_.render(status, deviceImageLeading, DevicePicture::fromConfig(configModel),
                            prompt);
