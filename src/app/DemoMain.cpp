@@ -1,5 +1,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <chrono>
 #include <memory>
@@ -8,6 +10,18 @@
 #include "app/MainApplication.h"
 #include "sim/SimulatedHidService.h"
 #include "sim/VirtualConverter.h"
+
+// A resource directory in `folder` whose configuration is the shipped one switched to online.
+static QString onlineConfiguration(const QString& shipped, const QTemporaryDir& folder) {
+    QFile source(shipped + QStringLiteral("/config"));
+    QFile target(folder.filePath(QStringLiteral("config")));
+    if (!source.open(QIODevice::ReadOnly) || !target.open(QIODevice::WriteOnly))
+        return shipped;
+    QByteArray xml = QByteArray::fromBase64(source.readAll());
+    xml.replace("<IsOnline>false</IsOnline>", "<IsOnline>true</IsOnline>");
+    target.write(xml.toBase64());
+    return folder.path();
+}
 
 // The updater's window on a virtual converter instead of hardware: a converter in loader mode,
 // part number and firmware of the shipped sample releases, is plugged in a second after start.
@@ -29,7 +43,12 @@ int main(int argc, char** argv) {
         "packets");
     const QCommandLineOption wrongFinalChecksum(
         "wrong-final-checksum", "The converter reports a final checksum that does not match.");
-    parser.addOptions({replyDelay, autoStart, unplugAfter, wrongFinalChecksum});
+    const QCommandLineOption onlineAt(
+        "online-at",
+        "Fetch version lists and images from this FTP server (host or host:port) instead of "
+        "the bundled releases; a server that is not there shows a failed download.",
+        "host");
+    parser.addOptions({replyDelay, autoStart, unplugAfter, wrongFinalChecksum, onlineAt});
     HelpWithoutDisplay::answer(parser, argc, argv);
 
     QApplication app(argc, argv);
@@ -37,7 +56,13 @@ int main(int argc, char** argv) {
     parser.process(app);
 
     SimulatedHidService hidService;
-    MainApplication program(hidService, MainApplication::Options::forThisExecutable());
+    MainApplication::Options options = MainApplication::Options::forThisExecutable();
+    QTemporaryDir onlineResources;
+    if (parser.isSet(onlineAt)) {
+        options.resourceDirectory = onlineConfiguration(options.resourceDirectory, onlineResources);
+        options.ftpHost = parser.value(onlineAt);
+    }
+    MainApplication program(hidService, options);
     program.start();
 
     VirtualConverter::Identity identity;
