@@ -94,7 +94,7 @@ TEST_F(KeyboardAndScreenReader, ControlsHaveNamesAndTheProgressIsReported) {
         if (heard.isEmpty() || heard.back() != now)
             heard.append(now);
     });
-    listener.start(0);
+    listener.start(1);
     SimulatedDeviceFaults unhurried; // a packet a millisecond, so the listener hears every step
     unhurried.replyDelay = std::chrono::milliseconds{1};
     window->hidService.setDeviceFaults(window->controller().device, unhurried);
