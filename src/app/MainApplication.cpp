@@ -33,6 +33,7 @@ MainApplication::MainApplication(HidService& hidService, Options options)
         ViewController::Environment{
             hidService, options.resourceDirectory, options.executablePath, alerts, terminate,
             FtpDownloader(options.ftpHost, options.curlPath), options.exchangeTiming});
+    windowController_.setWindowShouldClose([this] { return viewController_->windowShouldClose(); });
 }
 
 MainApplication::~MainApplication() {

@@ -16,6 +16,13 @@ bool UpdateRun::queue(bool online) {
 }
 
 void UpdateRun::run(bool online) {
+    // Delivered inside a wait (START pressed while a search tick waited on a device, say): the
+    // update would run under that tick and its transfer would share the device and the counter
+    // with it. Refused; the screen still shows what is true and START can be pressed again.
+    if (!controller_.waitGate.isOpen()) {
+        active_ = false;
+        return;
+    }
     // Each update is checked against its own release's checksum only: a release without one
     // must fail the final check, not be compared with whatever the previous update read.
     controller_.checkSum.reset();
@@ -46,10 +53,16 @@ void UpdateRun::transferAndFinish(const QByteArray& image) {
     // "Confirm" nothing searches.
     controller_.usbScanner.stop();
     controller_.mainVM.CurrentUIStatus = UIStatus::UPGRADE_FW;
-    const bool confirmed = controller_.upgradeFW(image);
-    // Sent whatever the outcome: the device leaves its upgrade state either way.
-    if (controller_.usbHidManager)
-        Commands::endUpgradeFW(*controller_.usbHidManager, controller_.device, controller_.packNo);
+    bool confirmed = false;
+    {
+        const WaitGate::Scope waiting = controller_.waitGate.close();
+        confirmed = controller_.upgradeFW(image);
+        // Sent whatever the outcome, so the device leaves its upgrade state either way; a
+        // converter that has been pulled out hears nothing.
+        USBHidManager* manager = controller_.usbHidManager.get();
+        if (manager && !manager->isRemoved(controller_.device))
+            Commands::endUpgradeFW(*manager, controller_.device, controller_.packNo);
+    }
     controller_.mainVM.CurrentUIStatus =
         confirmed ? UIStatus::UPGRADE_FW_FINISH : UIStatus::UPGRADE_FW_FAILED;
 }

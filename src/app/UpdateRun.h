@@ -17,6 +17,8 @@ public:
     // queued or running: a second job would run inside the first one's waits and reset the packet
     // counter under the transfer.
     bool queue(bool online);
+    // From the press of START until the job has ended.
+    bool isActive() const { return active_; }
 
 private:
     void run(bool online);

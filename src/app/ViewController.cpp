@@ -1,5 +1,6 @@
 #include "app/ViewController.h"
 
+#include <QCoreApplication>
 #include <QEvent>
 #include <QFileInfo>
 #include <QPalette>
@@ -23,6 +24,9 @@ const QString ViewController::kClassName =
 // Both callers of the catalogue download with these: three tries of ten seconds.
 static constexpr int kDownloadAttempts = 3;
 static constexpr double kDownloadTimeoutSeconds = 10.0;
+// Far beyond any real list or image; a larger file is a server fault, not a release.
+static constexpr qsizetype kVersionListByteLimit = qsizetype{1} << 20;
+static constexpr qsizetype kImageByteLimit = qsizetype{16} << 20;
 
 ViewController::ViewController(WindowController& windowController, Environment environment)
     : isBeta(isBetaExecutable(environment.executablePath)), outlets(windowController.outlets()),
@@ -176,13 +180,19 @@ void ViewController::viewWillDisappear() {
 }
 
 void ViewController::restartSearchTimer() {
+    // Without a configuration there is nothing to search for, and its empty matching list would
+    // match every HID device attached.
+    if (!configModel) {
+        usbScanner.stop();
+        return;
+    }
     // A running timer ticks once at once. If that tick identified a converter the search is meant
     // to stay off; starting a timer anyway would identify the converter again every half second
     // and rebuild the version pop-up under the user's hand.
-    lastTickIdentified_ = false;
+    lastTickEndedSearch_ = false;
     const bool ticked = usbScanner.fire();
     usbScanner.stop();
-    if (ticked && lastTickIdentified_)
+    if (ticked && lastTickEndedSearch_)
         return;
     usbScanner.start();
 }
@@ -205,12 +215,23 @@ void ViewController::CommonButton(FlatButton* sender) {
     log(119, u"CommonButton(_:)", QString(QStringLiteral(" ---> ")).append(title));
     if (title == u"START") {
         // Without a configuration that says online or offline there is no way to get an image.
-        if (configModel && configModel->IsOnline)
+        // Nor for a converter the configuration does not know.
+        if (configModel && configModel->IsOnline && mainVM.FwInfoVM.value())
             updateRun_.queue(*configModel->IsOnline);
     } else if (title == u"Confirm") {
         mainVM.CurrentUIStatus = UIStatus::NORMAL;
         restartSearchTimer();
     }
+}
+
+bool ViewController::windowShouldClose() {
+    const UIStatus status = mainVM.CurrentUIStatus.value();
+    if (status != UIStatus::FTP_DOWNLOAD && status != UIStatus::UPGRADE_FW)
+        return true;
+    outlets.PromptText->setText(
+        QStringLiteral("Please wait until the update has finished: closing the window now could "
+                       "leave the converter without working firmware."));
+    return false;
 }
 
 bool ViewController::upgradeFW(const QByteArray& image) {
@@ -233,8 +254,13 @@ bool ViewController::upgradeFW(const QByteArray& image) {
 // ---- Device search ----------------------------------------------------------------------------
 
 void ViewController::onSearchTimerTick() {
+    // A tick inside another tick's or an update's wait would talk to the device under it and
+    // replace the screen that wait's work is about to show. The timer keeps running, so the
+    // search goes on once the wait is over, unless that work ends it.
+    if (!waitGate.isOpen())
+        return;
     log(205, u"onSearchTimerTick");
-    lastTickIdentified_ = false;
+    lastTickEndedSearch_ = false;
     usbScanner.stop();
     if (!configModel || !configModel->LDCollection || configModel->LDCollection->empty()) {
         restartSearchTimer();
@@ -244,6 +270,7 @@ void ViewController::onSearchTimerTick() {
     HidDeviceRef found;
     std::optional<QByteArray> fwInfo;
     bool accessDenied = false;
+    std::optional<WaitGate::Scope> waiting = waitGate.close();
     const std::vector<LDModelRef> identities = *configModel->LDCollection;
     for (const LDModelRef& identity : identities) {
         if (!identity || !identity->Vid || !identity->Pid)
@@ -277,10 +304,16 @@ void ViewController::onSearchTimerTick() {
         found = candidate;
         break;
     }
+    waiting.reset();
 
+    // The waits let the state move on: START pressed, a result on screen. Whatever did that owns
+    // the screen and the search now; this tick's finding is stale.
+    if (mainVM.CurrentUIStatus.value() != UIStatus::NORMAL || updateRun_.isActive()) {
+        lastTickEndedSearch_ = true;
+        return;
+    }
     if (!found) {
-        if (mainVM.CurrentUIStatus.value() == UIStatus::NORMAL)
-            permissionPrompt_.update(accessDenied, configModel->PromptText.value_or(QString()));
+        permissionPrompt_.update(accessDenied, configModel->PromptText.value_or(QString()));
         restartSearchTimer();
         return;
     }
@@ -294,7 +327,7 @@ void ViewController::onSearchTimerTick() {
     // A removal reported while this tick waited for the device may have restarted the search;
     // an identified device ends it either way.
     usbScanner.stop();
-    lastTickIdentified_ = true;
+    lastTickEndedSearch_ = true;
 }
 
 void ViewController::hidDeviceRemoved(const HidDeviceRef& removed) {
@@ -333,16 +366,20 @@ void ViewController::applyUIStatus(UIStatus status) {
 // ---- Firmware catalogue -----------------------------------------------------------------------
 
 void ViewController::applyDeviceFwInfo() {
-    if (!configModel || !configModel->FwInfoCollection || configModel->FwInfoCollection->empty())
-        return;
     FwInfoModelRef model;
-    for (const FwInfoModelRef& candidate : *configModel->FwInfoCollection) {
-        if (candidate && candidate->PartNumber == partNumber) {
-            model = candidate;
-            break;
+    if (configModel && configModel->FwInfoCollection) {
+        for (const FwInfoModelRef& candidate : *configModel->FwInfoCollection) {
+            if (candidate && candidate->PartNumber == partNumber) {
+                model = candidate;
+                break;
+            }
         }
     }
-    if (!model || !configModel->IsOnline)
+    if (!model) {
+        showUnsupportedConverter();
+        return;
+    }
+    if (!configModel->IsOnline)
         return;
 
     mainVM.DeviceName = model->DeviceName.value_or(QString());
@@ -350,13 +387,35 @@ void ViewController::applyDeviceFwInfo() {
     if (!*configModel->IsOnline) {
         // Offline the shipped tree, not the configuration, says which modes exist.
         const std::optional<ReleaseTree::Modes> modes = releaseTree_.probeModes(partNumber);
-        if (!modes)
+        if (!modes) {
+            // No releases shipped for it: nothing to offer, and nothing left of an earlier one.
+            mainVM.FwInfoVM = nullptr;
+            setFwVerItems({});
             return;
+        }
         model->Standard = modes->standard;
         model->Tournament = modes->tournament;
     }
     mainVM.FwInfoVM = model;
     outlets.StandardButton->click();
+}
+
+void ViewController::showUnsupportedConverter() {
+    // Nothing of an earlier converter may stay: its name and releases are not this one's.
+    mainVM.DeviceName = QString();
+    mainVM.FwInfoVM = nullptr;
+    onlineFwInfoArray.clear();
+    setFwVerItems({});
+    outlets.ModeStatckView->setVisible(false);
+    outlets.SelectVersion->setVisible(false);
+    outlets.PopButtonView->setVisible(false);
+    outlets.CommonButton->setVisible(false);
+    outlets.PromptText->setText(
+        partNumber ? QStringLiteral("This converter (part number %1) is not supported by this "
+                                    "version of the updater.")
+                         .arg(*partNumber)
+                   : QStringLiteral("This converter is not supported by this version of the "
+                                    "updater."));
 }
 
 void ViewController::reloadFwVersions(bool value, bool isStandard) {
@@ -388,8 +447,7 @@ void ViewController::loadOnlineFwList(bool isStandard) {
     if (!listName)
         return;
     outlets.PopUpFwVerItems->clear();
-    const std::optional<QByteArray> download =
-        downloader().download(*listName, kDownloadAttempts, kDownloadTimeoutSeconds);
+    const std::optional<QByteArray> download = downloadFile(*listName, kVersionListByteLimit);
     const std::optional<QStringList> entries =
         download ? OnlineVersionList::entries(*download) : std::nullopt;
     if (!entries) {
@@ -445,12 +503,38 @@ std::optional<QByteArray> ViewController::downloadHexFile() {
     checkSum = line.checkSum;
     if (!line.imageFile)
         return std::nullopt;
-    const std::optional<QByteArray> download =
-        downloader().download(*line.imageFile, kDownloadAttempts, kDownloadTimeoutSeconds);
+    const std::optional<QByteArray> download = downloadFile(*line.imageFile, kImageByteLimit);
     if (!download)
         return std::nullopt;
     const std::optional<QString> text = Utf8Text::decode(*download);
     if (!text)
         return std::nullopt;
     return HexImageDecoder::decodeHexImage(*text);
+}
+
+std::optional<QByteArray> ViewController::downloadFile(const QString& path, qsizetype maxBytes) {
+    // The event loop runs while curl does: the window stays drawn and answers the window manager,
+    // but nothing the user or a timer does may start other work until the file is in.
+    const WaitGate::Scope waiting = waitGate.close();
+    setControlsEnabled(false);
+    paintWindowNow();
+    std::optional<QByteArray> bytes =
+        downloader().download(path, kDownloadAttempts, kDownloadTimeoutSeconds, maxBytes);
+    setControlsEnabled(true);
+    return bytes;
+}
+
+void ViewController::paintWindowNow() {
+    // The screen the download belongs to is on display before curl starts, not whenever the
+    // loop gets round to it: first the layout of what was just shown, then the paint.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    outlets.MainView->window()->repaint();
+}
+
+void ViewController::setControlsEnabled(bool enabled) {
+    for (QWidget* control : {static_cast<QWidget*>(outlets.StandardButton),
+                             static_cast<QWidget*>(outlets.TournamentButton),
+                             static_cast<QWidget*>(outlets.PopUpFwVerItems),
+                             static_cast<QWidget*>(outlets.CommonButton)})
+        control->setEnabled(enabled);
 }

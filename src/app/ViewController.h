@@ -117,7 +117,11 @@ public:
     LayoutConstraint& DeviceImageLeading;
 
     AlertPresenter& alerts;
-    const FtpDownloader& downloader() const { return environment_.downloader; }
+    FtpDownloader& downloader() { return environment_.downloader; }
+
+    // The window's answer when the user closes it: false, and the prompt says why, while an
+    // update downloads or sends its image.
+    bool windowShouldClose();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -126,6 +130,12 @@ private:
     std::vector<DeviceMatching> buildDeviceMatchingList() const;
     // The release the pop-up selects, as a file of the shipped tree.
     std::optional<QString> selectedReleaseFile(const QString& fileName) const;
+    // A download with the window drawn and its controls held still until it ends.
+    std::optional<QByteArray> downloadFile(const QString& path, qsizetype maxBytes);
+    void paintWindowNow();
+    void setControlsEnabled(bool enabled);
+    // The device screen for a converter this configuration has no record for.
+    void showUnsupportedConverter();
     void log(int line, QStringView function, QStringView message = {}) const;
 
     Environment environment_;
@@ -133,9 +143,9 @@ private:
     PermissionPrompt permissionPrompt_;
     ReleaseTree releaseTree_;
     UpdateRun updateRun_{*this};
-    // Set by a tick that identified a device, so restarting the search after firing that tick
-    // leaves the search off as the identification meant it to be.
-    bool lastTickIdentified_ = false;
+    // Set by a tick that ended the search (it identified a device, or found that the state had
+    // moved on while it waited), so restarting the search after firing that tick leaves it off.
+    bool lastTickEndedSearch_ = false;
     // The HID manager holds its delegate weakly; this token dies with the controller.
     std::shared_ptr<HIDManagerDelegate> delegateToken_{this, [](HIDManagerDelegate*) {}};
 };

@@ -13,12 +13,14 @@
 namespace {
 // How long a write waits for room before it gives up; a hidraw write normally never has to.
 constexpr int writeRoomTimeoutMs = 1000;
-
-bool meansGone(int error) {
-    return error == ENODEV || error == EPIPE || error == ECONNRESET || error == ENOTCONN ||
-           error == ESHUTDOWN || error == ENXIO;
-}
 } // namespace
+
+bool HidrawDevice::meansGone(int error, bool onSocket) {
+    if (error == EPIPE)
+        return onSocket;
+    return error == ENODEV || error == ECONNRESET || error == ENOTCONN || error == ESHUTDOWN ||
+           error == ENXIO;
+}
 
 HidrawDevice::HidrawDevice(const void* owner, HidrawNode node,
                            std::function<void(HidrawDevice&)> wentAway)
@@ -83,7 +85,7 @@ int32_t HidrawDevice::writeReport(const QByteArray& report) {
             waitedForRoom = true;
             continue;
         }
-        if (meansGone(error)) {
+        if (meansGone(error, isSocket_)) {
             goneWhile(error, "write");
             return -ENODEV;
         }

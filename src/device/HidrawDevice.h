@@ -37,6 +37,11 @@ public:
 
     QString lastErrorReason() const { return lastErrorReason_; }
 
+    // Whether a failed write's error means the device has gone. On a hidraw node EPIPE is the
+    // device stalling its output endpoint: that one write failed, the converter is still there
+    // and takes the next. On a socket standing in for the node, EPIPE means the peer has closed.
+    static bool meansGone(int error, bool onSocket);
+
 private:
     void readReports();
     int32_t fail(int error, const char* operation);

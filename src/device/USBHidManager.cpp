@@ -3,8 +3,10 @@
 #include "support/DiagnosticLog.h"
 
 #include <QCoreApplication>
+#include <QScopeGuard>
 #include <QThread>
 #include <QVarLengthArray>
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 
@@ -85,8 +87,22 @@ void USBHidManager::setupHIDManager() {
 }
 
 void USBHidManager::deviceRemovalCallback(const HidDeviceRef& device) {
+    // Noted before the delegate hears of it, so that an exchange waiting on the device gives up
+    // as soon as the event loop hands control back to it, whatever the delegate does meanwhile.
+    if (device && device == awaitedDevice_)
+        awaitedDeviceRemoved_ = true;
+    std::erase_if(removedDevices_,
+                  [](const std::weak_ptr<HidDevice>& gone) { return gone.expired(); });
+    removedDevices_.push_back(device);
     if (const std::shared_ptr<HIDManagerDelegate> delegate = delegate_.lock())
         delegate->hidDeviceRemoved(device);
+}
+
+bool USBHidManager::isRemoved(const HidDeviceRef& device) const {
+    return device && std::any_of(removedDevices_.begin(), removedDevices_.end(),
+                                 [&device](const std::weak_ptr<HidDevice>& gone) {
+                                     return gone.lock() == device;
+                                 });
 }
 
 void USBHidManager::setupReportCallback(const HidDeviceRef& device) {
@@ -134,6 +150,11 @@ std::optional<QByteArray> USBHidManager::sendAndReceiveReport(HidDeviceRef devic
                                                               const QByteArray& data) {
     constexpr QStringView function = u"sendAndReceiveReport(_:_:data:)";
     DiagnosticLog::write(logClass, 127, function);
+    if (awaitedDevice_) {
+        DiagnosticLog::write(logClass, 129, function,
+                             u" ❌ refused: another exchange is still waiting for its reply");
+        return std::nullopt;
+    }
 
     // Whatever arrived before this request cannot be its reply.
     receivedReport_.reset();
@@ -146,21 +167,22 @@ std::optional<QByteArray> USBHidManager::sendAndReceiveReport(HidDeviceRef devic
     }
     packNo += 1;
 
+    awaitedDevice_ = device;
+    awaitedDeviceRemoved_ = false;
+    const auto waitOver = qScopeGuard([this] { awaitedDevice_.reset(); });
     using Clock = std::chrono::steady_clock;
     const Clock::time_point deadline = Clock::now() + timing_.deadline;
-    while (Clock::now() < deadline) {
+    for (;;) {
+        // A report delivered during the last slice is judged like any other: returning it
+        // unchecked would hand a stray or stale reply to the caller as the answer.
         if (std::optional<QByteArray> reply = takeAcceptedReply(packNo))
             return reply;
         // A reply to some other request: drop it so that only newer reports are examined.
         receivedReport_.reset();
+        if (awaitedDeviceRemoved_ || Clock::now() >= deadline)
+            return std::nullopt;
         mainLoopWait_.runOnce(timing_.slice);
     }
-    // A report delivered during the last slice is judged like any other: returning it unchecked
-    // would hand a stray or stale reply to the caller as the answer.
-    if (std::optional<QByteArray> reply = takeAcceptedReply(packNo))
-        return reply;
-    receivedReport_.reset();
-    return std::nullopt;
 }
 
 std::optional<QByteArray> USBHidManager::takeAcceptedReply(int64_t& packNo) {

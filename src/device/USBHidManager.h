@@ -46,8 +46,16 @@ public:
     // Sends `data` and waits for the reply carrying packNo + 1 (packNo being the number written
     // into the request). Advances packNo by one once the report is out and by one more when the
     // reply is accepted. Absent when the send failed or no accepted reply came by the deadline.
+    // The removal of `device` ends the wait at once, as no reply. One exchange at a time: one
+    // started while another waits (from a timer or a click inside the wait) is refused unsent,
+    // since it would take the other's reply or lose its own to it.
     std::optional<QByteArray> sendAndReceiveReport(HidDeviceRef device, int64_t& packNo,
                                                    const QByteArray& data);
+
+    // Whether the service has reported `device` removed: nothing sent to it can arrive.
+    bool isRemoved(const HidDeviceRef& device) const;
+
+    const ReportExchangeTiming& timing() const { return timing_; }
 
     // Whether bytes 4..6 of `data` (24-bit, little-endian) equal `packNo`. A reply too short to
     // carry the field never matches.
@@ -64,6 +72,10 @@ private:
     std::weak_ptr<HIDManagerDelegate> delegate_;
     const ReportExchangeTiming timing_;
     std::optional<QByteArray> receivedReport_;
+    // The device the exchange in progress waits on, and whether it has been removed meanwhile.
+    HidDeviceRef awaitedDevice_;
+    bool awaitedDeviceRemoved_ = false;
+    std::vector<std::weak_ptr<HidDevice>> removedDevices_;
     MainLoopWait mainLoopWait_;
     // The callbacks handed to the service hold this weakly, so a report or removal that the
     // service delivers after this object is gone finds no context and is dropped.

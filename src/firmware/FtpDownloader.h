@@ -2,15 +2,16 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QtGlobal>
 #include <optional>
 
 // Fetches one file from the firmware download server by running curl, which does the FTP work
 // (anonymous login, passive transfers). Each attempt is a fresh curl process; what it prints is
-// the file. curl runs silent, so an error prints nothing and "no bytes" is the only failure signal
-// there is: a missing file, a refused login, a time-out and an empty file all look alike.
+// the file, and only a curl that ends with status 0 delivered all of it.
 //
-// The calls block until curl ends. The callers run on the GUI thread and accept a frozen window
-// for the few seconds a download takes.
+// While curl runs, the calling (GUI) thread waits on its event loop the way a device exchange
+// does: the window keeps repainting and timers, clicks and removals are delivered meanwhile.
+// Whoever calls must keep those from starting anything that gets in the download's way.
 class FtpDownloader {
 public:
     static QString defaultHost();     // set at build time
@@ -19,11 +20,19 @@ public:
     // `host` may carry a port ("127.0.0.1:2121") for a server of one's own.
     explicit FtpDownloader(QString host = defaultHost(), QString curlPath = defaultCurlPath());
 
-    // Up to `maxRetry` attempts, one right after the other; the bytes of the first that yields any,
-    // or absent when none did.
-    std::optional<QByteArray> download(const QString& path, int maxRetry, double timeout) const;
-    // One attempt: non-empty bytes, or absent.
-    std::optional<QByteArray> curlDownload(const QString& path, double timeout) const;
+    // Up to `maxRetry` attempts, one right after the other; the bytes of the first that succeeds,
+    // or absent when none did. A file of more than `maxBytes` bytes fails its attempt: curl is
+    // ended as soon as the output passes the limit, so memory stays bounded.
+    std::optional<QByteArray> download(const QString& path, int maxRetry, double timeout,
+                                       qsizetype maxBytes);
+    // One attempt: the whole, non-empty file, or absent.
+    std::optional<QByteArray> curlDownload(const QString& path, double timeout, qsizetype maxBytes);
+
+    // Why the last failed attempt failed, in a short sentence the user can be shown; empty when
+    // the last attempt succeeded or none ran yet.
+    QString lastFailureReason() const { return lastFailureReason_; }
+    // What one of curl's exit statuses means for a download, in such a sentence.
+    static QString curlExitReason(int exitCode);
 
     // "ftp://<host>/<path percent-encoded>", or absent when that is not a valid URL.
     std::optional<QString> urlFor(const QString& path) const;
@@ -33,4 +42,5 @@ public:
 private:
     QString host_;
     QString curlPath_;
+    QString lastFailureReason_;
 };

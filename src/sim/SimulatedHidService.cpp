@@ -172,9 +172,18 @@ int32_t SimulatedHidService::setOutputReport(const HidDeviceRef& device, const Q
     if (dataPacket) {
         ++simulated->dataPackets;
     }
+    const bool unplugWithoutReply =
+        dataPacket && simulated->faults.unplugAwaitingDataPacket == simulated->dataPackets;
     const bool lastBeforeUnplug =
-        dataPacket && simulated->faults.unplugAfterDataPackets == simulated->dataPackets;
+        unplugWithoutReply ||
+        (dataPacket && simulated->faults.unplugAfterDataPackets == simulated->dataPackets);
     std::optional<QByteArray> reply = simulated->converter->handleOutputReport(report);
+    if (unplugWithoutReply) {
+        reply.reset();
+    }
+    if (reply && simulated->faults.replyLength) {
+        reply->truncate(*simulated->faults.replyLength);
+    }
     if (reply || lastBeforeUnplug) {
         deliverLater(simulated, std::move(reply), 0, simulated->faults.replyDelay,
                      lastBeforeUnplug);

@@ -67,6 +67,10 @@ void WindowController::windowDidLoad() {
 
 bool WindowController::eventFilter(QObject* watched, QEvent* event) {
     if (watched == window_.get() && event->type() == QEvent::Close) {
+        if (windowShouldClose_ && !windowShouldClose_()) {
+            event->ignore();
+            return true;
+        }
         // Report once the window has handled the close and is really gone from the screen.
         QMetaObject::invokeMethod(
             this,

@@ -26,6 +26,10 @@ public:
 
     // Called when the user closes the window (after it has been hidden).
     void setWindowDidClose(std::function<void()> handler) { windowDidClose_ = std::move(handler); }
+    // Asked first when the user closes the window; false keeps it open.
+    void setWindowShouldClose(std::function<bool()> handler) {
+        windowShouldClose_ = std::move(handler);
+    }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -36,4 +40,5 @@ private:
     std::unique_ptr<LayoutConstraint> deviceImageLeading_;
     std::unique_ptr<ArrowKeyChoice> modeKeys_;
     std::function<void()> windowDidClose_;
+    std::function<bool()> windowShouldClose_;
 };

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QTimer>
 #include <algorithm>
 
 #include "WindowHarness.h"
@@ -178,4 +179,84 @@ TEST_F(DeviceSearch, ARemovalThatRestartsARunningSearchLeavesAnIdentifiedConvert
     window->runFor(800ms);
     EXPECT_EQ(requestsOf(window->hidService.converter(converter), VirtualConverter::getFWInfoCode),
               1);
+}
+
+// While a tick waits for a converter that is slow to answer, each entry point of the window is
+// used. None may start work inside that wait; a tick that resumes after the state moved on
+// leaves it alone.
+TEST_F(DeviceSearch, NothingStartsInsideASearchTicksWaitAndAStaleTickChangesNothing) {
+    using Status = UIStatus;
+    const auto press = [](ViewController& controller, const char* title) {
+        FlatButton button(QRect(0, 0, 10, 10), nullptr);
+        button.setTitle(title);
+        controller.CommonButton(&button);
+    };
+    const struct {
+        const char* event;
+        std::function<void(WindowHarness&, const HidDeviceRef& other)> inside;
+        std::vector<Status> shown; // from the event on
+    } rows[] = {
+        {"a search tick",
+         [](WindowHarness& w, auto&) { w.controller().onSearchTimerTick(); },
+         {Status::DEVICE_PLUG}},
+        {"another device's removal, then the timer",
+         [](WindowHarness& w, const HidDeviceRef& other) { w.hidService.unplug(other); },
+         {Status::NORMAL, Status::DEVICE_PLUG}},
+        {"START",
+         [&](WindowHarness& w, auto&) { press(w.controller(), "START"); },
+         {Status::DEVICE_PLUG}},
+        {"Confirm, then the timer",
+         [&](WindowHarness& w, auto&) { press(w.controller(), "Confirm"); },
+         {Status::NORMAL, Status::DEVICE_PLUG}},
+        {"an update's result shown meanwhile",
+         [](WindowHarness& w, auto&) {
+             w.controller().mainVM.CurrentUIStatus = Status::UPGRADE_FW_FAILED;
+         },
+         {Status::UPGRADE_FW_FAILED}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.event);
+        window.reset();
+        WindowHarness::Options options;
+        options.exchangeDeadline = 2s;
+        window = std::make_unique<WindowHarness>(resources, options);
+        window->start();
+        const HidDeviceRef first = window->plugIn();
+        ASSERT_TRUE(window->waitForStatus(UIStatus::DEVICE_PLUG));
+        window->hidService.unplug(first);
+        ASSERT_TRUE(window->waitForStatus(UIStatus::NORMAL));
+
+        // Plugged in again, answering each request after 400 ms; another matching device beside.
+        SimulatedDeviceFaults slow;
+        slow.replyDelay = 400ms;
+        const auto converter = std::make_shared<VirtualConverter>();
+        const HidDeviceRef again =
+            window->hidService.plugIn(converter, SimulatedHidService::loaderIdentity, slow);
+        const HidDeviceRef other =
+            window->hidService.plugInUnrelatedDevice(SimulatedHidService::loaderIdentity);
+        const int ticks = window->searchTicks();
+        std::vector<Status> shown;
+        Cancellable watch;
+        QTimer inside;
+        QObject::connect(&inside, &QTimer::timeout, [&] {
+            if (converter->requests().empty())
+                return;
+            inside.stop();
+            watch = window->controller().mainVM.CurrentUIStatus.subscribe(
+                [&](const UIStatus& status) { shown.push_back(status); });
+            shown.clear();
+            row.inside(*window, other);
+        });
+        inside.start(1);
+        EXPECT_TRUE(window->runUntil([&] {
+            return converter->requests().size() >= 2 && window->controller().waitGate.isOpen();
+        }));
+
+        EXPECT_EQ(shown, row.shown);
+        EXPECT_EQ(window->controller().device,
+                  row.shown.back() == Status::DEVICE_PLUG ? again : first);
+        EXPECT_EQ(converter->commandSequence(), (std::vector<uint8_t>{0xA4, 0xA6}));
+        EXPECT_EQ(window->searchTicks(), ticks + 1);
+        EXPECT_FALSE(window->controller().usbScanner.isRunning());
+    }
 }

@@ -99,3 +99,27 @@ TEST_F(OnlineCatalogue, AListThatCannotBeFetchedShowsTheDownloadFailure) {
     EXPECT_TRUE(window->popupItems().isEmpty());
     EXPECT_EQ(window->controller().downloadHexFile(), std::nullopt); // nothing chosen
 }
+
+TEST_F(OnlineCatalogue, AConverterOfAnUnknownPartNumberIsShownAsNotSupported) {
+    server.addFile("QK100201.txt", "V1.0.0,0x01,a.hex\r\n");
+    server.addFile("a.hex", ":0400000001020304F2\r\n");
+    auto window = startWindow();
+    ASSERT_TRUE(window->waitForStatus(UIStatus::DEVICE_PLUG));
+    window->hidService.unplug(window->controller().device);
+    ASSERT_TRUE(window->waitForStatus(UIStatus::NORMAL));
+
+    window->plugIn("QK999901");
+    ASSERT_TRUE(window->waitForStatus(UIStatus::DEVICE_PLUG));
+    ViewController& controller = window->controller();
+    // Nothing of the converter before, which this one might otherwise be updated as.
+    EXPECT_EQ(controller.mainVM.DeviceName.value(), "");
+    EXPECT_FALSE(window->outlets().DeviceName->isVisible());
+    EXPECT_TRUE(window->popupItems().isEmpty());
+    EXPECT_EQ(window->outlets().PromptText->text(),
+              "This converter (part number QK999901) is not supported by this version of the "
+              "updater.");
+    EXPECT_FALSE(window->outlets().CommonButton->isVisible());
+    window->outlets().CommonButton->click();
+    window->runFor(std::chrono::milliseconds{300});
+    EXPECT_EQ(window->status(), UIStatus::DEVICE_PLUG);
+}

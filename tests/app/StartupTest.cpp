@@ -7,18 +7,28 @@
 using namespace std::chrono_literals;
 
 TEST(Startup, WithoutAConfigurationAlertsOnceThenEndsWithoutEverSearching) {
-    TestResources resources; // no "config" at all
-    WindowHarness window(resources);
-    window.start();
+    for (const char* config : {"", "not base64 at all", "PENvbmZpZz4="}) { // "<Config>"
+        SCOPED_TRACE(config);
+        TestResources resources;
+        if (*config)
+            resources.writeRawConfig(config);
+        WindowHarness window(resources);
+        // Behind the alert a HID device comes and goes; its removal must not start a search.
+        window.alerts.whileShown = [&] {
+            window.hidService.unplug(window.plugIn());
+            window.runFor(800ms);
+        };
+        window.start();
 
-    ASSERT_EQ(window.alerts.alerts.size(), 1u);
-    EXPECT_EQ(window.alerts.alerts[0], (Alert{"Fail", "Read config file failed.", "OK"}));
-    EXPECT_EQ(window.terminateRequests, 1);
-    window.runFor(800ms);
-    EXPECT_EQ(window.searchTicks(), 0);
-    EXPECT_FALSE(window.controller().usbScanner.isRunning());
-    // The HID manager exists all the same.
-    EXPECT_NE(window.controller().usbHidManager, nullptr);
+        ASSERT_EQ(window.alerts.alerts.size(), 1u);
+        EXPECT_EQ(window.alerts.alerts[0], (Alert{"Fail", "Read config file failed.", "OK"}));
+        EXPECT_EQ(window.terminateRequests, 1);
+        window.runFor(800ms);
+        EXPECT_EQ(window.searchTicks(), 0);
+        EXPECT_FALSE(window.controller().usbScanner.isRunning());
+        // The HID manager exists all the same.
+        EXPECT_NE(window.controller().usbHidManager, nullptr);
+    }
 }
 
 TEST(Startup, BetaBuildsAreToldByTheExecutableName) {
@@ -27,6 +37,17 @@ TEST(Startup, BetaBuildsAreToldByTheExecutableName) {
     EXPECT_FALSE(ViewController::isBetaExecutable("/usr/bin/velmar-converter-update"));
     // Only the name counts, not the folder it sits in.
     EXPECT_FALSE(ViewController::isBetaExecutable("/home/beta/velmar-converter-update"));
+}
+
+// What main() builds: exchanges wait up to 5 s for a reply in 0.1 s turns of the event loop,
+// whatever the tests shorten them to.
+TEST(Startup, TheProgramsExchangesWaitFiveSecondsInTenthOfASecondTurns) {
+    SimulatedHidService hidService;
+    MainApplication program(hidService, MainApplication::Options::forThisExecutable());
+    program.viewController().viewDidLoad();
+    const ReportExchangeTiming& timing = program.viewController().usbHidManager->timing();
+    EXPECT_EQ(timing.deadline, 5000ms);
+    EXPECT_EQ(timing.slice, 100ms);
 }
 
 // The program started with the test configuration.

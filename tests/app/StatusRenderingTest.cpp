@@ -10,6 +10,8 @@ protected:
         resources.writeConfig(TestConfig{});
         window = std::make_unique<WindowHarness>(resources);
         window->start();
+        // A configured converter's: an unknown one has a device screen of its own.
+        window->controller().partNumber = QStringLiteral("QK100201");
     }
 
     void show(UIStatus status) { window->controller().mainVM.CurrentUIStatus = status; }

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <QRandomGenerator>
 #include <QTimer>
 #include <algorithm>
+#include <cstdio>
 
+#include "RemovalToFailureWatch.h"
 #include "WindowHarness.h"
 #include "protocol/FirmwareTransfer.h"
 #include "support/LoopbackFtpServer.h"
@@ -242,23 +245,118 @@ TEST_F(UpdateRunTest, TheFinalChecksumMustMatchTheReleaseJustChosen) {
     EXPECT_TRUE(converter->imageComplete());
 }
 
-TEST_F(UpdateRunTest, UnpluggingDuringTheTransferFailsAndLeavesTheFailureShowing) {
+// Pulled out right after a reply, the converter fails the next write; pulled out while a packet
+// waits for its reply, the removal ends that wait. Either way the failure shows no later than
+// the turn of the event loop that brings the removal, and no end-of-upgrade command is sent.
+TEST_F(UpdateRunTest, UnpluggingDuringTheTransferFailsAtOnceAndLeavesTheFailureShowing) {
+    addRelease("V2.0.0.0", patternedImage(1000)); // 18 data packets
+    const int awaited = QRandomGenerator::global()->bounded(1, 19);
+    struct Row {
+        const char* unplug;
+        SimulatedDeviceFaults faults;
+        size_t packets;
+        std::optional<int> turnsFromRemovalToFailure; // absent: before the removal arrives
+    };
+    Row rows[] = {{"after answering packet 5", {}, 5, std::nullopt},
+                  {"while a random packet awaits its reply", {}, size_t(awaited), 0}};
+    rows[0].faults.unplugAfterDataPackets = 5;
+    rows[1].faults.unplugAwaitingDataPacket = awaited;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.unplug << ", packet " << row.packets);
+        window.reset(); // one program, and one diagnostic capture, at a time
+        startWindow();
+        select("V2.0.0.0");
+        window->hidService.setDeviceFaults(device, row.faults);
+        const RemovalToFailureWatch watch(controller());
+        ASSERT_TRUE(startAndWaitForResult());
+        EXPECT_EQ(statuses, (std::vector<Status>{Status::UPGRADE_FW, Status::UPGRADE_FW_FAILED}));
+        EXPECT_EQ(watch.turnsFromRemovalToFailure(), row.turnsFromRemovalToFailure);
+        if (const std::optional<double> delay = watch.millisecondsFromRemovalToFailure())
+            std::printf("simulated service, unplugged %s: removal to UPGRADE_FW_FAILED %+.3f ms\n",
+                        row.unplug, *delay);
+        EXPECT_EQ(dataPacketsSent(), row.packets);
+        // Tried only while the removal is not yet known; it never reaches the converter.
+        EXPECT_EQ(window->diagnostics.lines().filter("[Commands][52]").size(),
+                  row.turnsFromRemovalToFailure ? 0 : 1);
+        EXPECT_NE(converter->commandSequence().back(), VirtualConverter::endUpgradeFWCode);
+        EXPECT_TRUE(alerts().empty());
+        const QString prompt = outlets().PromptText->text();
+        const int ticks = window->searchTicks();
+        window->runFor(700ms);
+        EXPECT_EQ(window->status(), Status::UPGRADE_FW_FAILED);
+        EXPECT_EQ(outlets().PromptText->text(), prompt);
+        EXPECT_EQ(window->searchTicks(), ticks);
+    }
+}
+
+// A converter that never answers the synchronisation is plugged in; while the search waits for
+// it, it is pulled out and a working one plugged in. The user acts as soon as the working one is
+// identified: whatever follows must stay on screen, and the converter is identified once.
+TEST_F(UpdateRunTest, AConverterSwappedDuringTheSearchsWaitIsIdentifiedOnceAndWhatFollowsStays) {
     addRelease("V2.0.0.0", patternedImage(1000));
-    startWindow();
-    select("V2.0.0.0");
-    SimulatedDeviceFaults unplugging;
-    unplugging.unplugAfterDataPackets = 5;
-    window->hidService.setDeviceFaults(device, unplugging);
-    ASSERT_TRUE(startAndWaitForResult());
-    EXPECT_EQ(statuses, (std::vector<Status>{Status::UPGRADE_FW, Status::UPGRADE_FW_FAILED}));
-    EXPECT_EQ(dataPacketsSent(), 5u);
-    EXPECT_TRUE(alerts().empty());
-    const QString prompt = outlets().PromptText->text();
-    const int ticks = window->searchTicks();
-    window->runFor(700ms);
-    EXPECT_EQ(window->status(), Status::UPGRADE_FW_FAILED);
-    EXPECT_EQ(outlets().PromptText->text(), prompt);
-    EXPECT_EQ(window->searchTicks(), ticks);
+    resources.addFolder("data/QK100201/te/V2.0.0.0");
+    resources.writeConfig({});
+    const struct {
+        const char* action;
+        std::optional<int64_t> wrongChecksumAtPackNo;
+        std::vector<Status> shown; // after NORMAL at start and NORMAL on the removal
+    } rows[] = {
+        {"START, the update fails at packet 6",
+         6,
+         {Status::DEVICE_PLUG, Status::UPGRADE_FW, Status::UPGRADE_FW_FAILED}},
+        {"START, the update succeeds",
+         {},
+         {Status::DEVICE_PLUG, Status::UPGRADE_FW, Status::UPGRADE_FW_FINISH}},
+        {"Tournament chosen", {}, {Status::DEVICE_PLUG}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.action);
+        const bool start = row.shown.size() > 1;
+        WindowHarness::Options options;
+        options.exchangeDeadline = 2s; // long enough for a search tick to fall inside it
+        window.reset();
+        window = std::make_unique<WindowHarness>(resources, options);
+        std::vector<Status> shown;
+        bool acted = false;
+        const Cancellable watch =
+            controller().mainVM.CurrentUIStatus.subscribe([&](const UIStatus& status) {
+                shown.push_back(status);
+                if (status != Status::DEVICE_PLUG || acted)
+                    return;
+                acted = true;
+                QTimer::singleShot(0, &controller(), [&] {
+                    if (!start)
+                        return outlets().TournamentButton->click();
+                    select("V2.0.0.0");
+                    outlets().CommonButton->click();
+                });
+            });
+        VirtualConverter::Faults mute;
+        mute.neverReply = true;
+        const HidDeviceRef silent = window->plugIn("QK100201", 0x01000005, mute);
+        std::shared_ptr<VirtualConverter> working;
+        QTimer swap;
+        QObject::connect(&swap, &QTimer::timeout, [&] {
+            if (window->hidService.converter(silent)->requests().empty())
+                return;
+            swap.stop();
+            window->hidService.unplug(silent);
+            VirtualConverter::Faults faults;
+            faults.wrongChecksumAtPackNo = row.wrongChecksumAtPackNo;
+            working = window->hidService.converter(window->plugIn("QK100201", 0x01000005, faults));
+        });
+        swap.start(1);
+        window->start();
+
+        ASSERT_TRUE(window->runUntil([&] { return shown.size() == row.shown.size() + 2; }));
+        window->runFor(3s);
+        std::vector<Status> expected{Status::NORMAL, Status::NORMAL};
+        expected.insert(expected.end(), row.shown.begin(), row.shown.end());
+        EXPECT_EQ(shown, expected);
+        const std::vector<uint8_t> commands = working->commandSequence();
+        EXPECT_EQ(std::count(commands.begin(), commands.end(), VirtualConverter::getFWInfoCode), 1);
+        EXPECT_EQ(outlets().TournamentButton->isChecked(), !start);
+    }
 }
 
 TEST_F(UpdateRunTest, ImagesTheConverterCannotTakeFailBeforeAnyDataPacket) {
@@ -435,8 +533,7 @@ TEST_F(OnlineUpdateRunTest, ARemovalDuringTheDownloadSearchesOnlyUntilTheTransfe
     slow.replyDelay = 40ms;
     window->hidService.setDeviceFaults(device, slow);
 
-    // curl holds the event loop while it downloads, so the removal that the HID manager would
-    // report during the download is delivered right as the download begins.
+    // The removal is reported as the download begins.
     int ticksAtTransfer = -1;
     Cancellable removal = controller().mainVM.CurrentUIStatus.subscribe([&](const UIStatus& s) {
         if (s == Status::FTP_DOWNLOAD)

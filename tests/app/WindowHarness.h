@@ -18,8 +18,14 @@
 // Alerts are recorded, never shown: a test must not block on a dialog.
 class RecordingAlertPresenter : public AlertPresenter {
 public:
-    void runModal(const Alert& alert) override { alerts.push_back(alert); }
+    void runModal(const Alert& alert) override {
+        alerts.push_back(alert);
+        if (whileShown)
+            whileShown();
+    }
     std::vector<Alert> alerts;
+    // Runs while an alert is up, as a real one runs the event loop until it is answered.
+    std::function<void()> whileShown;
 };
 
 // The image as HEX records of 16 bytes, as a release carries it.

@@ -2,6 +2,7 @@
 #include "EventLoopWaiting.h"
 #include "SocketPairDevice.h"
 #include "device/DescriptorHidrawNodeSource.h"
+#include "device/HidrawDevice.h"
 
 #include <QCoreApplication>
 #include <QThread>
@@ -117,6 +118,13 @@ TEST_F(HidrawHidServiceTest, WriteToADeviceWhoseEndClosedFailsAsGoneAndReportsTh
     EXPECT_TRUE(removed.empty());
     ASSERT_TRUE(runEventLoopUntil([this] { return !removed.empty(); }));
     EXPECT_EQ(removed.front(), ref);
+}
+
+// A socket pair cannot stall an endpoint, so the hidraw side of a broken pipe is checked where the
+// write's error is judged: a stalled output endpoint fails one write and leaves the node usable.
+TEST(HidrawDeviceTest, ABrokenPipeMeansGoneOnlyOnASocket) {
+    EXPECT_FALSE(HidrawDevice::meansGone(EPIPE, false));
+    EXPECT_TRUE(HidrawDevice::meansGone(EPIPE, true));
 }
 
 TEST_F(HidrawHidServiceTest, OpenFailureKeepsItsErrorAndReasonUntilAnOpenSucceeds) {

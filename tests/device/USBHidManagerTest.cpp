@@ -4,6 +4,7 @@
 #include "support/ScopedDiagnosticCapture.h"
 
 #include <QCoreApplication>
+#include <QTimer>
 #include <cerrno>
 #include <gtest/gtest.h>
 
@@ -216,6 +217,21 @@ TEST_F(USBHidManagerTest, ExchangeJudgesAReportDeliveredInTheLastSliceByItsNumbe
     EXPECT_FALSE(exchange(packNo));
     EXPECT_EQ(packNo, 3);
     EXPECT_FALSE(manager->receivedReport());
+}
+
+TEST_F(USBHidManagerTest, ASecondExchangeStartedInsideAWaitIsRefusedAndTheFirstGetsItsReply) {
+    int64_t secondPackNo = 10;
+    std::optional<QByteArray> second = QByteArray("never started");
+    QTimer::singleShot(0, [&] { second = exchange(secondPackNo); });
+    ScopedDiagnosticCapture log;
+    int64_t packNo = 0;
+    ASSERT_TRUE(exchange(packNo));
+    EXPECT_EQ(packNo, 2);
+    EXPECT_FALSE(second);
+    EXPECT_EQ(secondPackNo, 10);
+    EXPECT_EQ(service.writtenReports(device), std::vector<QByteArray>{syncRequest});
+    EXPECT_TRUE(log.contains("[UsbHidManager][129][sendAndReceiveReport(_:_:data:)] ❌ refused: "
+                             "another exchange is still waiting for its reply"));
 }
 
 TEST_F(USBHidManagerTest, ExchangeWhoseSendIsRejectedLeavesTheCounter) {

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <sys/resource.h>
 
 #include "firmware/FtpDownloader.h"
 #include "support/LoopbackFtpServer.h"
@@ -13,6 +14,10 @@ class FtpDownloaderTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(server.start()) << server.errorText().toStdString();
+        writeCurlWrapper();
+    }
+
+    void writeCurlWrapper() {
         QFile wrapper(tools.filePath("curl"));
         ASSERT_TRUE(wrapper.open(QIODevice::WriteOnly));
         wrapper.write("#!/bin/sh\n"
@@ -41,6 +46,8 @@ protected:
     static QString attemptLine(int n) { return QStringLiteral("🚀 FTP 下載嘗試 %1...").arg(n); }
     static QString failedLine(int n) { return QStringLiteral("⚠️ 嘗試 %1 失敗").arg(n); }
 
+    static constexpr qsizetype kLimit = 1 << 20;
+
     LoopbackFtpServer server;
     QTemporaryDir tools;
     ScopedDiagnosticCapture log;
@@ -49,7 +56,7 @@ protected:
 TEST_F(FtpDownloaderTest, FirstTrySuccessRunsExactlyOneCurlWithTheFourArguments) {
     const QByteArray list = "// versions\r\nV1.0.2,0x2A,fw.hex\r\n";
     ASSERT_TRUE(server.addFile("QK100201.txt", list));
-    EXPECT_EQ(downloader().download("QK100201.txt", 3, 10.0), list);
+    EXPECT_EQ(downloader().download("QK100201.txt", 3, 10.0, kLimit), list);
     EXPECT_EQ(curlRuns(), QStringList{expectedRun("QK100201.txt")});
     EXPECT_EQ(log.lines(), (QStringList{attemptLine(1),
                                         QStringLiteral("✅ 成功下載 (%1 bytes)").arg(list.size())}));
@@ -59,7 +66,7 @@ TEST_F(FtpDownloaderTest, MissingOrEmptyFileFailsAllThreeAttempts) {
     ASSERT_TRUE(server.addFile("empty.hex", {}));
     for (const char* path : {"missing.hex", "empty.hex"}) {
         log.clear();
-        EXPECT_EQ(downloader().download(path, 3, 10.0), std::nullopt) << path;
+        EXPECT_EQ(downloader().download(path, 3, 10.0, kLimit), std::nullopt) << path;
         EXPECT_EQ(log.lines(), (QStringList{attemptLine(1), failedLine(1), attemptLine(2),
                                             failedLine(2), attemptLine(3), failedLine(3)}));
     }
@@ -69,7 +76,7 @@ TEST_F(FtpDownloaderTest, MissingOrEmptyFileFailsAllThreeAttempts) {
 TEST_F(FtpDownloaderTest, PathIsPercentEncoded) {
     const QByteArray image = ":0400000001020304F2\r\n";
     ASSERT_TRUE(server.addFile("my fw.hex", image));
-    EXPECT_EQ(downloader().curlDownload("my fw.hex", 10.0), image);
+    EXPECT_EQ(downloader().curlDownload("my fw.hex", 10.0, kLimit), image);
     EXPECT_EQ(curlRuns(), QStringList{expectedRun("my%20fw.hex")});
     EXPECT_EQ(FtpDownloader("h").urlFor("a/ü;#?%[x]!$&'()*+,=:@~.hex"),
               QStringLiteral("ftp://h/a/%C3%BC%3B%23%3F%25%5Bx%5D!$&'()*+,=:@~.hex"));
@@ -77,8 +84,9 @@ TEST_F(FtpDownloaderTest, PathIsPercentEncoded) {
 }
 
 TEST_F(FtpDownloaderTest, MissingCurlFailsEachOfTheThreeAttemptsAtStart) {
-    const FtpDownloader withoutCurl(server.host(), tools.filePath("no-such-curl"));
-    EXPECT_EQ(withoutCurl.download("fw.hex", 3, 10.0), std::nullopt);
+    FtpDownloader withoutCurl(server.host(), tools.filePath("no-such-curl"));
+    EXPECT_EQ(withoutCurl.download("fw.hex", 3, 10.0, kLimit), std::nullopt);
+    EXPECT_EQ(withoutCurl.lastFailureReason(), "The curl program could not be started.");
     const QStringList lines = log.lines();
     ASSERT_EQ(lines.size(), 9);
     for (int attempt = 1; attempt <= 3; ++attempt) {
@@ -87,4 +95,94 @@ TEST_F(FtpDownloaderTest, MissingCurlFailsEachOfTheThreeAttemptsAtStart) {
             << lines[3 * attempt - 2].toStdString();
         EXPECT_EQ(lines[3 * attempt - 1], failedLine(attempt));
     }
+}
+
+// Every way an attempt can fail, each with the reason the user will be given.
+TEST(FtpDownloaderFailure, EachFailedAttemptSaysWhy) {
+    using Behaviour = LoopbackFtpServer::Behaviour;
+    struct Row {
+        const char* what;
+        Behaviour behaviour;
+        QByteArray file; // served as "fw.hex"; absent when null
+        QString host;    // the test server's when empty
+        double timeout;
+        const char* reason;
+    };
+    const QByteArray image(800, 'x');
+    const Row rows[] = {
+        {"missing file",
+         Behaviour::Normal,
+         {},
+         {},
+         10.0,
+         "The file was not found on the server, or access was refused."},
+        {"empty file",
+         Behaviour::Normal,
+         QByteArray(""),
+         {},
+         10.0,
+         "The server sent an empty file."},
+        {"half the file, then the connection drops",
+         Behaviour::SendsHalfAndCloses,
+         image,
+         {},
+         10.0,
+         "The connection broke off before the whole file arrived."},
+        {"one byte over the limit",
+         Behaviour::Normal,
+         QByteArray(1001, 'x'),
+         {},
+         10.0,
+         "The file on the server is too large."},
+        {"silent server",
+         Behaviour::Silent,
+         {},
+         {},
+         1.0,
+         "The download server did not answer in time."},
+        {"nobody listening",
+         Behaviour::Normal,
+         {},
+         "127.0.0.1:1",
+         10.0,
+         "The download server could not be reached."},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        LoopbackFtpServer server(row.behaviour);
+        ASSERT_TRUE(server.start()) << server.errorText().toStdString();
+        if (!row.file.isNull()) {
+            ASSERT_TRUE(server.addFile("fw.hex", row.file));
+        }
+        FtpDownloader downloader(row.host.isEmpty() ? server.host() : row.host);
+        EXPECT_EQ(downloader.curlDownload("fw.hex", row.timeout, 1000), std::nullopt);
+        EXPECT_EQ(downloader.lastFailureReason(), row.reason);
+    }
+}
+
+TEST_F(FtpDownloaderTest, AFileAtTheLimitIsTakenAndTheReasonOfAnEarlierFailureGoes) {
+    const QByteArray file(1000, 'x');
+    ASSERT_TRUE(server.addFile("fw.hex", file));
+    FtpDownloader downloader = this->downloader();
+    EXPECT_EQ(downloader.curlDownload("missing.hex", 10.0, 1000), std::nullopt);
+    EXPECT_FALSE(downloader.lastFailureReason().isEmpty());
+    EXPECT_EQ(downloader.curlDownload("fw.hex", 10.0, 1000), file);
+    EXPECT_TRUE(downloader.lastFailureReason().isEmpty());
+}
+
+// The process's peak resident memory, in bytes.
+static int64_t peakResidentBytes() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<int64_t>(usage.ru_maxrss) * 1024;
+}
+
+TEST_F(FtpDownloaderTest, AnOverlongFileEndsCurlWithoutHoldingTheWholeFile) {
+    ASSERT_TRUE(server.addZeroFile("QK100201.txt", qint64{64} << 20));
+    const int64_t peakBefore = peakResidentBytes();
+    FtpDownloader downloader = this->downloader();
+    EXPECT_EQ(downloader.curlDownload("QK100201.txt", 10.0, kLimit), std::nullopt);
+    EXPECT_EQ(downloader.lastFailureReason(), "The file on the server is too large.");
+    // Reading it whole would add 64 MiB at least.
+    EXPECT_LT(peakResidentBytes() - peakBefore, 8 * kLimit);
 }

@@ -4,6 +4,7 @@
 #include "ConverterDeviceProcess.h"
 
 #include "app/MainApplication.h"
+#include "app/RemovalToFailureWatch.h"
 #include "device/HidrawHidService.h"
 #include "firmware/HexImageDecoder.h"
 #include "ui/AlertPresenter.h"
@@ -12,8 +13,11 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QLabel>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cmath>
+#include <cstdio>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -34,9 +38,9 @@ protected:
                             "test guest";
     }
 
-    ConverterDeviceProcess* attach(QStringList arguments) {
+    ConverterDeviceProcess* attach(QStringList arguments, Transport transport = Transport::Gadget) {
         converters_.push_back(
-            std::make_unique<ConverterDeviceProcess>(Transport::Gadget, std::move(arguments)));
+            std::make_unique<ConverterDeviceProcess>(transport, std::move(arguments)));
         if (converters_.back()->plugIn())
             return converters_.back().get();
         ADD_FAILURE() << "converter-device did not come up: "
@@ -136,3 +140,65 @@ TEST_F(MainWindowKernelTest, UpdatesAGadgetConverterFromStartToFinishAndFindsItA
     EXPECT_TRUE(readWhole(received) ==
                 HexImageDecoder::decodeHexImage(QString::fromLatin1(release)));
 }
+
+// Pulled out in the middle of an update, at a random packet: the failed screen shows no later
+// than the turn of the event loop that brings the removal, and the end-of-upgrade command is not
+// sent to the converter that is gone. Prints the delay from the removal to the failed screen.
+class MainWindowUnplugKernelTest : public MainWindowKernelTest,
+                                   public ::testing::WithParamInterface<Transport> {
+protected:
+    void SetUp() override {
+        if (!ConverterDeviceProcess::available(GetParam()))
+            GTEST_SKIP() << "no " << ConverterDeviceProcess::transportName(GetParam()).toStdString()
+                         << " here; scripts/test-kernel runs this in the test guest";
+    }
+};
+
+TEST_P(MainWindowUnplugKernelTest, UnpluggedMidUpdateTheFailureShowsAtOnce) {
+    const QString release = QStringLiteral("V1.1.0.2");
+    const qsizetype length =
+        HexImageDecoder::decodeHexImage(
+            QString::fromLatin1(readWhole(qEnvironmentVariable("UPDATER_RESOURCE_DIR") +
+                                          "/data/QK100201/standard/" + release + "/tmp.hex")))
+            .size();
+    ASSERT_GT(length, 104);
+    const int packets = 1 + static_cast<int>((length - 48 + 55) / 56);
+    const int answered = QRandomGenerator::global()->bounded(1, packets);
+    SCOPED_TRACE(testing::Message()
+                 << "unplugged after " << answered << " of " << packets << " data packets");
+    ConverterDeviceProcess* converter =
+        attach({"--unplug-after-data-packets", QString::number(answered)}, GetParam());
+    ASSERT_TRUE(converter);
+    startProgram();
+    ASSERT_TRUE(waitForStatus(UIStatus::DEVICE_PLUG));
+    Ui::MainWindow& outlets = program_->viewController().outlets;
+    outlets.PopUpFwVerItems->setCurrentIndex(outlets.PopUpFwVerItems->findText(release));
+
+    const RemovalToFailureWatch watch(program_->viewController());
+    outlets.CommonButton->click();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return status() != UIStatus::DEVICE_PLUG && status() != UIStatus::UPGRADE_FW; },
+        120000));
+    EXPECT_EQ(status(), UIStatus::UPGRADE_FW_FAILED);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return watch.removalHeard(); }, 30000));
+    // Over uhid the next write fails at once, before the removal is heard; over the gadget the
+    // write goes out and the removal ends the wait for its reply.
+    const std::optional<int> turns = watch.turnsFromRemovalToFailure();
+    const double delay = watch.millisecondsFromRemovalToFailure().value_or(NAN);
+    EXPECT_EQ(turns.value_or(0), 0) << "turns of the event loop from the removal to the failure";
+    std::printf("%s, unplugged after %d of %d packets: removal to UPGRADE_FW_FAILED %+.3f ms "
+                "(%s)\n",
+                qPrintable(ConverterDeviceProcess::transportName(GetParam())), answered, packets,
+                delay, turns ? "same turn of the event loop" : "the failed write came first");
+
+    const std::optional<DeviceSideSummary> deviceSide = converter->finishUnplug();
+    ASSERT_TRUE(deviceSide.has_value());
+    EXPECT_EQ(deviceSide->dataPackets, answered);
+    EXPECT_FALSE(deviceSide->endUpgradeReceived);
+}
+
+INSTANTIATE_TEST_SUITE_P(Kernel, MainWindowUnplugKernelTest,
+                         ::testing::Values(Transport::Uhid, Transport::Gadget),
+                         [](const ::testing::TestParamInfo<Transport>& info) {
+                             return ConverterDeviceProcess::transportName(info.param).toStdString();
+                         });

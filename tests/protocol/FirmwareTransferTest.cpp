@@ -122,6 +122,16 @@ TEST_F(FirmwareTransferTest, TheFinalChecksumMustEqualTheReleasesValue) {
     EXPECT_FALSE(pictures.contains("20"));
 }
 
+TEST_F(FirmwareTransferTest, AFinalReplyTooShortForTheChecksumFailsWithoutReadingPastIt) {
+    // Nine bytes with the right packet number; byte 8 alone carries the image's sum, 48.
+    SimulatedDeviceFaults shortReplies;
+    shortReplies.replyLength = 9;
+    service.setDeviceFaults(device, shortReplies);
+    EXPECT_FALSE(transfer(QByteArray(48, '\x01'), 48));
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_EQ(alerts[0].informativeText, "Final Checksum: none\nFinal Checksum is wrong.");
+}
+
 TEST_F(FirmwareTransferTest, NothingIsSentWithoutAManagerADeviceOrASynchronisation) {
     const QByteArray image = patternedImage(100);
     FirmwareTransfer transfer(feedback());

@@ -87,11 +87,17 @@ SoakRun SoakFaultPlan::next() {
         run.expectedAlert = QStringLiteral("Final Checksum: ");
         break;
     case SoakFault::Unplug:
-        // Gone right after answering this many data packets; after the last one the device
-        // has confirmed the image, and only the end-of-upgrade command is lost.
+        // Gone right after answering this many data packets, or while the last of them waits
+        // for its reply. Once the last packet is answered the device has confirmed the image,
+        // and only the end-of-upgrade command is lost.
         run.packet = uniform(0, last);
-        run.deviceFaults.unplugAfterDataPackets = run.packet + 1;
-        run.expectSuccess = run.packet == last;
+        if (uniform(0, 1) == 0) {
+            run.deviceFaults.unplugAfterDataPackets = run.packet + 1;
+            run.expectSuccess = run.packet == last;
+        } else {
+            run.deviceFaults.unplugAwaitingDataPacket = run.packet + 1;
+            run.expectSuccess = false;
+        }
         break;
     case SoakFault::RefuseOpen:
         run.deviceFaults.openError = -EACCES;

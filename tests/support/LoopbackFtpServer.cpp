@@ -4,20 +4,57 @@
 #include <QFile>
 #include <QFileInfo>
 
-// The server prints the port it was given, then serves until it is terminated.
+// The server prints the port it was given, then serves until it is terminated. Its second argument
+// picks how it misbehaves, if at all.
 static const char* const serverScript = R"(
-import logging, sys
+import logging, socket, sys
 logging.basicConfig(level=logging.WARNING)
+behaviour = sys.argv[2]
+if behaviour == "silent":
+    listener = socket.create_server(("127.0.0.1", 0))
+    print(listener.getsockname()[1], flush=True)
+    held = []
+    while True:
+        held.append(listener.accept()[0])
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler
 from pyftpdlib.servers import FTPServer
+class Handler(FTPHandler):
+    def ftp_RETR(self, file):
+        if behaviour == "slow":
+            self.ioloop.call_later(2.0, FTPHandler.ftp_RETR, self, file)
+        elif behaviour == "half":
+            with open(file, "rb") as source:
+                data = source.read()
+            self.push_dtp_data(data[: len(data) // 2], cmd="RETR")
+        else:
+            FTPHandler.ftp_RETR(self, file)
+    def respond(self, resp, logfun=logging.debug):
+        if behaviour == "half" and resp.startswith("226"):
+            self.close() # gone before the transfer is complete
+            return
+        FTPHandler.respond(self, resp, logfun)
 authorizer = DummyAuthorizer()
 authorizer.add_anonymous(sys.argv[1])
-FTPHandler.authorizer = authorizer
-server = FTPServer(("127.0.0.1", 0), FTPHandler)
+Handler.authorizer = authorizer
+server = FTPServer(("127.0.0.1", 0), Handler)
 print(server.address[1], flush=True)
 server.serve_forever()
 )";
+
+static QString behaviourArgument(LoopbackFtpServer::Behaviour behaviour) {
+    switch (behaviour) {
+    case LoopbackFtpServer::Behaviour::AnswersAfterTwoSeconds:
+        return QStringLiteral("slow");
+    case LoopbackFtpServer::Behaviour::SendsHalfAndCloses:
+        return QStringLiteral("half");
+    case LoopbackFtpServer::Behaviour::Silent:
+        return QStringLiteral("silent");
+    case LoopbackFtpServer::Behaviour::Normal:
+        break;
+    }
+    return QStringLiteral("normal");
+}
 
 // Bounds for a server that never comes up; generous, since the machine may be busy.
 static constexpr int limitMs = 30000;
@@ -37,7 +74,8 @@ bool LoopbackFtpServer::start() {
     server_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     // Debian's Python packages import only in the system interpreter.
     server_.start(QStringLiteral("/usr/bin/python3"),
-                  {QStringLiteral("-c"), QString::fromUtf8(serverScript), root_.path()});
+                  {QStringLiteral("-c"), QString::fromUtf8(serverScript), root_.path(),
+                   behaviourArgument(behaviour_)});
     while (!server_.canReadLine() && server_.waitForReadyRead(limitMs)) {
     }
     bool ok = false;
@@ -60,4 +98,10 @@ bool LoopbackFtpServer::addFile(const QString& relativePath, const QByteArray& b
     QFile file(path);
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
            file.write(bytes) == bytes.size();
+}
+
+bool LoopbackFtpServer::addZeroFile(const QString& relativePath, qint64 size) {
+    if (!addFile(relativePath, {}))
+        return false;
+    return QFile(root_.filePath(relativePath)).resize(size);
 }

@@ -10,7 +10,14 @@
 // the downloader; the server stops when the object is destroyed.
 class LoopbackFtpServer {
 public:
-    LoopbackFtpServer() = default;
+    enum class Behaviour {
+        Normal,
+        AnswersAfterTwoSeconds, // every file is sent two seconds after it was asked for
+        SendsHalfAndCloses,     // half of every file, then the connection drops
+        Silent,                 // accepts connections and never says a word
+    };
+
+    explicit LoopbackFtpServer(Behaviour behaviour = Behaviour::Normal) : behaviour_(behaviour) {}
     ~LoopbackFtpServer();
     LoopbackFtpServer(const LoopbackFtpServer&) = delete;
     LoopbackFtpServer& operator=(const LoopbackFtpServer&) = delete;
@@ -20,9 +27,12 @@ public:
     QString host() const; // "127.0.0.1:<port>"
     // Writes a file below the served folder (creating folders on the way).
     bool addFile(const QString& relativePath, const QByteArray& bytes);
+    // A file of `size` zero bytes, made without holding it in memory.
+    bool addZeroFile(const QString& relativePath, qint64 size);
     QString errorText() const { return error_; }
 
 private:
+    Behaviour behaviour_;
     QTemporaryDir root_;
     QProcess server_;
     int port_ = 0;

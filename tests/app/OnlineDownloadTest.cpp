@@ -1,0 +1,200 @@
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTimer>
+
+#include "WindowHarness.h"
+#include "support/DiagnosticLog.h"
+#include "support/LoopbackFtpServer.h"
+
+using namespace std::chrono_literals;
+using Behaviour = LoopbackFtpServer::Behaviour;
+
+namespace {
+QImage asImage(const QPixmap& pixmap) {
+    return pixmap.toImage().convertToFormat(QImage::Format_RGB32);
+}
+} // namespace
+
+// Downloads through the real curl from a real FTP server on loopback, in the program's window.
+class OnlineDownloadTest : public ::testing::Test {
+protected:
+    void startWindow(Behaviour behaviour, const QByteArray& list, const QByteArray& image) {
+        server = std::make_unique<LoopbackFtpServer>(behaviour);
+        ASSERT_TRUE(server->start()) << server->errorText().toStdString();
+        server->addFile("QK100201.txt", list);
+        server->addFile("fw.hex", image);
+        TestConfig config;
+        config.online = true;
+        resources.writeConfig(config);
+        WindowHarness::Options options;
+        options.ftpHost = server->host();
+        window = std::make_unique<WindowHarness>(resources, options);
+        window->start();
+        statusLog = controller().mainVM.CurrentUIStatus.subscribe(
+            [this](const UIStatus& status) { statuses.push_back(status); });
+        statuses.clear();
+    }
+
+    // A release list naming one image, with the checksum the virtual converter will report.
+    static QByteArray listFor(const QByteArray& image) {
+        return "V2.0.0," + checksumField(VirtualConverter::checksum16(image)) + ",fw.hex\r\n";
+    }
+
+    // Runs `probe` on the first turn of the event loop after the status becomes `status`.
+    void onFirstTurnAfter(UIStatus status, std::function<void()> probe) {
+        probeSubscription = controller().mainVM.CurrentUIStatus.subscribe(
+            [this, status, probe](const UIStatus& now) {
+                if (now == status && !probed) {
+                    probed = true;
+                    QTimer::singleShot(0, &controller(), probe);
+                }
+            });
+    }
+
+    // What the window shows: its backing store, as painted so far.
+    QImage onScreen() {
+        QMainWindow& mainWindow = window->program->windowController().window();
+        return asImage(QGuiApplication::primaryScreen()->grabWindow(mainWindow.winId()));
+    }
+    // What it would show when painted now.
+    QImage current() { return asImage(window->program->windowController().window().grab()); }
+
+    ViewController& controller() { return window->controller(); }
+    Ui::MainWindow& outlets() { return window->outlets(); }
+
+    std::unique_ptr<LoopbackFtpServer> server;
+    TestResources resources;
+    std::unique_ptr<WindowHarness> window;
+    std::vector<UIStatus> statuses;
+    Cancellable statusLog;
+    Cancellable probeSubscription;
+    bool probed = false;
+};
+
+// Runs a probe on the first turn of the event loop inside the next download: the attempt's
+// diagnostic line is written just before curl starts.
+class DownloadStartHook {
+public:
+    DownloadStartHook() {
+        previous_ = DiagnosticLog::setSink([this](const QString& line) {
+            if (previous_)
+                previous_(line);
+            if (probe_ && line.startsWith(QStringLiteral("🚀 FTP")))
+                QTimer::singleShot(0, std::exchange(probe_, {}));
+        });
+    }
+    ~DownloadStartHook() { DiagnosticLog::setSink(previous_); }
+    DownloadStartHook(const DownloadStartHook&) = delete;
+    DownloadStartHook& operator=(const DownloadStartHook&) = delete;
+
+    void arm(std::function<void()> probe) { probe_ = std::move(probe); }
+
+private:
+    DiagnosticLog::Sink previous_;
+    std::function<void()> probe_;
+};
+
+// The server holds every file back for two seconds; the window is looked at on the first turn of
+// the event loop after curl started.
+TEST_F(OnlineDownloadTest, TheScreenIsPaintedBeforeTheFileArrivesAndNoControlStartsAnything) {
+    const QByteArray image(300, 'i');
+    startWindow(Behaviour::AnswersAfterTwoSeconds, listFor(image), hexText(image));
+    DownloadStartHook downloadStart;
+
+    // The version list, which the identification downloads.
+    bool listPending = false, painted = false;
+    downloadStart.arm([&] {
+        listPending = window->popupItems().isEmpty() && !controller().waitGate.isOpen();
+        painted = onScreen() == current();
+        // Each would start work of its own in the middle of the download.
+        outlets().TournamentButton->click();
+        outlets().CommonButton->click();
+    });
+    const HidDeviceRef device = window->plugIn("QK100201");
+    ASSERT_TRUE(window->runUntil([&] { return controller().device != nullptr; }));
+    EXPECT_TRUE(listPending);
+    EXPECT_TRUE(painted);
+    EXPECT_EQ(window->status(), UIStatus::DEVICE_PLUG);
+    EXPECT_TRUE(outlets().StandardButton->isChecked());
+    EXPECT_EQ(window->popupItems(), QStringList{"V2.0.0"});
+    window->runFor(100ms); // a queued START would begin now
+    EXPECT_EQ(statuses, std::vector<UIStatus>{UIStatus::DEVICE_PLUG});
+
+    // The image, which START downloads.
+    bool imagePending = false;
+    painted = false;
+    downloadStart.arm([&] {
+        imagePending = window->status() == UIStatus::FTP_DOWNLOAD &&
+                       window->hidService.converter(device)->commandSequence().empty();
+        painted = onScreen() == current();
+    });
+    window->hidService.converter(device)->clearHistory();
+    outlets().CommonButton->click();
+    ASSERT_TRUE(window->waitForStatus(UIStatus::UPGRADE_FW_FINISH));
+    EXPECT_TRUE(imagePending);
+    EXPECT_TRUE(painted);
+    EXPECT_EQ(window->hidService.converter(device)->receivedImage(), image);
+}
+
+TEST_F(OnlineDownloadTest, ClosingDuringTheUpdateKeepsTheWindowAndTheUpdateThenClosingQuits) {
+    const QByteArray image(2000, 'i');
+    for (const UIStatus closedIn : {UIStatus::FTP_DOWNLOAD, UIStatus::UPGRADE_FW}) {
+        SCOPED_TRACE(static_cast<int>(closedIn));
+        startWindow(Behaviour::Normal, listFor(image), hexText(image));
+        const HidDeviceRef device = window->plugIn("QK100201");
+        SimulatedDeviceFaults slow;
+        slow.replyDelay = 10ms;
+        window->hidService.setDeviceFaults(device, slow);
+        ASSERT_TRUE(window->waitForStatus(UIStatus::DEVICE_PLUG));
+        QMainWindow& mainWindow = window->program->windowController().window();
+        QString promptAfterClose;
+        probed = false;
+        onFirstTurnAfter(closedIn, [&] {
+            mainWindow.close();
+            promptAfterClose = outlets().PromptText->text();
+        });
+        outlets().CommonButton->click();
+        ASSERT_TRUE(window->waitForStatus(UIStatus::UPGRADE_FW_FINISH));
+        EXPECT_EQ(promptAfterClose, "Please wait until the update has finished: closing the window "
+                                    "now could leave the converter without working firmware.");
+        EXPECT_TRUE(mainWindow.isVisible());
+        EXPECT_EQ(window->terminateRequests, 0);
+        EXPECT_EQ(window->hidService.converter(device)->receivedImage(), image);
+
+        mainWindow.close();
+        EXPECT_TRUE(window->runUntil([&] { return window->terminateRequests == 1; }));
+        window.reset();
+    }
+}
+
+// Far larger than any real list or image: the download fails instead of taking the bytes.
+TEST_F(OnlineDownloadTest, AnOverlongListOrImageIsADownloadFailure) {
+    const QByteArray image(100, 'i');
+    const QByteArray padding(qsizetype{16} << 20, '\n');
+    struct Row {
+        const char* what;
+        QByteArray list;
+        QByteArray imageFile;
+        bool pressStart;
+    };
+    const Row rows[] = {
+        {"list over 1 MiB", listFor(image) + padding.left(1 << 20), hexText(image), false},
+        {"image over 16 MiB", listFor(image), hexText(image) + padding, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        startWindow(Behaviour::Normal, row.list, row.imageFile);
+        window->plugIn("QK100201");
+        ASSERT_TRUE(window->runUntil([&] { return controller().device != nullptr; }));
+        if (row.pressStart) {
+            ASSERT_EQ(window->status(), UIStatus::DEVICE_PLUG);
+            outlets().CommonButton->click();
+        }
+        EXPECT_TRUE(window->waitForStatus(UIStatus::DOWNLOAD_FAILED));
+        EXPECT_EQ(controller().downloader().lastFailureReason(),
+                  "The file on the server is too large.");
+        window.reset();
+    }
+}
