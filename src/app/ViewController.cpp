@@ -512,6 +512,17 @@ std::optional<QByteArray> ViewController::downloadHexFile() {
     return HexImageDecoder::decodeHexImage(*text);
 }
 
+// The line a failed download shows: which file, what curl ran into, and what to do next.
+static QString downloadFailureReason(const QString& path, QString reason) {
+    if (reason.isEmpty())
+        reason = QStringLiteral("no reason was given.");
+    else
+        reason[0] = reason[0].toLower(); // it continues the sentence
+    return QStringLiteral("The download of %1 failed: %2 Check the connection to the server, "
+                          "press Confirm and try again.")
+        .arg(path, reason);
+}
+
 std::optional<QByteArray> ViewController::downloadFile(const QString& path, qsizetype maxBytes) {
     // The event loop runs while curl does: the window stays drawn and answers the window manager,
     // but nothing the user or a timer does may start other work until the file is in.
@@ -521,6 +532,8 @@ std::optional<QByteArray> ViewController::downloadFile(const QString& path, qsiz
     std::optional<QByteArray> bytes =
         downloader().download(path, kDownloadAttempts, kDownloadTimeoutSeconds, maxBytes);
     setControlsEnabled(true);
+    if (!bytes)
+        mainVM.FailureReason = downloadFailureReason(path, downloader().lastFailureReason());
     return bytes;
 }
 

@@ -55,7 +55,9 @@ bool FirmwareTransfer::upgradeFW(USBHidManager* manager, const HidDeviceRef& dev
 
     packNo = 0;
     if (!Commands::syncPackNo(*manager, device, packNo))
-        return fail(QStringLiteral("The converter did not answer when the transfer began.")
+        return fail((manager->isRemoved(device)
+                         ? QStringLiteral("The converter was unplugged as the transfer began.")
+                         : QStringLiteral("The converter did not answer when the transfer began."))
                         .append(retryOnDevice));
     // The synchronisation closed the device again.
     if (manager->manager().openDevice(device) != 0)
@@ -91,10 +93,13 @@ bool FirmwareTransfer::sendImage(USBHidManager& manager, const HidDeviceRef& dev
 
         const std::optional<QByteArray> reply =
             manager.sendAndReceiveReport(device, packNo, *request);
-        if (!reply)
-            return fail(QStringLiteral("The converter stopped answering at packet %1.")
-                            .arg(ofAll)
-                            .append(retryOnDevice));
+        if (!reply) {
+            const QString what =
+                manager.isRemoved(device)
+                    ? QStringLiteral("The converter was unplugged during the update, at packet %1.")
+                    : QStringLiteral("The converter stopped answering at packet %1.");
+            return fail(what.arg(ofAll).append(retryOnDevice));
+        }
 
         if (offset == length)
             return finalChecksumMatches(*reply, checkSum);

@@ -426,6 +426,20 @@ TEST_F(UpdateRunTest, EachFailureShowsItsOwnReasonUntilConfirm) {
         EXPECT_FALSE(outlets().FailureReason->isVisible());
         EXPECT_EQ(controller().mainVM.FailureReason.value(), "");
     }
+
+    // Pulled out while packet 4 awaits its reply: the converter is gone, not silent. (The fault
+    // counts the packets a converter has ever answered: a fresh one.)
+    window.reset();
+    startWindow();
+    SimulatedDeviceFaults unplugging;
+    unplugging.unplugAwaitingDataPacket = 4;
+    window->hidService.setDeviceFaults(device, unplugging);
+    ASSERT_EQ(update("V2.0.0.0"), Status::UPGRADE_FW_FAILED);
+    EXPECT_EQ(outlets().FailureReason->text(),
+              "The converter was unplugged during the update, at packet 4 of 18." + retry);
+    outlets().CommonButton->click();
+    EXPECT_EQ(window->status(), Status::NORMAL);
+    EXPECT_FALSE(outlets().FailureReason->isVisible());
 }
 
 TEST_F(UpdateRunTest, StartDoesNothingWithoutAnImageAVariantOrItsExactTitle) {
@@ -508,16 +522,26 @@ TEST_F(OnlineUpdateRunTest, AnImageThatCannotBeFetchedShowsTheDownloadFailure) {
                                    "V2.2.0,fw.hex\r\n");
     server.addFile("fw.hex", hexText(patternedImage(100)));
     startOnline();
-    for (const QString version : {"V2.0.0", "V2.1.0", "V2.2.0"}) {
+    // Only a download that was tried has curl's reason to show.
+    const std::pair<QString, QString> rows[] = {
+        {"V2.0.0", "The download of missing.hex failed: the file was not found on the server, or "
+                   "access was refused. Check the connection to the server, press Confirm and "
+                   "try again."},
+        {"V2.1.0", ""},
+        {"V2.2.0", ""}};
+    for (const auto& [version, reason] : rows) {
         SCOPED_TRACE(version.toStdString());
         select(version);
         ASSERT_TRUE(startAndWaitForResult());
         EXPECT_EQ(statuses, (std::vector<Status>{Status::FTP_DOWNLOAD, Status::DOWNLOAD_FAILED}));
+        EXPECT_EQ(outlets().FailureReason->text(), reason);
+        EXPECT_EQ(outlets().FailureReason->isVisible(), !reason.isEmpty());
         // Nothing reached the converter: no transfer, no end of upgrade.
         EXPECT_TRUE(converter->commandSequence().empty());
         statuses.clear();
         ASSERT_TRUE(confirmAndWaitForDevice());
         EXPECT_EQ(statuses.front(), Status::NORMAL);
+        EXPECT_FALSE(outlets().FailureReason->isVisible());
     }
 }
 
