@@ -48,7 +48,12 @@ int main(int argc, char** argv) {
         "Fetch version lists and images from this FTP server (host or host:port) instead of "
         "the bundled releases; a server that is not there shows a failed download.",
         "host");
-    parser.addOptions({replyDelay, autoStart, unplugAfter, wrongFinalChecksum, onlineAt});
+    const QCommandLineOption unplugAwaiting(
+        "unplug-awaiting",
+        "Pull the converter out while the updater waits for its answer to this data packet.",
+        "packet");
+    parser.addOptions(
+        {replyDelay, autoStart, unplugAfter, unplugAwaiting, wrongFinalChecksum, onlineAt});
     HelpWithoutDisplay::answer(parser, argc, argv);
 
     QApplication app(argc, argv);
@@ -76,6 +81,8 @@ int main(int argc, char** argv) {
     linkFaults.replyDelay = std::chrono::milliseconds{parser.value(replyDelay).toInt()};
     if (parser.isSet(unplugAfter))
         linkFaults.unplugAfterDataPackets = parser.value(unplugAfter).toInt();
+    if (parser.isSet(unplugAwaiting))
+        linkFaults.unplugAwaitingDataPacket = parser.value(unplugAwaiting).toInt();
     QTimer::singleShot(1000, &app, [&hidService, converter, linkFaults] {
         hidService.plugIn(converter, SimulatedHidService::loaderIdentity, linkFaults);
     });
