@@ -1,7 +1,8 @@
 // Draws the status pictures the window shows during an update: the progress frames "0" to "20",
 // "complete", "failed" and "download" (and the pop-up's arrow). They share one look (a ring on a
-// dark disc, white marks) so the window reads as one piece. Run through scripts/draw-pictures; the
-// PNGs are committed.
+// dark disc, white marks) so the window reads as one piece. Each is drawn twice from the same
+// strokes: NAME.png for ordinary screens and NAME@2x.png, with twice the pixels, for
+// high-density ones. Run through scripts/draw-pictures; the PNGs are committed.
 #include <QDir>
 #include <QGuiApplication>
 #include <QImage>
@@ -10,7 +11,7 @@
 #include <QString>
 #include <cstdio>
 
-static constexpr int kSize = 240;          // the picture area of the window, in pixels
+static constexpr int kSize = 240;          // the picture area of the window, in its units
 static constexpr double kRingWidth = 18.0; // thick enough to read at a glance
 static const QColor kDisc(0x14, 0x22, 0x31);
 static const QColor kTrack(0x2b, 0x3d, 0x50);
@@ -20,6 +21,15 @@ static const QColor kGreen(0x3c, 0xcf, 0x7a);
 static const QColor kFailRed(0xff, 0x4d, 0x5e);
 static const QColor kBlue(0x4d, 0xa3, 0xff);
 
+// An empty picture of `size` x `size` units at `scale` pixels per unit; painting on it is done in
+// units, so every picture is drawn once for all scales.
+static QImage canvas(int size, int scale) {
+    QImage image(size * scale, size * scale, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(scale);
+    image.fill(Qt::transparent);
+    return image;
+}
+
 static QRectF ringRect() {
     const double inset = kRingWidth / 2 + 6;
     return QRectF(inset, inset, kSize - 2 * inset, kSize - 2 * inset);
@@ -27,7 +37,6 @@ static QRectF ringRect() {
 
 // The shared base: a dark disc with an empty track, on a transparent background.
 static void drawBase(QPainter& painter, QImage& image) {
-    image.fill(Qt::transparent);
     painter.begin(&image);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
@@ -70,8 +79,8 @@ static bool save(const QImage& image, const QDir& dir, const QString& name) {
     return true;
 }
 
-static QImage progressFrame(int step) {
-    QImage image(kSize, kSize, QImage::Format_ARGB32_Premultiplied);
+static QImage progressFrame(int step, int scale) {
+    QImage image = canvas(kSize, scale);
     QPainter painter;
     drawBase(painter, image);
     QConicalGradient sweep(kSize / 2.0, kSize / 2.0, 98.0); // seam hidden under the round cap
@@ -86,8 +95,8 @@ static QImage progressFrame(int step) {
     return image;
 }
 
-static QImage completePicture() {
-    QImage image(kSize, kSize, QImage::Format_ARGB32_Premultiplied);
+static QImage completePicture(int scale) {
+    QImage image = canvas(kSize, scale);
     QPainter painter;
     drawBase(painter, image);
     drawRing(painter, QBrush(kGreen), 1.0);
@@ -101,8 +110,8 @@ static QImage completePicture() {
     return image;
 }
 
-static QImage failedPicture() {
-    QImage image(kSize, kSize, QImage::Format_ARGB32_Premultiplied);
+static QImage failedPicture(int scale) {
+    QImage image = canvas(kSize, scale);
     QPainter painter;
     drawBase(painter, image);
     drawRing(painter, QBrush(kFailRed), 1.0);
@@ -113,8 +122,8 @@ static QImage failedPicture() {
     return image;
 }
 
-static QImage downloadPicture() {
-    QImage image(kSize, kSize, QImage::Format_ARGB32_Premultiplied);
+static QImage downloadPicture(int scale) {
+    QImage image = canvas(kSize, scale);
     QPainter painter;
     drawBase(painter, image);
     drawRing(painter, QBrush(kBlue), 1.0);
@@ -131,9 +140,8 @@ static QImage downloadPicture() {
 }
 
 // The arrow of the version pop-up, in the same white as the window's text.
-static QImage chevronPicture() {
-    QImage image(24, 24, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
+static QImage chevronPicture(int scale) {
+    QImage image = canvas(24, scale);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(QPen(Qt::white, 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
@@ -158,11 +166,14 @@ int main(int argc, char** argv) {
         return 1;
     }
     bool ok = true;
-    for (int step = 0; step <= 20; ++step)
-        ok = save(progressFrame(step), dir, QString::number(step)) && ok;
-    ok = save(completePicture(), dir, "complete") && ok;
-    ok = save(failedPicture(), dir, "failed") && ok;
-    ok = save(downloadPicture(), dir, "download") && ok;
-    ok = save(chevronPicture(), dir, "chevron") && ok;
+    for (int scale : {1, 2}) {
+        const QString suffix = scale == 1 ? QString() : QStringLiteral("@%1x").arg(scale);
+        for (int step = 0; step <= 20; ++step)
+            ok = save(progressFrame(step, scale), dir, QString::number(step) + suffix) && ok;
+        ok = save(completePicture(scale), dir, "complete" + suffix) && ok;
+        ok = save(failedPicture(scale), dir, "failed" + suffix) && ok;
+        ok = save(downloadPicture(scale), dir, "download" + suffix) && ok;
+        ok = save(chevronPicture(scale), dir, "chevron" + suffix) && ok;
+    }
     return ok ? 0 : 1;
 }

@@ -1,12 +1,27 @@
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <chrono>
 #include <memory>
 
+#include "app/HelpWithoutDisplay.h"
 #include "app/MainApplication.h"
 #include "sim/SimulatedHidService.h"
 #include "sim/VirtualConverter.h"
+
+// A resource directory in `folder` whose configuration is the shipped one switched to online.
+static QString onlineConfiguration(const QString& shipped, const QTemporaryDir& folder) {
+    QFile source(shipped + QStringLiteral("/config"));
+    QFile target(folder.filePath(QStringLiteral("config")));
+    if (!source.open(QIODevice::ReadOnly) || !target.open(QIODevice::WriteOnly))
+        return shipped;
+    QByteArray xml = QByteArray::fromBase64(source.readAll());
+    xml.replace("<IsOnline>false</IsOnline>", "<IsOnline>true</IsOnline>");
+    target.write(xml.toBase64());
+    return folder.path();
+}
 
 // The updater's window on a virtual converter instead of hardware: a converter in loader mode,
 // part number and firmware of the shipped sample releases, is plugged in a second after start.
@@ -14,9 +29,6 @@
 // converter answers; the options make it start by itself and fail on purpose, so every screen
 // of an update can be seen (and photographed) without anyone at the keyboard.
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QApplication::setQuitOnLastWindowClosed(false); // closing the window is handled explicitly
-
     QCommandLineParser parser;
     parser.setApplicationDescription("The converter updater on a virtual converter.");
     parser.addHelpOption();
@@ -31,11 +43,31 @@ int main(int argc, char** argv) {
         "packets");
     const QCommandLineOption wrongFinalChecksum(
         "wrong-final-checksum", "The converter reports a final checksum that does not match.");
-    parser.addOptions({replyDelay, autoStart, unplugAfter, wrongFinalChecksum});
+    const QCommandLineOption onlineAt(
+        "online-at",
+        "Fetch version lists and images from this FTP server (host or host:port) instead of "
+        "the bundled releases; a server that is not there shows a failed download.",
+        "host");
+    const QCommandLineOption unplugAwaiting(
+        "unplug-awaiting",
+        "Pull the converter out while the updater waits for its answer to this data packet.",
+        "packet");
+    parser.addOptions(
+        {replyDelay, autoStart, unplugAfter, unplugAwaiting, wrongFinalChecksum, onlineAt});
+    HelpWithoutDisplay::answer(parser, argc, argv);
+
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false); // closing the window is handled explicitly
     parser.process(app);
 
     SimulatedHidService hidService;
-    MainApplication program(hidService, MainApplication::Options::forThisExecutable());
+    MainApplication::Options options = MainApplication::Options::forThisExecutable();
+    QTemporaryDir onlineResources;
+    if (parser.isSet(onlineAt)) {
+        options.resourceDirectory = onlineConfiguration(options.resourceDirectory, onlineResources);
+        options.ftpHost = parser.value(onlineAt);
+    }
+    MainApplication program(hidService, options);
     program.start();
 
     VirtualConverter::Identity identity;
@@ -49,6 +81,8 @@ int main(int argc, char** argv) {
     linkFaults.replyDelay = std::chrono::milliseconds{parser.value(replyDelay).toInt()};
     if (parser.isSet(unplugAfter))
         linkFaults.unplugAfterDataPackets = parser.value(unplugAfter).toInt();
+    if (parser.isSet(unplugAwaiting))
+        linkFaults.unplugAwaitingDataPacket = parser.value(unplugAwaiting).toInt();
     QTimer::singleShot(1000, &app, [&hidService, converter, linkFaults] {
         hidService.plugIn(converter, SimulatedHidService::loaderIdentity, linkFaults);
     });

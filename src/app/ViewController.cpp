@@ -147,6 +147,11 @@ void ViewController::setBinding() {
         if (model && model->Standard && model->Tournament)
             outlets.ModeStatckView->setVisible(*model->Standard && *model->Tournament);
     }));
+    cancellables.push_back(mainVM.FailureReason.subscribe([this](const QString& reason) {
+        outlets.FailureReason->setText(reason);
+        outlets.FailureReason->setVisible(!reason.isEmpty() &&
+                                          isFailureStatus(mainVM.CurrentUIStatus.value()));
+    }));
     cancellables.push_back(
         mainVM.IsStandard.subscribe([this](const bool& value) { reloadFwVersions(value, true); }));
     cancellables.push_back(
@@ -231,15 +236,20 @@ bool ViewController::windowShouldClose() {
 }
 
 bool ViewController::upgradeFW(const QByteArray& image) {
-    FirmwareTransfer transfer({[this](const QString& pictureName) {
-                                   outlets.DeviceImage->setImage(
-                                       PictureResources::named(pictureName));
-                               },
-                               [this](const QString& messageText, const QString& informativeText,
-                                      const QString& buttonTitle) {
-                                   alerts.runModal({messageText, informativeText, buttonTitle});
-                               }});
-    return transfer.upgradeFW(usbHidManager.get(), device, packNo, checkSum, image);
+    FirmwareTransfer transfer(
+        {[this](const QString& pictureName) {
+             outlets.DeviceImage->setImage(PictureResources::named(pictureName));
+             outlets.DeviceImage->setProgress(pictureName.toInt() * 100 /
+                                              FirmwareTransfer::progressSteps);
+         },
+         [this](const QString& messageText, const QString& informativeText,
+                const QString& buttonTitle) {
+             alerts.runModal({messageText, informativeText, buttonTitle});
+         }});
+    const bool confirmed = transfer.upgradeFW(usbHidManager.get(), device, packNo, checkSum, image);
+    // Shown once the failure status is; until then it waits in the view model.
+    mainVM.FailureReason = transfer.failureReason();
+    return confirmed;
 }
 
 // ---- Device search ----------------------------------------------------------------------------
@@ -381,6 +391,9 @@ void ViewController::searchOnPlug() {
 // ---- Status rendering -------------------------------------------------------------------------
 
 void ViewController::applyUIStatus(UIStatus status) {
+    // A reason belongs to the failure it explains; whatever comes next starts without one.
+    if (!isFailureStatus(status))
+        mainVM.FailureReason = QString();
     const QString prompt = configModel ? configModel->PromptText.value_or(QString()) : QString();
     statusRenderer_.render(status, deviceImageLeading, DevicePicture::fromConfig(configModel),
                            prompt);
@@ -537,6 +550,17 @@ std::optional<QByteArray> ViewController::downloadHexFile() {
     return HexImageDecoder::decodeHexImage(*text);
 }
 
+// The line a failed download shows: which file, what curl ran into, and what to do next.
+static QString downloadFailureReason(const QString& path, QString reason) {
+    if (reason.isEmpty())
+        reason = QStringLiteral("no reason was given.");
+    else
+        reason[0] = reason[0].toLower(); // it continues the sentence
+    return QStringLiteral("The download of %1 failed: %2 Check the connection to the server, "
+                          "press Confirm and try again.")
+        .arg(path, reason);
+}
+
 std::optional<QByteArray> ViewController::downloadFile(const QString& path, qsizetype maxBytes) {
     // The event loop runs while curl does: the window stays drawn and answers the window manager,
     // but nothing the user or a timer does may start other work until the file is in.
@@ -546,6 +570,8 @@ std::optional<QByteArray> ViewController::downloadFile(const QString& path, qsiz
     std::optional<QByteArray> bytes =
         downloader().download(path, kDownloadAttempts, kDownloadTimeoutSeconds, maxBytes);
     setControlsEnabled(true);
+    if (!bytes)
+        mainVM.FailureReason = downloadFailureReason(path, downloader().lastFailureReason());
     return bytes;
 }
 

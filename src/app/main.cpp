@@ -1,12 +1,22 @@
 #include <QApplication>
+#include <QCommandLineParser>
 
+#include "app/HelpWithoutDisplay.h"
 #include "app/MainApplication.h"
 #include "device/HidrawHidService.h"
 
 // The updater on the converters attached to this computer (hidraw).
 int main(int argc, char** argv) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        "Updates the firmware of a Velmar game-controller converter plugged in over USB in its "
+        "loader mode.");
+    parser.addHelpOption();
+    HelpWithoutDisplay::answer(parser, argc, argv);
+
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false); // closing the window is handled explicitly
+    parser.process(app);
     HidrawHidService hidService;
     MainApplication program(hidService, MainApplication::Options::forThisExecutable());
     program.start();

@@ -22,6 +22,9 @@ public:
     // numbers 0 and 1, each data packet two more): 48 + 32 766 * 56 bytes.
     static constexpr qsizetype maximumImageLength = 1'834'944;
 
+    // The progress pictures run from "0" to this number.
+    static constexpr int progressSteps = 20;
+
     static constexpr QStringView alertMessageText = u"Update Failed";
     static constexpr QStringView alertButtonTitle = u"OK";
 
@@ -43,6 +46,10 @@ public:
     bool upgradeFW(USBHidManager* manager, const HidDeviceRef& device, int64_t& packNo,
                    const std::optional<int64_t>& checkSum, QByteArrayView image);
 
+    // After a failed upgradeFW(): what went wrong, in words a user can act on, and what to do
+    // next. Empty after a success.
+    const QString& failureReason() const { return failureReason_; }
+
     // "0x" and the value in upper-case hexadecimal, right-aligned in four characters.
     static QString hex4(int64_t value);
 
@@ -52,6 +59,9 @@ private:
     bool finalChecksumMatches(const QByteArray& reply, const std::optional<int64_t>& checkSum);
     void showProgressPicture(int frame);
     void showAlert(const QString& informativeText);
+    // Records why the transfer failed; always false, so a failing path can return it.
+    bool fail(const QString& reason);
 
     Feedback feedback_;
+    QString failureReason_;
 };

@@ -71,6 +71,14 @@ void FlatButton::paintEvent(QPaintEvent* event) {
     painter.fillPath(shape, QBrush(*gradient_));
     if (isDown())
         painter.fillPath(shape, QColor(0, 0, 0, 50)); // a pressed button should feel pressed
+    if (hasFocus()) {
+        // Keyboard users must see where Enter and Space go; the ring sits inside the edge so
+        // the layout is the same with and without it.
+        painter.setPen(QPen(Qt::white, kFocusRingWidth));
+        const double inset = kFocusRingWidth / 2 + 1;
+        painter.drawRoundedRect(QRectF(rect()).adjusted(inset, inset, -inset, -inset),
+                                kCornerRadius - inset / 2, kCornerRadius - inset / 2);
+    }
     painter.setFont(titleFont());
     painter.setPen(titleColor_);
     painter.drawText(rect(), Qt::AlignCenter, text());

@@ -37,6 +37,7 @@ public:
 
     static constexpr double kCornerRadius = 6.0;
     static constexpr double kTitlePointSize = 18.0;
+    static constexpr double kFocusRingWidth = 2.0;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -18,4 +18,7 @@ public:
     Published<FwInfoModelRef> FwInfoVM;
     Published<bool> IsStandard{false};
     Published<bool> IsTE{false};
+    // Why the last update or download failed and what to do next; shown under the prompt of a
+    // failure status and cleared by any other status.
+    Published<QString> FailureReason;
 };

@@ -2,6 +2,11 @@
 
 #include "ui/PictureResources.h"
 
+static const QString kConverterPicture = QStringLiteral("Converter");
+static const QString kStartDescription =
+    QStringLiteral("Writes the chosen firmware version to the converter");
+static const QString kConfirmDescription = QStringLiteral("Returns to the search for a converter");
+
 StatusRenderer::StatusRenderer(Ui::MainWindow& outlets, LayoutConstraint& deviceImageLeading)
     : outlets_(outlets), deviceImageLeading_(deviceImageLeading) {}
 
@@ -27,35 +32,44 @@ void StatusRenderer::render(UIStatus status, double savedLeading,
         QString prompt;
         bool buttonShown;
         std::optional<QString> buttonTitle;
+        QString pictureStatus; // what the picture stands for, for screen readers
     };
     Look look{};
     switch (status) {
     case UIStatus::NORMAL:
-        look = {true, std::nullopt, configuredPrompt, false, std::nullopt};
+        look = {true, std::nullopt, configuredPrompt, false, std::nullopt, kConverterPicture};
         break;
     case UIStatus::DEVICE_PLUG:
-        look = {true, std::nullopt, configuredPrompt, true, QStringLiteral("START")};
+        look = {
+            true, std::nullopt, configuredPrompt, true, QStringLiteral("START"), kConverterPicture};
         break;
     case UIStatus::UPGRADE_FW:
-        look = {false, QStringLiteral("0"), QStringLiteral("Don't remove the device"), false,
-                std::nullopt};
+        look = {false, QStringLiteral("0"), QStringLiteral("Don't remove the device"),
+                false, std::nullopt,        QStringLiteral("Updating firmware")};
         break;
     case UIStatus::UPGRADE_FW_FINISH:
-        look = {false, QStringLiteral("complete"),
-                QStringLiteral("The firmware has been updated successfully."), true,
-                QStringLiteral("Confirm")};
+        look = {false,
+                QStringLiteral("complete"),
+                QStringLiteral("The firmware has been updated successfully."),
+                true,
+                QStringLiteral("Confirm"),
+                QStringLiteral("Update complete")};
         break;
     case UIStatus::UPGRADE_FW_FAILED:
-        look = {false, QStringLiteral("failed"), QStringLiteral("The firmware update failed."),
-                true, QStringLiteral("Confirm")};
+        look = {false, QStringLiteral("failed"),  QStringLiteral("The firmware update failed."),
+                true,  QStringLiteral("Confirm"), QStringLiteral("Update failed")};
         break;
     case UIStatus::FTP_DOWNLOAD:
-        look = {false, QStringLiteral("download"),
-                QStringLiteral("Wait a moment, firmware downloading..."), false, std::nullopt};
+        look = {false,
+                QStringLiteral("download"),
+                QStringLiteral("Wait a moment, firmware downloading..."),
+                false,
+                std::nullopt,
+                QStringLiteral("Downloading firmware")};
         break;
     case UIStatus::DOWNLOAD_FAILED:
-        look = {false, QStringLiteral("failed"), QStringLiteral("Download file failed."), true,
-                QStringLiteral("Confirm")};
+        look = {false, QStringLiteral("failed"),  QStringLiteral("Download file failed."),
+                true,  QStringLiteral("Confirm"), QStringLiteral("Download failed")};
         break;
     }
 
@@ -67,6 +81,9 @@ void StatusRenderer::render(UIStatus status, double savedLeading,
 
     outlets_.DeviceImage->setImage(look.picture ? PictureResources::named(*look.picture)
                                                 : configuredPicture);
+    outlets_.DeviceImage->setStatus(look.pictureStatus);
+    outlets_.DeviceImage->setProgress(status == UIStatus::UPGRADE_FW ? std::optional<int>(0)
+                                                                     : std::nullopt);
 
     // Read the offset back: DEVICE_PLUG moves it once however often it is shown, and every
     // other status puts it back.
@@ -74,8 +91,16 @@ void StatusRenderer::render(UIStatus status, double savedLeading,
 
     outlets_.PromptText->setVisible(true);
     outlets_.PromptText->setText(look.prompt);
+    outlets_.FailureReason->setVisible(isFailureStatus(status) &&
+                                       !outlets_.FailureReason->text().isEmpty());
 
     outlets_.CommonButton->setVisible(look.buttonShown);
-    if (look.buttonTitle)
+    if (look.buttonTitle) {
         outlets_.CommonButton->setTitle(*look.buttonTitle);
+        outlets_.CommonButton->setAccessibleDescription(devicePlug ? kStartDescription
+                                                                   : kConfirmDescription);
+    }
+    // The one thing to do next gets the keyboard: Enter or Space answers it at once.
+    if (look.buttonShown)
+        outlets_.CommonButton->setFocus(Qt::OtherFocusReason);
 }

@@ -10,3 +10,8 @@ enum class UIStatus {
     FTP_DOWNLOAD = 5,      // downloading the image
     DOWNLOAD_FAILED = 6,   // download failed
 };
+
+// The statuses that tell the user something went wrong; only they show a failure reason.
+constexpr bool isFailureStatus(UIStatus status) {
+    return status == UIStatus::UPGRADE_FW_FAILED || status == UIStatus::DOWNLOAD_FAILED;
+}

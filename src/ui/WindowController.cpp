@@ -1,12 +1,52 @@
 #include "ui/WindowController.h"
 
 #include <QGuiApplication>
+#include <QPalette>
 #include <QScreen>
+
+// The window's own colours as a palette, so that what it opens (alerts, the pop-up's list)
+// looks like part of it rather than a light box over a dark window.
+static QPalette windowPalette() {
+    const QColor background(0x1a, 0x2b, 0x3c);
+    const QColor field(0x22, 0x36, 0x4a);
+    const QColor edge(0x3d, 0x56, 0x70);
+    const QColor quiet(0xa9, 0xb8, 0xc8);
+    QPalette palette;
+    palette.setColor(QPalette::Window, background);
+    palette.setColor(QPalette::WindowText, Qt::white);
+    palette.setColor(QPalette::Base, field);
+    palette.setColor(QPalette::AlternateBase, background);
+    palette.setColor(QPalette::Text, Qt::white);
+    palette.setColor(QPalette::PlaceholderText, quiet);
+    palette.setColor(QPalette::Button, field);
+    palette.setColor(QPalette::ButtonText, Qt::white);
+    palette.setColor(QPalette::Light, edge.lighter(130));
+    palette.setColor(QPalette::Midlight, edge);
+    palette.setColor(QPalette::Mid, edge.darker(120));
+    palette.setColor(QPalette::Dark, background.darker(130));
+    palette.setColor(QPalette::Shadow, Qt::black);
+    palette.setColor(QPalette::Highlight, QColor(0xdb, 0x70, 0x93));
+    palette.setColor(QPalette::HighlightedText, Qt::white);
+    palette.setColor(QPalette::ToolTipBase, field);
+    palette.setColor(QPalette::ToolTipText, Qt::white);
+    palette.setColor(QPalette::Disabled, QPalette::WindowText, quiet);
+    palette.setColor(QPalette::Disabled, QPalette::Text, quiet);
+    palette.setColor(QPalette::Disabled, QPalette::ButtonText, quiet);
+    return palette;
+}
 
 WindowController::WindowController() : window_(std::make_unique<QMainWindow>()) {
     outlets_.setupUi(window_.get());
+    window_->setPalette(windowPalette());
     deviceImageLeading_ =
         std::make_unique<LayoutConstraint>(*outlets_.DeviceImageLeading, *outlets_.deviceImageRow);
+    // Hidden, the action button still holds its place: the prompt beside it keeps one width and
+    // the button reappears exactly where it was.
+    QSizePolicy buttonPolicy = outlets_.CommonButton->sizePolicy();
+    buttonPolicy.setRetainSizeWhenHidden(true);
+    outlets_.CommonButton->setSizePolicy(buttonPolicy);
+    modeKeys_ =
+        std::make_unique<ArrowKeyChoice>(*outlets_.StandardButton, *outlets_.TournamentButton);
     window_->installEventFilter(this);
 }
 

@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 
+#include "ui/ArrowKeyChoice.h"
 #include "ui/LayoutConstraint.h"
 #include "ui_MainWindow.h"
 
@@ -37,6 +38,7 @@ private:
     std::unique_ptr<QMainWindow> window_;
     Ui::MainWindow outlets_;
     std::unique_ptr<LayoutConstraint> deviceImageLeading_;
+    std::unique_ptr<ArrowKeyChoice> modeKeys_;
     std::function<void()> windowDidClose_;
     std::function<bool()> windowShouldClose_;
 };

@@ -128,3 +128,30 @@ TEST_F(StatusRendering, AnEmptyDeviceNameHidesItAndAOneModeRecordHidesTheModeCho
     vm.FwInfoVM = record;
     EXPECT_FALSE(outlets().ModeStatckView->isVisible());
 }
+
+TEST_F(StatusRendering, TheBottomPanelAndTheActionButtonStandStillOnEveryStatus) {
+    // Read after the layout has settled, in the window's coordinates.
+    auto frameOf = [this](const QWidget* widget) {
+        outlets().MainView->layout()->activate();
+        return QRect(widget->mapTo(outlets().MainView, QPoint(0, 0)), widget->size());
+    };
+    show(UIStatus::DEVICE_PLUG);
+    const QRect panel = frameOf(outlets().BottomBar);
+    const QRect button = frameOf(outlets().CommonButton);
+    const QRect prompt = frameOf(outlets().PromptText);
+    for (UIStatus status :
+         {UIStatus::NORMAL, UIStatus::UPGRADE_FW, UIStatus::UPGRADE_FW_FINISH,
+          UIStatus::UPGRADE_FW_FAILED, UIStatus::FTP_DOWNLOAD, UIStatus::DOWNLOAD_FAILED}) {
+        SCOPED_TRACE(static_cast<int>(status));
+        if (isFailureStatus(status)) // the reason line must fit in the panel too
+            window->controller().mainVM.FailureReason =
+                "A reason long enough to take two lines of the bottom panel, so that nothing may "
+                "grow with it: plug the converter in again and start again.";
+        show(status);
+        EXPECT_EQ(frameOf(outlets().BottomBar), panel);
+        EXPECT_EQ(frameOf(outlets().PromptText).topLeft(), prompt.topLeft());
+        if (outlets().CommonButton->isVisible()) {
+            EXPECT_EQ(frameOf(outlets().CommonButton), button);
+        }
+    }
+}

@@ -381,6 +381,67 @@ TEST_F(UpdateRunTest, ImagesTheConverterCannotTakeFailBeforeAnyDataPacket) {
     EXPECT_EQ(alerts().size(), 1u);
 }
 
+TEST_F(UpdateRunTest, EachFailureShowsItsOwnReasonUntilConfirm) {
+    // 1000 bytes take 18 data packets; the synchronisation uses packet numbers 0 and 1, data
+    // packet n goes out as number 2n.
+    const QByteArray image = patternedImage(1000);
+    const uint16_t sum = VirtualConverter::checksum16(image);
+    addRelease("V2.0.0.0", image);
+    addRelease("V0.0.0.0", QByteArray());
+    startWindow();
+    const QString retry =
+        " Plug the converter in again in loader mode, press Confirm and start again.";
+    auto faults = [](auto change) {
+        VirtualConverter::Faults faults;
+        change(faults);
+        return faults;
+    };
+    auto hex = [](int value) { return "0x" + QString::number(value, 16).toUpper(); };
+    struct Row {
+        const char* release;
+        VirtualConverter::Faults faults;
+        QString reason;
+    };
+    const Row rows[] = {
+        {"V2.0.0.0", faults([](auto& f) { f.noReplyFromPackNo = 6; }),
+         "The converter stopped answering at packet 3 of 18." + retry},
+        {"V2.0.0.0", faults([](auto& f) { f.wrongChecksumAtPackNo = 10; }),
+         "The converter reported a wrong checksum for packet 5 of 18." + retry},
+        {"V2.0.0.0", faults([](auto& f) { f.wrongFinalChecksum = true; }),
+         "The final checksum was " + hex(sum + 1) + " where " + hex(sum) + " was expected." +
+             retry},
+        {"V0.0.0.0",
+         {},
+         "The firmware image of this version is empty. Press Confirm and choose another version."},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.reason.toStdString());
+        converter->setFaults(row.faults);
+        ASSERT_EQ(update(row.release), Status::UPGRADE_FW_FAILED);
+        EXPECT_EQ(outlets().PromptText->text(), "The firmware update failed.");
+        EXPECT_TRUE(outlets().FailureReason->isVisible());
+        EXPECT_EQ(outlets().FailureReason->text(), row.reason);
+        converter->setFaults({});
+        ASSERT_TRUE(confirmAndWaitForDevice());
+        EXPECT_FALSE(outlets().FailureReason->isVisible());
+        EXPECT_EQ(controller().mainVM.FailureReason.value(), "");
+    }
+
+    // Pulled out while packet 4 awaits its reply: the converter is gone, not silent. (The fault
+    // counts the packets a converter has ever answered: a fresh one.)
+    window.reset();
+    startWindow();
+    SimulatedDeviceFaults unplugging;
+    unplugging.unplugAwaitingDataPacket = 4;
+    window->hidService.setDeviceFaults(device, unplugging);
+    ASSERT_EQ(update("V2.0.0.0"), Status::UPGRADE_FW_FAILED);
+    EXPECT_EQ(outlets().FailureReason->text(),
+              "The converter was unplugged during the update, at packet 4 of 18." + retry);
+    outlets().CommonButton->click();
+    EXPECT_EQ(window->status(), Status::NORMAL);
+    EXPECT_FALSE(outlets().FailureReason->isVisible());
+}
+
 TEST_F(UpdateRunTest, StartDoesNothingWithoutAnImageAVariantOrItsExactTitle) {
     resources.addFile("data/QK100201/standard/V3.0.0.0/tmp.txt", "V3.0.0.0,0x10,tmp.hex\r\n");
     startWindow();
@@ -461,16 +522,26 @@ TEST_F(OnlineUpdateRunTest, AnImageThatCannotBeFetchedShowsTheDownloadFailure) {
                                    "V2.2.0,fw.hex\r\n");
     server.addFile("fw.hex", hexText(patternedImage(100)));
     startOnline();
-    for (const QString version : {"V2.0.0", "V2.1.0", "V2.2.0"}) {
+    // Only a download that was tried has curl's reason to show.
+    const std::pair<QString, QString> rows[] = {
+        {"V2.0.0", "The download of missing.hex failed: the file was not found on the server, or "
+                   "access was refused. Check the connection to the server, press Confirm and "
+                   "try again."},
+        {"V2.1.0", ""},
+        {"V2.2.0", ""}};
+    for (const auto& [version, reason] : rows) {
         SCOPED_TRACE(version.toStdString());
         select(version);
         ASSERT_TRUE(startAndWaitForResult());
         EXPECT_EQ(statuses, (std::vector<Status>{Status::FTP_DOWNLOAD, Status::DOWNLOAD_FAILED}));
+        EXPECT_EQ(outlets().FailureReason->text(), reason);
+        EXPECT_EQ(outlets().FailureReason->isVisible(), !reason.isEmpty());
         // Nothing reached the converter: no transfer, no end of upgrade.
         EXPECT_TRUE(converter->commandSequence().empty());
         statuses.clear();
         ASSERT_TRUE(confirmAndWaitForDevice());
         EXPECT_EQ(statuses.front(), Status::NORMAL);
+        EXPECT_FALSE(outlets().FailureReason->isVisible());
     }
 }
 

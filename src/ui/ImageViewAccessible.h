@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QAccessibleValueInterface>
+#include <QAccessibleWidget>
+
+class ImageView;
+
+// How an ImageView looks to assistive technology: a graphic named after what it shows, or,
+// while it shows progress, a progress bar whose value is the percentage done.
+class ImageViewAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
+public:
+    explicit ImageViewAccessible(ImageView* view);
+
+    // Makes Qt build this interface for every ImageView (once per process).
+    static void installFactory();
+
+    QAccessible::Role role() const override;
+    void* interface_cast(QAccessible::InterfaceType type) override;
+
+    QVariant currentValue() const override;
+    void setCurrentValue(const QVariant& value) override;
+    QVariant maximumValue() const override;
+    QVariant minimumValue() const override;
+    QVariant minimumStepSize() const override;
+
+private:
+    const ImageView* view() const;
+};
