@@ -57,6 +57,7 @@ QStringList faultArguments(const SoakRun& run) {
         add("--reply-delay-ms", run.deviceFaults.replyDelay.count());
     add("--reply-delay-at", run.replyDelayAtPackNo);
     add("--unplug-after-data-packets", run.deviceFaults.unplugAfterDataPackets);
+    add("--unplug-awaiting-data-packet", run.deviceFaults.unplugAwaitingDataPacket);
     return arguments;
 }
 
@@ -140,7 +141,9 @@ TEST_P(UpdateSoakKernelTest, WholeUpdatesEndRightUnderRandomConverterFaults) {
         const bool unplugged = run.fault == SoakFault::Unplug;
         const std::optional<DeviceSideSummary> seen =
             unplugged ? converter->finishUnplug() : converter->report();
-        ASSERT_TRUE(seen.has_value()) << converter->error().toStdString();
+        ASSERT_TRUE(seen.has_value())
+            << converter->error().toStdString() << "; the window showed " << int(*result) << ": "
+            << window.controller().mainVM.FailureReason.value().toStdString();
         const bool finished = *result == UIStatus::UPGRADE_FW_FINISH;
         EXPECT_EQ(window.statuses, (std::vector<UIStatus>{UIStatus::UPGRADE_FW, *result}));
         // A device that goes right after its last answer may take that answer with it: through

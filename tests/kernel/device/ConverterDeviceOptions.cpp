@@ -97,6 +97,10 @@ std::optional<ConverterDeviceOptions> ConverterDeviceOptions::parse(const QStrin
     const QCommandLineOption unplugAfter(
         QStringLiteral("unplug-after-data-packets"),
         QStringLiteral("Answer this many data packets, then unplug."), QStringLiteral("count"));
+    const QCommandLineOption unplugAwaiting(
+        QStringLiteral("unplug-awaiting-data-packet"),
+        QStringLiteral("Take in this data packet (1-based), then unplug without answering it."),
+        QStringLiteral("count"));
     const QCommandLineOption ready(QStringLiteral("ready-file"),
                                    QStringLiteral("Write the hidraw node here once it is usable."),
                                    QStringLiteral("file"));
@@ -105,10 +109,10 @@ std::optional<ConverterDeviceOptions> ConverterDeviceOptions::parse(const QStrin
         QStringLiteral("Write the received image here when the device goes."),
         QStringLiteral("file"));
     parser.addOptions(
-        {transport,   vid,        pid,        serial,      name,          partNumber,
-         secondField, version,    neverReply, noReplyFrom, wrongPackNoAt, wrongChecksumAt,
-         wrongFinal,  ignoreInfo, delay,      delayAt,     unplugAfter,   killAt,
-         killPid,     ready,      image});
+        {transport,   vid,        pid,        serial,        name,          partNumber,
+         secondField, version,    neverReply, noReplyFrom,   wrongPackNoAt, wrongChecksumAt,
+         wrongFinal,  ignoreInfo, delay,      delayAt,       unplugAfter,   killAt,
+         killPid,     ready,      image,      unplugAwaiting});
     if (!parser.parse(arguments)) {
         *error = parser.errorText();
         return std::nullopt;
@@ -153,6 +157,7 @@ std::optional<ConverterDeviceOptions> ConverterDeviceOptions::parse(const QStrin
     options.faults.wrongPackNoAtPackNo = number(wrongPackNoAt, 0, 0xFFFF);
     options.faults.wrongChecksumAtPackNo = number(wrongChecksumAt, 0, 0xFFFF);
     const auto unplugCount = number(unplugAfter, 0, 1 << 20);
+    const auto unplugAwaitingCount = number(unplugAwaiting, 1, 1 << 20);
     options.replyDelayAtPackNo = number(delayAt, 0, 0xFFFF);
     const auto killCount = number(killAt, 1, 1 << 20);
     options.killPid = number(killPid, 2, std::numeric_limits<int32_t>::max());
@@ -166,6 +171,8 @@ std::optional<ConverterDeviceOptions> ConverterDeviceOptions::parse(const QStrin
     options.replyDelay = std::chrono::milliseconds(*delayMs);
     if (unplugCount)
         options.unplugAfterDataPackets = static_cast<int>(*unplugCount);
+    if (unplugAwaitingCount)
+        options.unplugAwaitingDataPacket = static_cast<int>(*unplugAwaitingCount);
     if (killCount)
         options.killAtDataPacket = static_cast<int>(*killCount);
     if (options.killAtDataPacket.has_value() != options.killPid.has_value()) {

@@ -20,6 +20,8 @@ struct ConverterDeviceOptions {
     std::chrono::milliseconds replyDelay{0};
     std::optional<int64_t> replyDelayAtPackNo; // only this reply is late; absent: every reply
     std::optional<int> unplugAfterDataPackets; // answer this many data packets, then unplug
+    // Take in this data packet (1-based) and unplug without answering it.
+    std::optional<int> unplugAwaitingDataPacket;
     // The updater dies (SIGKILL to this process) when this data packet (1-based) arrives.
     std::optional<int> killAtDataPacket;
     std::optional<int64_t> killPid;

@@ -160,6 +160,7 @@ void ConverterDeviceServer::arm(const ConverterDeviceOptions& faults) {
     options_.replyDelay = faults.replyDelay;
     options_.replyDelayAtPackNo = faults.replyDelayAtPackNo;
     options_.unplugAfterDataPackets = faults.unplugAfterDataPackets;
+    options_.unplugAwaitingDataPacket = faults.unplugAwaitingDataPacket;
     options_.killAtDataPacket = faults.killAtDataPacket;
     options_.killPid = faults.killPid;
     converter_.setFaults(options_.faults);
@@ -182,8 +183,10 @@ bool ConverterDeviceServer::serveOneReport(KernelHidEndpoint& endpoint, const QB
         ::kill(static_cast<pid_t>(*options_.killPid), SIGKILL);
         options_.killAtDataPacket.reset();
     }
+    // Gone while the updater waits for the answer to this packet.
+    const bool goneAwaiting = dataPacket && options_.unplugAwaitingDataPacket == dataPackets_ + 1;
     std::optional<QByteArray> reply = converter_.handleOutputReport(request);
-    if (killNow)
+    if (killNow || goneAwaiting)
         reply.reset();
     if (dataPacket) {
         ++dataPackets_;
@@ -200,8 +203,8 @@ bool ConverterDeviceServer::serveOneReport(KernelHidEndpoint& endpoint, const QB
         if (!endpoint.sendInputReport(*reply, replyHandOverMs))
             say(QStringLiteral("warning %1").arg(endpoint.lastError()));
     }
-    const bool unplugNow = dataPacket && options_.unplugAfterDataPackets &&
-                           dataPackets_ >= *options_.unplugAfterDataPackets;
+    const bool unplugNow = goneAwaiting || (dataPacket && options_.unplugAfterDataPackets &&
+                                            dataPackets_ >= *options_.unplugAfterDataPackets);
     // "Answered" means the host has the reply: going before it is taken would lose it.
     if (unplugNow && reply)
         endpoint.waitUntilTaken(replyHandOverMs);
