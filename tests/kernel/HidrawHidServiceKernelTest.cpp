@@ -3,6 +3,7 @@
 // device that the kernel's USB HID driver binds). Every case skips where the machine offers
 // neither, so it does its work only in the test guest (scripts/test-kernel).
 #include "ConverterDeviceProcess.h"
+#include "TransportTest.h"
 
 #include "device/HIDManagerDelegate.h"
 #include "device/HidrawHidService.h"
@@ -39,14 +40,8 @@ public:
     std::vector<HidDeviceRef> removed;
 };
 
-class HidrawKernelTest : public ::testing::TestWithParam<Transport> {
+class HidrawKernelTest : public TransportTest {
 protected:
-    void SetUp() override {
-        if (!ConverterDeviceProcess::available(GetParam()))
-            GTEST_SKIP() << "no " << ConverterDeviceProcess::transportName(GetParam()).toStdString()
-                         << " here; scripts/test-kernel runs these cases in the test guest";
-    }
-
     // A converter (or another HID device) attached for the rest of the test; null when it did
     // not come up, with the reason recorded as a test failure.
     ConverterDeviceProcess* attach(QStringList arguments) {
@@ -225,9 +220,7 @@ TEST_P(HidrawKernelTest, AUserWithoutAccessToTheNodeGetsThePermissionFailureAndI
 
 INSTANTIATE_TEST_SUITE_P(Kernel, HidrawKernelTest,
                          ::testing::Values(Transport::Uhid, Transport::Gadget),
-                         [](const ::testing::TestParamInfo<Transport>& info) {
-                             return ConverterDeviceProcess::transportName(info.param).toStdString();
-                         });
+                         TransportTest::runName);
 
 // 32 767 exchanges: long under emulation, so only through the gadget, the path of the hardware.
 class HidrawGadgetKernelTest : public HidrawKernelTest {};
@@ -243,6 +236,4 @@ TEST_P(HidrawGadgetKernelTest, TransfersAMaximumSizeImageThatTheDeviceReceivesIn
 }
 
 INSTANTIATE_TEST_SUITE_P(Kernel, HidrawGadgetKernelTest, ::testing::Values(Transport::Gadget),
-                         [](const ::testing::TestParamInfo<Transport>& info) {
-                             return ConverterDeviceProcess::transportName(info.param).toStdString();
-                         });
+                         TransportTest::runName);

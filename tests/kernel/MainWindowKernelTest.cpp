@@ -2,6 +2,7 @@
 // presents. Skips where the transport is missing, so it does its work only in the test guest.
 #include "ConverterDeviceProcess.h"
 #include "KernelWindowSession.h"
+#include "TransportTest.h"
 
 #include "app/RemovalToFailureWatch.h"
 
@@ -16,14 +17,8 @@
 using namespace std::chrono_literals;
 using Transport = ConverterDeviceProcess::Transport;
 
-class MainWindowKernelTest : public ::testing::TestWithParam<Transport> {
+class MainWindowKernelTest : public TransportTest {
 protected:
-    void SetUp() override {
-        if (!ConverterDeviceProcess::available(GetParam()))
-            GTEST_SKIP() << "no " << ConverterDeviceProcess::transportName(GetParam()).toStdString()
-                         << " here; scripts/test-kernel runs this in the test guest";
-    }
-
     std::unique_ptr<ConverterDeviceProcess> attach(QStringList arguments) {
         auto converter = std::make_unique<ConverterDeviceProcess>(GetParam(), std::move(arguments));
         EXPECT_TRUE(converter->plugIn())
@@ -88,6 +83,4 @@ TEST_P(MainWindowKernelTest, UnpluggedMidUpdateTheFailureShowsAtOnce) {
 
 INSTANTIATE_TEST_SUITE_P(Kernel, MainWindowKernelTest,
                          ::testing::Values(Transport::Uhid, Transport::Gadget),
-                         [](const ::testing::TestParamInfo<Transport>& info) {
-                             return ConverterDeviceProcess::transportName(info.param).toStdString();
-                         });
+                         TransportTest::runName);

@@ -9,6 +9,7 @@
 #include "ConverterDeviceProcess.h"
 #include "KernelWindowSession.h"
 #include "SoakFaultPlan.h"
+#include "TransportTest.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -54,14 +55,7 @@ QStringList faultArguments(const SoakRun& run) {
 
 } // namespace
 
-class UpdateSoakKernelTest : public ::testing::TestWithParam<Transport> {
-protected:
-    void SetUp() override {
-        if (!ConverterDeviceProcess::available(GetParam()))
-            GTEST_SKIP() << "no " << ConverterDeviceProcess::transportName(GetParam()).toStdString()
-                         << " here; scripts/test-kernel runs the soak in the test guest";
-    }
-};
+class UpdateSoakKernelTest : public TransportTest {};
 
 TEST_P(UpdateSoakKernelTest, WholeUpdatesEndRightUnderRandomConverterFaults) {
     const Transport transport = GetParam();
@@ -147,6 +141,4 @@ TEST_P(UpdateSoakKernelTest, WholeUpdatesEndRightUnderRandomConverterFaults) {
 
 INSTANTIATE_TEST_SUITE_P(Kernel, UpdateSoakKernelTest,
                          ::testing::Values(Transport::Gadget, Transport::Uhid),
-                         [](const ::testing::TestParamInfo<Transport>& info) {
-                             return ConverterDeviceProcess::transportName(info.param).toStdString();
-                         });
+                         TransportTest::runName);
