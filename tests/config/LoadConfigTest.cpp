@@ -15,7 +15,7 @@ TEST(LoadConfig, TakesOnlyStrictBase64AndSaysWhyOnlyWhenTheFileCannotBeReadOrPar
     const struct {
         std::optional<QByteArray> content; // absent: no file at all
         bool loads;
-        QString logged; // the start of the one line logged, if any
+        QString logged; // the one line logged, if any
     } rows[] = {
         {document.toBase64(), true, {}},
         {document.toBase64() + "\n", false, {}}, // refused silently

@@ -12,7 +12,6 @@
 #include "TransportTest.h"
 
 #include <QElapsedTimer>
-#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 

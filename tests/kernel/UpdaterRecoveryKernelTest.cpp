@@ -8,7 +8,6 @@
 #include "SoakFaultPlan.h"
 
 #include <QElapsedTimer>
-#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <cstdio>
