@@ -41,9 +41,10 @@ void SoakTally::print(const QString& title) const {
     for (size_t i = 0; i < rows_.size(); ++i) {
         const Row& row = rows_[i];
         if (row.runs > 0) // a fault this soak draws
-            std::printf("%-22s %6d %18d %18d  %s\n",
+            std::printf("%-22s %6d %18d %18d%s\n",
                         qPrintable(soakFaultName(static_cast<SoakFault>(i))), row.runs,
-                        row.finished, row.runs - row.finished, qPrintable(row.notes.join(u' ')));
+                        row.finished, row.runs - row.finished,
+                        qPrintable(row.notes.isEmpty() ? QString() : "  " + row.notes.join(u' ')));
         total.runs += row.runs;
         total.finished += row.finished;
     }
