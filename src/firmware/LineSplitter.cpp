@@ -1,11 +1,5 @@
 #include "firmware/LineSplitter.h"
 
-QList<QStringView> LineSplitter::imageLines(QStringView text) {
-    QList<QStringView> lines;
-    forEachImageLine(text, [&lines](QStringView line) { lines.append(line); });
-    return lines;
-}
-
 QList<QStringView> LineSplitter::descriptionLines(QStringView text) {
     static constexpr QStringView breakPair = u"\r\n";
     QList<QStringView> lines;

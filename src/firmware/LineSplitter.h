@@ -32,6 +32,5 @@ public:
             visit(QStringView(begin + lineStart, size - lineStart));
     }
 
-    static QList<QStringView> imageLines(QStringView text);
     static QList<QStringView> descriptionLines(QStringView text);
 };

@@ -4,23 +4,10 @@
 #include <QDir>
 #include <QFileInfo>
 
-namespace {
-QString& overrideDirectory() {
-    static QString directory;
-    return directory;
-}
-} // namespace
-
 QString ResourceDirectory::path() {
-    if (!overrideDirectory().isEmpty())
-        return overrideDirectory();
     // Located once: the executable does not move while it runs.
     static const QString located = locate(QCoreApplication::applicationDirPath());
     return located;
-}
-
-void ResourceDirectory::setOverride(const QString& directory) {
-    overrideDirectory() = directory;
 }
 
 QString ResourceDirectory::locate(const QString& executableDirectory) {

@@ -7,13 +7,8 @@
 // "../share/velmar-converter-update" relative to the bin folder.
 class ResourceDirectory {
 public:
-    // The directory of this run (the override if one is set). Needs a QCoreApplication the
-    // first time.
+    // The directory of this run. Needs a QCoreApplication the first time.
     static QString path();
-
-    // Lets a test or a tool point the program at a directory of its own; an empty text goes
-    // back to the located directory.
-    static void setOverride(const QString& directory);
 
     // The rule itself: the build-tree folder when it exists, otherwise the installed one.
     static QString locate(const QString& executableDirectory);

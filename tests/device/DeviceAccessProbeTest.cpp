@@ -7,32 +7,20 @@
 #include "device/DeviceAccessProbe.h"
 #include "sim/SimulatedHidService.h"
 
-namespace {
-
-SimulatedDeviceFaults openFailingWith(int32_t error) {
-    SimulatedDeviceFaults faults;
-    faults.openError = error;
-    return faults;
-}
-
-} // namespace
-
 TEST(DeviceAccessProbe, ReportsPermissionDeniedOnlyAndLeavesAnOpenableDeviceClosed) {
     SimulatedHidService service;
-    const auto refused =
-        service.plugIn(std::make_shared<VirtualConverter>(), SimulatedHidService::loaderIdentity,
-                       openFailingWith(-EACCES));
-    EXPECT_TRUE(DeviceAccessProbe::isPermissionDenied(service, refused));
-
-    const auto broken = service.plugIn(std::make_shared<VirtualConverter>(),
-                                       SimulatedHidService::loaderIdentity, openFailingWith(-EIO));
-    EXPECT_FALSE(DeviceAccessProbe::isPermissionDenied(service, broken));
-
-    const auto openable = service.plugIn(std::make_shared<VirtualConverter>());
-    EXPECT_FALSE(DeviceAccessProbe::isPermissionDenied(service, openable));
-    EXPECT_FALSE(service.isOpen(openable));
-
-    service.unplug(openable);
-    EXPECT_FALSE(DeviceAccessProbe::isPermissionDenied(service, openable));
+    const std::pair<std::optional<int32_t>, bool> rows[] = {
+        {-EACCES, true}, {-EPERM, true}, {-EIO, false}, {std::nullopt, false}};
+    for (const auto& [openError, denied] : rows) {
+        SimulatedDeviceFaults faults;
+        faults.openError = openError;
+        const HidDeviceRef device = service.plugIn(std::make_shared<VirtualConverter>(),
+                                                   SimulatedHidService::loaderIdentity, faults);
+        EXPECT_EQ(DeviceAccessProbe::isPermissionDenied(service, device), denied)
+            << openError.value_or(0);
+        EXPECT_FALSE(service.isOpen(device));
+        service.unplug(device);
+        EXPECT_FALSE(DeviceAccessProbe::isPermissionDenied(service, device));
+    }
     EXPECT_FALSE(DeviceAccessProbe::isPermissionDenied(service, nullptr));
 }

@@ -14,16 +14,11 @@ class FtpDownloaderTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(server.start()) << server.errorText().toStdString();
-        writeCurlWrapper();
-    }
-
-    void writeCurlWrapper() {
         QFile wrapper(tools.filePath("curl"));
         ASSERT_TRUE(wrapper.open(QIODevice::WriteOnly));
         wrapper.write("#!/bin/sh\n"
                       "printf '%s ' \"$@\" >> \"$0.log\"; echo >> \"$0.log\"\n"
                       "exec /usr/bin/curl \"$@\"\n");
-        wrapper.close();
         wrapper.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 
@@ -39,10 +34,6 @@ protected:
         return QString::fromUtf8(log.readAll()).split('\n', Qt::SkipEmptyParts);
     }
 
-    QString expectedRun(const QString& encodedPath) const {
-        return QStringLiteral("-m 10.0 -s ftp://%1/%2 ").arg(server.host(), encodedPath);
-    }
-
     static QString attemptLine(int n) { return QStringLiteral("🚀 FTP 下載嘗試 %1...").arg(n); }
     static QString failedLine(int n) { return QStringLiteral("⚠️ 嘗試 %1 失敗").arg(n); }
 
@@ -53,16 +44,14 @@ protected:
     ScopedDiagnosticCapture log;
 };
 
-TEST_F(FtpDownloaderTest, FirstTrySuccessRunsExactlyOneCurlWithTheFourArguments) {
+TEST_F(FtpDownloaderTest, EachAttemptIsOneCurlWithTheFourArgumentsAndThreeFailuresGiveUp) {
     const QByteArray list = "// versions\r\nV1.0.2,0x2A,fw.hex\r\n";
-    ASSERT_TRUE(server.addFile("QK100201.txt", list));
-    EXPECT_EQ(downloader().download("QK100201.txt", 3, 10.0, kLimit), list);
-    EXPECT_EQ(curlRuns(), QStringList{expectedRun("QK100201.txt")});
+    ASSERT_TRUE(server.addFile("my list.txt", list));
+    EXPECT_EQ(downloader().download("my list.txt", 3, 10.0, kLimit), list);
+    EXPECT_EQ(curlRuns(), QStringList{"-m 10.0 -s ftp://" + server.host() + "/my%20list.txt "});
     EXPECT_EQ(log.lines(), (QStringList{attemptLine(1),
                                         QStringLiteral("✅ 成功下載 (%1 bytes)").arg(list.size())}));
-}
 
-TEST_F(FtpDownloaderTest, MissingOrEmptyFileFailsAllThreeAttempts) {
     ASSERT_TRUE(server.addFile("empty.hex", {}));
     for (const char* path : {"missing.hex", "empty.hex"}) {
         log.clear();
@@ -70,14 +59,8 @@ TEST_F(FtpDownloaderTest, MissingOrEmptyFileFailsAllThreeAttempts) {
         EXPECT_EQ(log.lines(), (QStringList{attemptLine(1), failedLine(1), attemptLine(2),
                                             failedLine(2), attemptLine(3), failedLine(3)}));
     }
-    EXPECT_EQ(curlRuns().size(), 6);
-}
+    EXPECT_EQ(curlRuns().size(), 7);
 
-TEST_F(FtpDownloaderTest, PathIsPercentEncoded) {
-    const QByteArray image = ":0400000001020304F2\r\n";
-    ASSERT_TRUE(server.addFile("my fw.hex", image));
-    EXPECT_EQ(downloader().curlDownload("my fw.hex", 10.0, kLimit), image);
-    EXPECT_EQ(curlRuns(), QStringList{expectedRun("my%20fw.hex")});
     EXPECT_EQ(FtpDownloader("h").urlFor("a/ü;#?%[x]!$&'()*+,=:@~.hex"),
               QStringLiteral("ftp://h/a/%C3%BC%3B%23%3F%25%5Bx%5D!$&'()*+,=:@~.hex"));
     EXPECT_EQ(FtpDownloader("bad host").urlFor("fw.hex"), std::nullopt);
@@ -91,71 +74,38 @@ TEST_F(FtpDownloaderTest, MissingCurlFailsEachOfTheThreeAttemptsAtStart) {
     ASSERT_EQ(lines.size(), 9);
     for (int attempt = 1; attempt <= 3; ++attempt) {
         EXPECT_EQ(lines[3 * attempt - 3], attemptLine(attempt));
-        EXPECT_TRUE(lines[3 * attempt - 2].startsWith("❌ Curl Error: "))
-            << lines[3 * attempt - 2].toStdString();
+        EXPECT_TRUE(lines[3 * attempt - 2].startsWith("❌ Curl Error: "));
         EXPECT_EQ(lines[3 * attempt - 1], failedLine(attempt));
     }
 }
 
 // Every way an attempt can fail, each with the reason the user will be given.
 TEST(FtpDownloaderFailure, EachFailedAttemptSaysWhy) {
-    using Behaviour = LoopbackFtpServer::Behaviour;
-    struct Row {
-        const char* what;
-        Behaviour behaviour;
+    using B = LoopbackFtpServer::Behaviour;
+    const struct {
+        B behaviour;
         QByteArray file; // served as "fw.hex"; absent when null
         QString host;    // the test server's when empty
-        double timeout;
         const char* reason;
-    };
-    const QByteArray image(800, 'x');
-    const Row rows[] = {
-        {"missing file",
-         Behaviour::Normal,
+    } rows[] = {
+        {B::Normal, {}, {}, "The file was not found on the server, or access was refused."},
+        {B::Normal, "", {}, "The server sent an empty file."},
+        {B::SendsHalfAndCloses,
+         QByteArray(800, 'x'),
          {},
-         {},
-         10.0,
-         "The file was not found on the server, or access was refused."},
-        {"empty file",
-         Behaviour::Normal,
-         QByteArray(""),
-         {},
-         10.0,
-         "The server sent an empty file."},
-        {"half the file, then the connection drops",
-         Behaviour::SendsHalfAndCloses,
-         image,
-         {},
-         10.0,
          "The connection broke off before the whole file arrived."},
-        {"one byte over the limit",
-         Behaviour::Normal,
-         QByteArray(1001, 'x'),
-         {},
-         10.0,
-         "The file on the server is too large."},
-        {"silent server",
-         Behaviour::Silent,
-         {},
-         {},
-         1.0,
-         "The download server did not answer in time."},
-        {"nobody listening",
-         Behaviour::Normal,
-         {},
-         "127.0.0.1:1",
-         10.0,
-         "The download server could not be reached."},
+        {B::Normal, QByteArray(1001, 'x'), {}, "The file on the server is too large."},
+        {B::Silent, {}, {}, "The download server did not answer in time."},
+        {B::Normal, {}, "127.0.0.1:1", "The download server could not be reached."},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.what);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.reason);
         LoopbackFtpServer server(row.behaviour);
         ASSERT_TRUE(server.start()) << server.errorText().toStdString();
-        if (!row.file.isNull()) {
-            ASSERT_TRUE(server.addFile("fw.hex", row.file));
-        }
+        ASSERT_TRUE(row.file.isNull() || server.addFile("fw.hex", row.file));
         FtpDownloader downloader(row.host.isEmpty() ? server.host() : row.host);
-        EXPECT_EQ(downloader.curlDownload("fw.hex", row.timeout, 1000), std::nullopt);
+        const double timeout = row.behaviour == B::Silent ? 1.0 : 10.0;
+        EXPECT_EQ(downloader.curlDownload("fw.hex", timeout, 1000), std::nullopt);
         EXPECT_EQ(downloader.lastFailureReason(), row.reason);
     }
 }

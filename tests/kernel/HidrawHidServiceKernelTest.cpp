@@ -3,6 +3,7 @@
 // device that the kernel's USB HID driver binds). Every case skips where the machine offers
 // neither, so it does its work only in the test guest (scripts/test-kernel).
 #include "ConverterDeviceProcess.h"
+#include "TransportTest.h"
 
 #include "device/HIDManagerDelegate.h"
 #include "device/HidrawHidService.h"
@@ -39,42 +40,8 @@ public:
     std::vector<HidDeviceRef> removed;
 };
 
-// One update as the program runs it: the whole transfer, then the end of the upgrade, which
-// the device does not answer. What the user would have seen is kept for the checks.
-struct UpdateRun {
-    bool succeeded = false;
-    QStringList pictures;
-    QStringList alerts;
-};
-
-static UpdateRun runUpdate(USBHidManager& manager, const HidDeviceRef& device,
-                           const std::optional<int64_t>& checkSum, const QByteArray& image) {
-    UpdateRun run;
-    FirmwareTransfer transfer(
-        {[&](const QString& picture) { run.pictures.append(picture); },
-         [&](const QString&, const QString& text, const QString&) { run.alerts.append(text); }});
-    int64_t packNo = 0;
-    run.succeeded = transfer.upgradeFW(&manager, device, packNo, checkSum, image);
-    Commands::endUpgradeFW(manager, device, packNo);
-    return run;
-}
-
-static QByteArray randomImage(qsizetype size) {
-    QByteArray image(size, Qt::Uninitialized);
-    QRandomGenerator generator(20261206);
-    for (char& byte : image)
-        byte = static_cast<char>(generator.bounded(256));
-    return image;
-}
-
-class HidrawKernelTest : public ::testing::TestWithParam<Transport> {
+class HidrawKernelTest : public TransportTest {
 protected:
-    void SetUp() override {
-        if (!ConverterDeviceProcess::available(GetParam()))
-            GTEST_SKIP() << "no " << ConverterDeviceProcess::transportName(GetParam()).toStdString()
-                         << " here; scripts/test-kernel runs these cases in the test guest";
-    }
-
     // A converter (or another HID device) attached for the rest of the test; null when it did
     // not come up, with the reason recorded as a test failure.
     ConverterDeviceProcess* attach(QStringList arguments) {
@@ -90,6 +57,42 @@ protected:
     std::vector<HidDeviceRef> loaderDevices() {
         service_.setDeviceMatching({{loaderVendorId, loaderProductId}});
         return service_.copyDevices();
+    }
+
+    // One update as the program runs it, the transfer and then the end of the upgrade, to a
+    // converter of its own. The image comes back from the device side in a file, so the
+    // comparison covers every byte the kernel carried, not only the checksums.
+    std::optional<DeviceSideSummary> expectTransferred(const QByteArray& image,
+                                                       std::optional<int64_t> checkSum) {
+        QTemporaryDir folder;
+        const QString received = folder.filePath(QStringLiteral("received.bin"));
+        ConverterDeviceProcess* converter = attach({"--received-image", received});
+        const std::vector<HidDeviceRef> found = loaderDevices();
+        if (!converter || found.size() != 1) {
+            ADD_FAILURE() << "no converter to update";
+            return std::nullopt;
+        }
+        QStringList alerts;
+        FirmwareTransfer transfer(
+            {[](const QString&) {},
+             [&](const QString&, const QString& text, const QString&) { alerts.append(text); }});
+        int64_t packNo = 0;
+        EXPECT_TRUE(transfer.upgradeFW(&manager_, found.front(), packNo, checkSum, image));
+        Commands::endUpgradeFW(manager_, found.front(), packNo);
+        EXPECT_TRUE(alerts.isEmpty()) << alerts.join(u'|').toStdString();
+
+        const std::optional<DeviceSideSummary> deviceSide = converter->unplug();
+        EXPECT_TRUE(deviceSide.has_value());
+        if (deviceSide) {
+            EXPECT_EQ(deviceSide->unansweredDataPackets, 0);
+            EXPECT_TRUE(deviceSide->imageComplete);
+            EXPECT_TRUE(readWholeFile(received) == image)
+                << "the bytes that reached the device differ from the image";
+            // The largest image leaves the counter one past its 16-bit field; the end of the
+            // upgrade must arrive anyway.
+            EXPECT_TRUE(deviceSide->endUpgradeReceived);
+        }
+        return deviceSide;
     }
 
     HidrawHidService service_;
@@ -134,25 +137,6 @@ TEST_P(HidrawKernelTest, FindsAndIdentifiesTheConverterBesideAnUnrelatedHidDevic
         << "nothing may be written to a device of another identity";
 }
 
-TEST_P(HidrawKernelTest, OfTwoAttachedConvertersExactlyOneIsIdentified) {
-    ConverterDeviceProcess* first = attach({"--serial", "converter-a"});
-    ConverterDeviceProcess* second = attach({"--serial", "converter-b"});
-    ASSERT_TRUE(first && second);
-
-    const std::vector<HidDeviceRef> found = loaderDevices();
-    ASSERT_EQ(found.size(), 2u);
-    int64_t packNo = 0;
-    ASSERT_TRUE(Commands::syncPackNo(manager_, found.front(), packNo));
-    ASSERT_TRUE(Commands::getFWInfo(manager_, found.front(), packNo).has_value());
-    manager_.closeUsbDevice(found.front());
-
-    const std::optional<DeviceSideSummary> a = first->unplug();
-    const std::optional<DeviceSideSummary> b = second->unplug();
-    ASSERT_TRUE(a && b);
-    EXPECT_EQ(std::min(a->outputReports, b->outputReports), 0);
-    EXPECT_EQ(std::max(a->outputReports, b->outputReports), 2);
-}
-
 TEST_P(HidrawKernelTest, ReportsTheRemovalOfAnOpenConverterWithinOneSecondOfTheUnplug) {
     ConverterDeviceProcess* converter = attach({});
     ASSERT_TRUE(converter);
@@ -176,66 +160,17 @@ TEST_P(HidrawKernelTest, ReportsTheRemovalOfAnOpenConverterWithinOneSecondOfTheU
     EXPECT_TRUE(loaderDevices().empty());
 }
 
-// The received image comes back from the device side in a file, so the comparison covers every
-// byte the kernel carried, not only the checksums.
-static QByteArray readWhole(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 TEST_P(HidrawKernelTest, TransfersASampleReleaseWithTheChecksumItsDescriptionExpects) {
     const QString release = qEnvironmentVariable("UPDATER_RESOURCE_DIR") +
                             QStringLiteral("/data/QK100301/standard/V1.0.1.0/");
     const QByteArray image = HexImageDecoder::decodeHexImage(
-        QString::fromLatin1(readWhole(release + QStringLiteral("tmp.hex"))));
+        QString::fromLatin1(readWholeFile(release + QStringLiteral("tmp.hex"))));
     const std::optional<qint64> checkSum = DescriptionFile::applyChecksumFile(
-        QString::fromLatin1(readWhole(release + QStringLiteral("tmp.txt"))), std::nullopt);
+        QString::fromLatin1(readWholeFile(release + QStringLiteral("tmp.txt"))), std::nullopt);
     ASSERT_FALSE(image.isEmpty()) << "no sample release in " << release.toStdString();
     ASSERT_TRUE(checkSum.has_value());
-
-    QTemporaryDir folder;
-    ASSERT_TRUE(folder.isValid());
-    const QString received = folder.filePath(QStringLiteral("received.bin"));
-    ConverterDeviceProcess* converter =
-        attach({"--part-number", "QK100301", "--received-image", received});
-    ASSERT_TRUE(converter);
-    const std::vector<HidDeviceRef> found = loaderDevices();
-    ASSERT_EQ(found.size(), 1u);
-
-    const UpdateRun run = runUpdate(manager_, found.front(), checkSum, image);
-    EXPECT_TRUE(run.succeeded);
-    EXPECT_TRUE(run.alerts.isEmpty()) << run.alerts.join(u'|').toStdString();
-    EXPECT_EQ(run.pictures.value(run.pictures.size() - 1), QStringLiteral("20"));
-
-    const std::optional<DeviceSideSummary> deviceSide = converter->unplug();
-    ASSERT_TRUE(deviceSide.has_value());
-    EXPECT_EQ(deviceSide->unansweredDataPackets, 0);
-    EXPECT_TRUE(deviceSide->imageComplete);
-    EXPECT_EQ(deviceSide->imageSum, *checkSum);
-    EXPECT_TRUE(readWhole(received) == image)
-        << "the bytes that reached the device differ from the release";
-    EXPECT_TRUE(deviceSide->endUpgradeReceived);
-}
-
-// The converter pulled out in the middle of an update: the transfer fails without a checksum
-// alert (nothing was wrong with the data), and the removal still reaches the delegate.
-TEST_P(HidrawKernelTest, AnUnplugDuringTheTransferFailsTheUpdateAndIsReported) {
-    ConverterDeviceProcess* converter = attach({"--unplug-after-data-packets", "10"});
-    ASSERT_TRUE(converter);
-    const std::vector<HidDeviceRef> found = loaderDevices();
-    ASSERT_EQ(found.size(), 1u);
-
-    const QByteArray image = randomImage(4000);
-    const UpdateRun run =
-        runUpdate(manager_, found.front(), VirtualConverter::checksum16(image), image);
-    EXPECT_FALSE(run.succeeded);
-    EXPECT_TRUE(run.alerts.isEmpty()) << run.alerts.join(u'|').toStdString();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !delegate_->removed.empty(); }, 5000));
-
-    const std::optional<DeviceSideSummary> deviceSide = converter->finishUnplug();
-    ASSERT_TRUE(deviceSide.has_value());
-    EXPECT_EQ(deviceSide->dataPackets, 10);
-    EXPECT_FALSE(deviceSide->imageComplete);
+    const std::optional<DeviceSideSummary> deviceSide = expectTransferred(image, checkSum);
+    EXPECT_EQ(deviceSide.value_or(DeviceSideSummary{}).imageSum, *checkSum);
 }
 
 // The backend must say why a user cannot open the converter instead of failing silently, which
@@ -285,42 +220,20 @@ TEST_P(HidrawKernelTest, AUserWithoutAccessToTheNodeGetsThePermissionFailureAndI
 
 INSTANTIATE_TEST_SUITE_P(Kernel, HidrawKernelTest,
                          ::testing::Values(Transport::Uhid, Transport::Gadget),
-                         [](const ::testing::TestParamInfo<Transport>& info) {
-                             return ConverterDeviceProcess::transportName(info.param).toStdString();
-                         });
+                         TransportTest::runName);
 
 // 32 767 exchanges: long under emulation, so only through the gadget, the path of the hardware.
 class HidrawGadgetKernelTest : public HidrawKernelTest {};
 
 TEST_P(HidrawGadgetKernelTest, TransfersAMaximumSizeImageThatTheDeviceReceivesIntact) {
-    QTemporaryDir folder;
-    ASSERT_TRUE(folder.isValid());
-    const QString received = folder.filePath(QStringLiteral("received.bin"));
-    ConverterDeviceProcess* converter = attach({"--received-image", received});
-    ASSERT_TRUE(converter);
-    const std::vector<HidDeviceRef> found = loaderDevices();
-    ASSERT_EQ(found.size(), 1u);
-
-    const QByteArray image = randomImage(FirmwareTransfer::maximumImageLength);
-    const UpdateRun run =
-        runUpdate(manager_, found.front(), VirtualConverter::checksum16(image), image);
-    EXPECT_TRUE(run.succeeded);
-    EXPECT_TRUE(run.alerts.isEmpty()) << run.alerts.join(u'|').toStdString();
-
-    const std::optional<DeviceSideSummary> deviceSide = converter->unplug();
-    ASSERT_TRUE(deviceSide.has_value());
-    EXPECT_EQ(deviceSide->dataPackets, 32767);
-    EXPECT_EQ(deviceSide->unansweredDataPackets, 0);
-    EXPECT_TRUE(deviceSide->imageComplete);
-    QFile file(received);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(file.readAll() == image)
-        << "the bytes that reached the device differ from the image";
-    // The counter ends one past its 16-bit field here; the end of the upgrade must arrive anyway.
-    EXPECT_TRUE(deviceSide->endUpgradeReceived);
+    QByteArray image(FirmwareTransfer::maximumImageLength, Qt::Uninitialized);
+    QRandomGenerator generator(20261206);
+    for (char& byte : image)
+        byte = static_cast<char>(generator.bounded(256));
+    const std::optional<DeviceSideSummary> deviceSide =
+        expectTransferred(image, VirtualConverter::checksum16(image));
+    EXPECT_EQ(deviceSide.value_or(DeviceSideSummary{}).dataPackets, 32767);
 }
 
 INSTANTIATE_TEST_SUITE_P(Kernel, HidrawGadgetKernelTest, ::testing::Values(Transport::Gadget),
-                         [](const ::testing::TestParamInfo<Transport>& info) {
-                             return ConverterDeviceProcess::transportName(info.param).toStdString();
-                         });
+                         TransportTest::runName);

@@ -36,7 +36,7 @@ KernelWindowSession::KernelWindowSession(HidrawHidService& service,
 
 KernelWindowSession::~KernelWindowSession() = default;
 
-void KernelWindowSession::writeRelease(const QByteArray& image) {
+void KernelWindowSession::writeRelease(TestResources& resources, const QByteArray& image) {
     resources.addFile(releaseFolder() + QStringLiteral("tmp.hex"), hexText(image));
     resources.addFile(releaseFolder() + QStringLiteral("tmp.txt"),
                       "// kernel release\r\n" + releaseVersion.toLatin1() + "," +

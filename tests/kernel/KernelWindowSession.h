@@ -24,7 +24,8 @@ public:
     ~KernelWindowSession();
 
     // The release the next update sends: `image`, expected with its own 16-bit sum.
-    void writeRelease(const QByteArray& image);
+    void writeRelease(const QByteArray& image) { writeRelease(resources, image); }
+    static void writeRelease(TestResources& resources, const QByteArray& image);
     ViewController& controller() { return program_->viewController(); }
     UIStatus status() { return controller().mainVM.CurrentUIStatus.value(); }
     bool waitForStatus(UIStatus wanted, std::chrono::milliseconds limit);

@@ -9,13 +9,10 @@
 #include "ConverterDeviceProcess.h"
 #include "KernelWindowSession.h"
 #include "SoakFaultPlan.h"
+#include "TransportTest.h"
 
 #include <QElapsedTimer>
-#include <QFile>
 #include <QTemporaryDir>
-#include <algorithm>
-#include <array>
-#include <cstdio>
 #include <gtest/gtest.h>
 
 using namespace std::chrono_literals;
@@ -34,12 +31,6 @@ const std::vector<SoakFault> kernelFaults{SoakFault::None,
                                           SoakFault::WrongFinalChecksum,
                                           SoakFault::Unplug,
                                           SoakFault::SlowReply};
-
-unsigned environmentNumber(const char* name, unsigned fallback) {
-    bool ok = false;
-    const unsigned number = qgetenv(name).toUInt(&ok);
-    return ok ? number : fallback;
-}
 
 // The run's fault as converter-device options.
 QStringList faultArguments(const SoakRun& run) {
@@ -61,55 +52,15 @@ QStringList faultArguments(const SoakRun& run) {
     return arguments;
 }
 
-struct FaultTally {
-    int runs = 0;
-    int finished = 0;
-    int failed = 0;
-    int falseSuccesses = 0;
-    std::vector<double> unplugDelaysMs; // from the unplug to the failed screen
-};
-
-void printTally(const std::array<FaultTally, soakFaultCount>& tally, Transport transport,
-                unsigned seed, qint64 elapsedMs) {
-    std::printf("kernel update soak over %s, seed %u, %.0f s:\n%-22s %5s %9s %7s %16s  %s\n",
-                qPrintable(ConverterDeviceProcess::transportName(transport)), seed,
-                elapsedMs / 1000.0, "fault", "runs", "finished", "failed", "false successes",
-                "unplug to failed screen (ms)");
-    for (int i = 0; i < soakFaultCount; ++i) {
-        const FaultTally& t = tally[static_cast<size_t>(i)];
-        if (t.runs == 0)
-            continue;
-        QStringList delays;
-        for (double delay : t.unplugDelaysMs)
-            delays << QString::number(delay, 'f', 0);
-        std::printf("%-22s %5d %9d %7d %16d  %s\n",
-                    qPrintable(soakFaultName(static_cast<SoakFault>(i))), t.runs, t.finished,
-                    t.failed, t.falseSuccesses, qPrintable(delays.join(u' ')));
-    }
-    std::fflush(stdout);
-}
-
-QByteArray readWhole(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 } // namespace
 
-class UpdateSoakKernelTest : public ::testing::TestWithParam<Transport> {
-protected:
-    void SetUp() override {
-        if (!ConverterDeviceProcess::available(GetParam()))
-            GTEST_SKIP() << "no " << ConverterDeviceProcess::transportName(GetParam()).toStdString()
-                         << " here; scripts/test-kernel runs the soak in the test guest";
-    }
-};
+class UpdateSoakKernelTest : public TransportTest {};
 
 TEST_P(UpdateSoakKernelTest, WholeUpdatesEndRightUnderRandomConverterFaults) {
     const Transport transport = GetParam();
     const unsigned runs =
-        environmentNumber("UPDATER_KERNEL_SOAK_RUNS", transport == Transport::Gadget ? 100 : 20);
-    const unsigned seed = environmentNumber("UPDATER_KERNEL_SOAK_SEED", 20261207) +
+        soakSetting("UPDATER_KERNEL_SOAK_RUNS", transport == Transport::Gadget ? 100 : 20);
+    const unsigned seed = soakSetting("UPDATER_KERNEL_SOAK_SEED", 20261207) +
                           (transport == Transport::Gadget ? 0 : 1);
     // The search's synchronisation and identification come before the fault is armed.
     SoakFaultPlan plan(seed, 2, soakDeadline, kernelFaults);
@@ -119,7 +70,7 @@ TEST_P(UpdateSoakKernelTest, WholeUpdatesEndRightUnderRandomConverterFaults) {
     ASSERT_TRUE(folder.isValid());
     const QString received = folder.filePath(QStringLiteral("received.bin"));
     std::unique_ptr<ConverterDeviceProcess> converter;
-    std::array<FaultTally, soakFaultCount> tally{};
+    SoakTally tally;
     QElapsedTimer elapsed;
     elapsed.start();
 
@@ -154,11 +105,9 @@ TEST_P(UpdateSoakKernelTest, WholeUpdatesEndRightUnderRandomConverterFaults) {
             EXPECT_EQ(finished, run.expectSuccess);
         }
         // Success only when the converter holds exactly this image and confirmed its sum.
-        const bool holdsImage = seen->imageComplete && readWhole(received) == run.image;
-        FaultTally& t = tally[static_cast<size_t>(run.fault)];
-        if (finished && (!holdsImage || run.converterFaults.wrongFinalChecksum)) {
-            ++t.falseSuccesses;
-            ADD_FAILURE() << "success reported without the image on the device";
+        if (finished) {
+            EXPECT_TRUE(seen->imageComplete && readWholeFile(received) == run.image);
+            EXPECT_FALSE(run.converterFaults.wrongFinalChecksum);
         }
         QStringList alerts;
         for (const Alert& alert : window.alerts.alerts) {
@@ -170,11 +119,10 @@ TEST_P(UpdateSoakKernelTest, WholeUpdatesEndRightUnderRandomConverterFaults) {
             EXPECT_TRUE(seen->endUpgradeReceived);
         }
         if (unplugged && !finished && seen->unplugStartedAtUs)
-            t.unplugDelaysMs.push_back(
-                (window.shownAtUs[UIStatus::UPGRADE_FW_FAILED] - *seen->unplugStartedAtUs) /
-                1000.0);
-        ++t.runs;
-        ++(finished ? t.finished : t.failed);
+            tally.note(run.fault,
+                       (window.shownAtUs[UIStatus::UPGRADE_FW_FAILED] - *seen->unplugStartedAtUs) /
+                           1000.0);
+        tally.count(run.fault, finished);
 
         window.confirm();
         ASSERT_EQ(window.status(), UIStatus::NORMAL);
@@ -183,11 +131,13 @@ TEST_P(UpdateSoakKernelTest, WholeUpdatesEndRightUnderRandomConverterFaults) {
         else
             ASSERT_TRUE(converter->arm({})) << converter->error().toStdString();
     }
-    printTally(tally, transport, seed, elapsed.elapsed());
+    tally.print(QStringLiteral("kernel update soak over %1, seed %2, %3 s; after a fault's runs, "
+                               "each unplug to the failed screen (ms):")
+                    .arg(ConverterDeviceProcess::transportName(transport))
+                    .arg(seed)
+                    .arg(elapsed.elapsed() / 1000));
 }
 
 INSTANTIATE_TEST_SUITE_P(Kernel, UpdateSoakKernelTest,
                          ::testing::Values(Transport::Gadget, Transport::Uhid),
-                         [](const ::testing::TestParamInfo<Transport>& info) {
-                             return ConverterDeviceProcess::transportName(info.param).toStdString();
-                         });
+                         TransportTest::runName);

@@ -8,7 +8,6 @@
 #include "SoakFaultPlan.h"
 
 #include <QElapsedTimer>
-#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <cstdio>
@@ -56,11 +55,6 @@ private:
     QProcess process_;
 };
 
-QByteArray readWhole(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 } // namespace
 
 TEST(UpdaterRecoveryKernelTest, AFreshUpdaterFinishesWhatAKilledOneLeftTenTimesOver) {
@@ -74,12 +68,7 @@ TEST(UpdaterRecoveryKernelTest, AFreshUpdaterFinishesWhatAKilledOneLeftTenTimesO
     QByteArray image(6000, Qt::Uninitialized);
     for (char& byte : image)
         byte = static_cast<char>(std::uniform_int_distribution<int>(0, 255)(random));
-    const QString folderName =
-        QStringLiteral("data/QK100201/standard/") + KernelWindowSession::releaseVersion;
-    resources.addFile(folderName + QStringLiteral("/tmp.hex"), hexText(image));
-    resources.addFile(folderName + QStringLiteral("/tmp.txt"),
-                      KernelWindowSession::releaseVersion.toLatin1() + "," +
-                          checksumField(VirtualConverter::checksum16(image)) + ",tmp.hex\r\n");
+    KernelWindowSession::writeRelease(resources, image);
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
     const QString received = folder.filePath(QStringLiteral("received.bin"));
@@ -121,7 +110,7 @@ TEST(UpdaterRecoveryKernelTest, AFreshUpdaterFinishesWhatAKilledOneLeftTenTimesO
         seen = converter.report();
         ASSERT_TRUE(seen.has_value());
         EXPECT_TRUE(seen->imageComplete);
-        EXPECT_TRUE(readWhole(received) == image) << "the device does not hold the image";
+        EXPECT_TRUE(readWholeFile(received) == image) << "the device does not hold the image";
         EXPECT_TRUE(seen->endUpgradeReceived);
         std::printf("%4d %7d %24lld %9s\n", run, packet, static_cast<long long>(identifiedMs),
                     result.constData());

@@ -49,9 +49,10 @@ QByteArray imageOf(int length) {
 
 } // namespace
 
-// The command tests read the usual layout back through the real decoders; loaders that leave
-// erased flash in the first part-number field are seen only here.
-TEST(VirtualConverterTest, IdentificationCanCarryThePartNumberInTheSecondField) {
+// The command tests read the usual layout back through the real decoders, and the transfer tests
+// check the assembled image and its sums; loaders that leave erased flash in the first
+// part-number field, and the unanswered end of the upgrade, are seen only here.
+TEST(VirtualConverterTest, IdentificationCanCarryThePartNumberInTheSecondFieldAndTheEndIsSilent) {
     VirtualConverter converter({"QK100201", 0xFFFFFFFE, true});
     const auto info = converter.handleOutputReport(request(0xA6, 2));
     ASSERT_TRUE(info && info->size() == 64);
@@ -59,34 +60,8 @@ TEST(VirtualConverterTest, IdentificationCanCarryThePartNumberInTheSecondField) 
     EXPECT_EQ(info->mid(9, 8), QByteArray(8, '\xFF'));
     EXPECT_EQ(info->mid(24, 8), "QK100201");
     EXPECT_EQ(info->mid(44, 4), QByteArray("\xFE\xFF\xFF\xFF", 4));
-}
-
-// 105 bytes: a first packet of 48, a full continuation of 56 and a last packet holding 1 byte.
-TEST(VirtualConverterTest, TransferAssemblesOnlyTheAnnouncedBytesAndSumsThemOnTheLastPacket) {
-    EXPECT_EQ(VirtualConverter::checksum16(QByteArray(300, '\xFF')), (300 * 255) % 65536);
-    VirtualConverter converter;
-    const QByteArray image = imageOf(105);
-    const std::vector<QByteArray> packets = dataPackets(image);
-    ASSERT_EQ(packets.size(), 3u);
-    for (size_t i = 0; i < packets.size(); ++i) {
-        const auto reply = converter.handleOutputReport(packets[i]);
-        ASSERT_TRUE(reply) << "packet " << i;
-        EXPECT_EQ(replyPackNo(*reply), 3 + 2 * int(i));
-        EXPECT_EQ(word(*reply, 0), VirtualConverter::checksum16(packets[i]));
-        EXPECT_EQ(word(*reply, 8), i == 2 ? VirtualConverter::checksum16(image) : 0) << i;
-    }
-    EXPECT_EQ(converter.receivedImage(), image);
-    EXPECT_FALSE(converter.handleOutputReport(request(0xAB, 8))); // no reply to the end
+    EXPECT_FALSE(converter.handleOutputReport(request(0xAB, 8)));
     EXPECT_EQ(converter.endUpgradePackNo(), 8);
-    EXPECT_EQ(converter.commandSequence(), (std::vector<uint8_t>{0xA0, 0x00, 0x00, 0xAB}));
-
-    // A new first packet starts afresh; a stray continuation after it adds nothing.
-    const QByteArray shortImage = imageOf(20);
-    const auto reply = converter.handleOutputReport(dataPackets(shortImage).front());
-    ASSERT_TRUE(reply);
-    EXPECT_EQ(word(*reply, 8), VirtualConverter::checksum16(shortImage));
-    converter.handleOutputReport(request(0x00, 4));
-    EXPECT_EQ(converter.receivedImage(), shortImage);
 }
 
 // The transfer tests see that each fault makes an update fail; here, that it strikes only at its

@@ -1,6 +1,7 @@
 #include "SoakFaultPlan.h"
 
 #include <cerrno>
+#include <cstdio>
 
 QString soakFaultName(SoakFault fault) {
     static const std::array<const char*, soakFaultCount> names{"none",
@@ -15,6 +16,41 @@ QString soakFaultName(SoakFault fault) {
                                                                "late replies",
                                                                "slow reply"};
     return QString::fromLatin1(names[static_cast<size_t>(fault)]);
+}
+
+unsigned soakSetting(const char* name, unsigned fallback) {
+    bool ok = false;
+    const unsigned number = qgetenv(name).toUInt(&ok);
+    return ok ? number : fallback;
+}
+
+void SoakTally::count(SoakFault fault, bool finished) {
+    Row& row = rows_[static_cast<size_t>(fault)];
+    ++row.runs;
+    row.finished += finished ? 1 : 0;
+}
+
+void SoakTally::note(SoakFault fault, double milliseconds) {
+    rows_[static_cast<size_t>(fault)].notes << QString::number(milliseconds, 'f', 0);
+}
+
+void SoakTally::print(const QString& title) const {
+    std::printf("%s\n%-22s %6s %18s %18s\n", qPrintable(title), "fault", "runs",
+                "UPGRADE_FW_FINISH", "UPGRADE_FW_FAILED");
+    Row total;
+    for (size_t i = 0; i < rows_.size(); ++i) {
+        const Row& row = rows_[i];
+        if (row.runs > 0) // a fault this soak draws
+            std::printf("%-22s %6d %18d %18d%s\n",
+                        qPrintable(soakFaultName(static_cast<SoakFault>(i))), row.runs,
+                        row.finished, row.runs - row.finished,
+                        qPrintable(row.notes.isEmpty() ? QString() : "  " + row.notes.join(u' ')));
+        total.runs += row.runs;
+        total.finished += row.finished;
+    }
+    std::printf("%-22s %6d %18d %18d\n", "all", total.runs, total.finished,
+                total.runs - total.finished);
+    std::fflush(stdout);
 }
 
 int SoakRun::dataPackets() const {

@@ -54,6 +54,27 @@ struct SoakRun {
     bool alertsAsExpected(const QStringList& informativeTexts) const;
 };
 
+// A soak's setting from the environment (UPDATER_SOAK_RUNS, ...), or `fallback`.
+unsigned soakSetting(const char* name, unsigned fallback);
+
+// How the runs of each fault ended, printed as a table at the end of a soak.
+class SoakTally {
+public:
+    void count(SoakFault fault, bool finished);
+    // A figure of one run (such as the time from an unplug to the failed screen), listed in its
+    // fault's row.
+    void note(SoakFault fault, double milliseconds);
+    void print(const QString& title) const;
+
+private:
+    struct Row {
+        int runs = 0;
+        int finished = 0;
+        QStringList notes;
+    };
+    std::array<Row, soakFaultCount> rows_{};
+};
+
 // Draws runs from a seeded generator, so that a failing run can be replayed by its seed.
 class SoakFaultPlan {
 public:

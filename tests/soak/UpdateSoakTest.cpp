@@ -10,8 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
-#include <cstdio>
 #include <memory>
 #include <vector>
 
@@ -28,49 +26,11 @@ constexpr std::chrono::milliseconds soakDeadline{200};
 // The release every run rewrites before its converter is plugged in.
 const QString soakVersion = QStringLiteral("V9.9.9.9");
 
-unsigned environmentNumber(const char* name, unsigned fallback) {
-    bool ok = false;
-    const unsigned number = qgetenv(name).toUInt(&ok);
-    return ok ? number : fallback;
-}
-
-int linesStartingWith(const QStringList& lines, const QString& start) {
-    int count = 0;
-    for (const QString& line : lines) {
-        count += line.startsWith(start) ? 1 : 0;
-    }
-    return count;
-}
-
-struct FaultTally {
-    int runs = 0;
-    int finished = 0;
-    int failed = 0;
-};
-
-void printTally(const std::array<FaultTally, soakFaultCount>& tally, unsigned seed) {
-    std::printf("update soak, seed %u:\n%-22s %6s %18s %18s\n", seed, "fault", "runs",
-                "UPGRADE_FW_FINISH", "UPGRADE_FW_FAILED");
-    FaultTally total;
-    for (int i = 0; i < soakFaultCount; ++i) {
-        const FaultTally& t = tally[static_cast<size_t>(i)];
-        if (t.runs == 0) {
-            continue; // a fault this soak does not draw
-        }
-        std::printf("%-22s %6d %18d %18d\n", qPrintable(soakFaultName(static_cast<SoakFault>(i))),
-                    t.runs, t.finished, t.failed);
-        total.runs += t.runs;
-        total.finished += t.finished;
-        total.failed += t.failed;
-    }
-    std::printf("%-22s %6d %18d %18d\n", "all", total.runs, total.finished, total.failed);
-}
-
 } // namespace
 
 TEST(UpdateSoak, WholeUpdatesEndRightUnderRandomConverterFaults) {
-    const unsigned runs = environmentNumber("UPDATER_SOAK_RUNS", 1000);
-    const unsigned seed = environmentNumber("UPDATER_SOAK_SEED", 20261206);
+    const unsigned runs = soakSetting("UPDATER_SOAK_RUNS", 1000);
+    const unsigned seed = soakSetting("UPDATER_SOAK_SEED", 20261206);
     // The search's synchronisation and firmware-information requests come before the fault.
     constexpr int identificationWrites = 2;
     SoakFaultPlan plan(seed, identificationWrites, soakDeadline);
@@ -98,7 +58,7 @@ TEST(UpdateSoak, WholeUpdatesEndRightUnderRandomConverterFaults) {
                 ticksDuringTransfer += window.searchTicks();
             }
         });
-    std::array<FaultTally, soakFaultCount> tally{};
+    SoakTally tally;
 
     for (unsigned index = 0; index < runs && !::testing::Test::HasFailure(); ++index) {
         const SoakRun run = plan.next();
@@ -158,8 +118,8 @@ TEST(UpdateSoak, WholeUpdatesEndRightUnderRandomConverterFaults) {
                 std::count(commands.begin(), commands.end(), VirtualConverter::endUpgradeFWCode),
                 0);
         } else {
-            EXPECT_EQ(linesStartingWith(window.diagnostics.lines(),
-                                        QStringLiteral("[Commands][52][endUpgradeFW(_:_:_:)]")),
+            EXPECT_EQ(window.diagnostics.lines().count(
+                          QStringLiteral("[Commands][52][endUpgradeFW(_:_:_:)]")),
                       1);
         }
         if (window.hidService.isAttached(device) && !run.deviceFaults.writeError &&
@@ -170,9 +130,7 @@ TEST(UpdateSoak, WholeUpdatesEndRightUnderRandomConverterFaults) {
         }
         EXPECT_EQ(ticksDuringTransfer, 0);
 
-        FaultTally& t = tally[static_cast<size_t>(run.fault)];
-        ++t.runs;
-        ++(finished ? t.finished : t.failed);
+        tally.count(run.fault, finished);
 
         // "Confirm" returns to the search; the converter goes for the next run's.
         outlets.CommonButton->click();
@@ -180,5 +138,5 @@ TEST(UpdateSoak, WholeUpdatesEndRightUnderRandomConverterFaults) {
         window.hidService.unplug(device);
         window.runFor(1ms);
     }
-    printTally(tally, seed);
+    tally.print(QStringLiteral("update soak, seed %1:").arg(seed));
 }

@@ -17,13 +17,6 @@ TEST(ResourceDirectory, PrefersTheBuildTreeFolderThenTheInstalledOne) {
               root.filePath(QStringLiteral("share/velmar-converter-update")));
     ASSERT_TRUE(root.mkpath(QStringLiteral("bin/resources")));
     EXPECT_EQ(ResourceDirectory::locate(bin), root.filePath(QStringLiteral("bin/resources")));
-}
-
-TEST(ResourceDirectory, OverrideWinsUntilCleared) {
-    const QString located = ResourceDirectory::path();
-    EXPECT_EQ(located, ResourceDirectory::locate(QCoreApplication::applicationDirPath()));
-    ResourceDirectory::setOverride(QStringLiteral("/somewhere/else"));
-    EXPECT_EQ(ResourceDirectory::path(), QStringLiteral("/somewhere/else"));
-    ResourceDirectory::setOverride(QString());
-    EXPECT_EQ(ResourceDirectory::path(), located);
+    EXPECT_EQ(ResourceDirectory::path(),
+              ResourceDirectory::locate(QCoreApplication::applicationDirPath()));
 }

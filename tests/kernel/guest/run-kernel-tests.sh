@@ -15,7 +15,6 @@ for test in hidraw_kernel_test main_window_kernel_test window_kernel_soak_test; 
 done
 if [ "${2:-}" = --bench ]; then
   "$build/bin/kernel_exchange_benchmark" --benchmark_counters_tabular=true || status=1
-  UPDATER_KERNEL_MEASURE=1 "$build/bin/window_kernel_soak_test" --gtest_color=no \
-    --gtest_filter='*PlugLatency*' || status=1
+  "$build/bin/plug_latency_benchmark" || status=1
 fi
 exit $status

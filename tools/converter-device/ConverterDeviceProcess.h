@@ -20,6 +20,10 @@ struct DeviceSideSummary {
     std::optional<int64_t> unplugStartedAtUs;
 };
 
+// A whole file, such as the image converter-device writes with --received-image; empty when it
+// cannot be read.
+QByteArray readWholeFile(const QString& path);
+
 // Now on the clock converter-device stamps its lines with (CLOCK_MONOTONIC), in microseconds.
 int64_t monotonicMicroseconds();
 

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <ctime>
@@ -20,6 +21,11 @@ static void settleUdev() {
     settle.start(QStringLiteral("udevadm"),
                  {QStringLiteral("settle"), QStringLiteral("--timeout=30")});
     settle.waitForFinished(35000);
+}
+
+QByteArray readWholeFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 int64_t monotonicMicroseconds() {

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "ConverterDeviceProcess.h"
+
+#include <gtest/gtest.h>
+#include <string>
+
+// A kernel test run once for each way of presenting the converter. It skips where this machine
+// has no such way, so it does its work only in the test guest (scripts/test-kernel).
+class TransportTest : public ::testing::TestWithParam<ConverterDeviceProcess::Transport> {
+public:
+    // The name of each run: the transport's.
+    static std::string runName(const ::testing::TestParamInfo<ParamType>& info) {
+        return ConverterDeviceProcess::transportName(info.param).toStdString();
+    }
+
+protected:
+    void SetUp() override {
+        if (!ConverterDeviceProcess::available(GetParam()))
+            GTEST_SKIP() << "no " << runName({GetParam(), 0})
+                         << " here; scripts/test-kernel runs this in the test guest";
+    }
+};
