@@ -6,9 +6,9 @@
 #include <QPalette>
 #include <QTimer>
 
-#include "app/OnlineVersionList.h"
-#include "app/Utf8Text.h"
 #include "config/LoadConfig.h"
+#include "core/OnlineVersionList.h"
+#include "core/Utf8Text.h"
 #include "device/DeviceAccessProbe.h"
 #include "firmware/DescriptionFile.h"
 #include "firmware/DescriptionLine.h"

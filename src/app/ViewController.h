@@ -12,11 +12,11 @@
 #include <vector>
 
 #include "app/PermissionPrompt.h"
-#include "app/ReleaseTree.h"
 #include "app/USBScanner.h"
 #include "app/UpdateRun.h"
 #include "app/WaitGate.h"
 #include "config/ConfigModel.h"
+#include "core/ReleaseTree.h"
 #include "device/HIDManagerDelegate.h"
 #include "device/HidService.h"
 #include "device/ReportExchangeTiming.h"

@@ -75,4 +75,8 @@ public:
     // Why the last failed operation on this device failed, in words, for telling the user
     // (for example about missing permission). Empty when nothing failed.
     virtual QString lastErrorReason(const HidDeviceRef& device) const = 0;
+
+    // Where the device is attached, in words a user can type to pick it ("/dev/hidraw3"); stable
+    // while it stays attached. Empty for a device this service does not know.
+    virtual QString deviceNode(const HidDeviceRef& device) const = 0;
 };

@@ -95,6 +95,11 @@ void HidrawHidService::setInputReportCallback(const HidDeviceRef& device,
         own->setInputReportCallback(std::move(callback));
 }
 
+QString HidrawHidService::deviceNode(const HidDeviceRef& device) const {
+    const std::shared_ptr<HidrawDevice> own = this->own(device);
+    return own ? own->node().devnode : QString();
+}
+
 QString HidrawHidService::lastErrorReason(const HidDeviceRef& device) const {
     const std::shared_ptr<HidrawDevice> own = this->own(device);
     return own ? own->lastErrorReason() : QStringLiteral("not a hidraw device of this program");

@@ -35,6 +35,7 @@ public:
     int32_t setOutputReport(const HidDeviceRef& device, const QByteArray& report) override;
     void setInputReportCallback(const HidDeviceRef& device, InputReportCallback callback) override;
     QString lastErrorReason(const HidDeviceRef& device) const override;
+    QString deviceNode(const HidDeviceRef& device) const override;
 
     // How often the attached nodes are re-read when the source cannot announce removals.
     static constexpr std::chrono::milliseconds rescanInterval{1000};

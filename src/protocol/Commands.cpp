@@ -1,6 +1,7 @@
 #include "protocol/Commands.h"
 
 #include "support/DiagnosticLog.h"
+#include "support/HexText.h"
 
 #include <cstring>
 
@@ -55,10 +56,6 @@ std::optional<QString> partNumberCandidate(const QByteArray& reply, int offset) 
     return text;
 }
 
-QString hex4(int64_t value) {
-    return QStringLiteral("0x").append(
-        QString::number(value, 16).toUpper().rightJustified(4, u' '));
-}
 } // namespace
 
 bool Commands::syncPackNo(USBHidManager& manager, const HidDeviceRef& device, int64_t& packNo) {
@@ -139,10 +136,11 @@ bool Commands::checkPackChecksum(const QByteArray& reply, const QByteArray& requ
     // A reply too short to carry the field has no checksum, which never matches.
     const bool hasField = reply.size() >= 2;
     const int64_t read = hasField ? byteAt(reply, 0) + 256 * byteAt(reply, 1) : -1;
-    DiagnosticLog::write(QStringLiteral("Write Checksum: ")
-                             .append(hex4(sent))
-                             .append(u", Read Checksum: ")
-                             .append(hasField ? hex4(read) : QStringLiteral("none")));
+    DiagnosticLog::write(
+        QStringLiteral("Write Checksum: ")
+            .append(HexText::blankFilled(sent))
+            .append(u", Read Checksum: ")
+            .append(hasField ? HexText::blankFilled(read) : QStringLiteral("none")));
     return hasField && read == sent;
 }
 

@@ -1,6 +1,7 @@
 #include "protocol/FirmwareTransfer.h"
 
 #include "protocol/Commands.h"
+#include "support/HexText.h"
 
 #include <algorithm>
 
@@ -20,8 +21,7 @@ qsizetype dataPacketCount(qsizetype length) {
 
 // "0x" and four upper-case hexadecimal digits, as a user would compare them by eye.
 QString checksumText(int64_t value) {
-    return QStringLiteral("0x").append(
-        QString::number(static_cast<uint16_t>(value), 16).toUpper().rightJustified(4, u'0'));
+    return QStringLiteral("0x").append(HexText::zeroFilled(static_cast<uint16_t>(value)));
 }
 } // namespace
 
@@ -101,8 +101,10 @@ bool FirmwareTransfer::sendImage(USBHidManager& manager, const HidDeviceRef& dev
             return fail(what.arg(ofAll).append(retryOnDevice));
         }
 
-        if (offset == length)
+        if (offset == length) {
+            showPacketProgress(packet, packets);
             return finalChecksumMatches(*reply, checkSum);
+        }
 
         if (!Commands::checkPackChecksum(*reply, *request)) {
             showAlert(QStringLiteral("Checksum is wrong."));
@@ -110,6 +112,7 @@ bool FirmwareTransfer::sendImage(USBHidManager& manager, const HidDeviceRef& dev
                             .arg(ofAll)
                             .append(retryOnDevice));
         }
+        showPacketProgress(packet, packets);
 
         const int frame = static_cast<int>(int64_t{offset} * progressSteps / length);
         if (frame != shownFrame) {
@@ -155,6 +158,11 @@ bool FirmwareTransfer::fail(const QString& reason) {
     return false;
 }
 
+void FirmwareTransfer::showPacketProgress(qsizetype packet, qsizetype packets) {
+    if (packetProgress_)
+        packetProgress_(packet, packets);
+}
+
 void FirmwareTransfer::showAlert(const QString& informativeText) {
     if (feedback_.showAlert)
         feedback_.showAlert(alertMessageText.toString(), informativeText,
@@ -162,6 +170,5 @@ void FirmwareTransfer::showAlert(const QString& informativeText) {
 }
 
 QString FirmwareTransfer::hex4(int64_t value) {
-    return QStringLiteral("0x").append(
-        QString::number(value, 16).toUpper().rightJustified(4, u' '));
+    return HexText::blankFilled(value);
 }

@@ -40,6 +40,11 @@ public:
 
     explicit FirmwareTransfer(Feedback feedback);
 
+    // Told after the converter accepted data packet `packet` (from 1) of `packets`, for a front
+    // end that counts packets rather than showing pictures.
+    using PacketProgress = std::function<void(qsizetype packet, qsizetype packets)>;
+    void setPacketProgress(PacketProgress progress) { packetProgress_ = std::move(progress); }
+
     // True only when every packet was accepted and the device's final checksum equals
     // `checkSum` (absent never matches). `packNo` is left as the last exchange left it, for the
     // end-of-upgrade command; the device stays open.
@@ -58,10 +63,12 @@ private:
                    const std::optional<int64_t>& checkSum, QByteArrayView image);
     bool finalChecksumMatches(const QByteArray& reply, const std::optional<int64_t>& checkSum);
     void showProgressPicture(int frame);
+    void showPacketProgress(qsizetype packet, qsizetype packets);
     void showAlert(const QString& informativeText);
     // Records why the transfer failed; always false, so a failing path can return it.
     bool fail(const QString& reason);
 
     Feedback feedback_;
+    PacketProgress packetProgress_;
     QString failureReason_;
 };

@@ -19,6 +19,8 @@ public:
     const DeviceMatching identity;
     const std::shared_ptr<VirtualConverter> converter; // null for a device that never answers
     SimulatedDeviceFaults faults;
+    // "virtual-1" for the first device plugged into its service, and so on: never reused.
+    QString node;
     bool attached = true;
     bool open = false;
     int writes = 0;

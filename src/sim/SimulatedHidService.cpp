@@ -27,6 +27,7 @@ HidDeviceRef SimulatedHidService::plugIn(std::shared_ptr<VirtualConverter> conve
                                          DeviceMatching identity, SimulatedDeviceFaults faults) {
     auto device =
         std::make_shared<SimulatedHidDevice>(this, identity, std::move(converter), faults);
+    device->node = QStringLiteral("virtual-%1").arg(++pluggedIn_);
     attached_.push_back(device);
     if (opened_) {
         deliverArrivalLater(device);
@@ -209,6 +210,11 @@ void SimulatedHidService::setInputReportCallback(const HidDeviceRef& device,
 QString SimulatedHidService::lastErrorReason(const HidDeviceRef& device) const {
     const auto simulated = own(device);
     return simulated ? simulated->lastErrorReason : QString();
+}
+
+QString SimulatedHidService::deviceNode(const HidDeviceRef& device) const {
+    const auto simulated = own(device);
+    return simulated ? simulated->node : QString();
 }
 
 std::shared_ptr<SimulatedHidDevice> SimulatedHidService::own(const HidDeviceRef& device) const {

@@ -64,6 +64,7 @@ public:
     int32_t setOutputReport(const HidDeviceRef& device, const QByteArray& report) override;
     void setInputReportCallback(const HidDeviceRef& device, InputReportCallback callback) override;
     QString lastErrorReason(const HidDeviceRef& device) const override;
+    QString deviceNode(const HidDeviceRef& device) const override;
 
 private:
     std::shared_ptr<SimulatedHidDevice> own(const HidDeviceRef& device) const;
@@ -80,6 +81,7 @@ private:
     RemovalCallback removalCallback_;
     ArrivalCallback arrivalCallback_;
     int32_t openResult_ = 0;
+    int pluggedIn_ = 0;
     bool opened_ = false;
     // Owns every pending delivery: destroying the service cancels them.
     QObject deliveries_;

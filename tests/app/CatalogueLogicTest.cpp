@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "WindowHarness.h"
-#include "app/OnlineVersionList.h"
-#include "app/ReleaseTree.h"
+#include "core/OnlineVersionList.h"
+#include "core/ReleaseTree.h"
 
 TEST(ReleaseTree, ModesAreJudgedByTheNamesInTheDeviceFolder) {
     TestResources resources;

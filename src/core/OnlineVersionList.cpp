@@ -1,6 +1,6 @@
-#include "app/OnlineVersionList.h"
+#include "core/OnlineVersionList.h"
 
-#include "app/Utf8Text.h"
+#include "core/Utf8Text.h"
 #include "firmware/DescriptionFile.h"
 #include "firmware/DescriptionLine.h"
 

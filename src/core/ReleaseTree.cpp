@@ -1,4 +1,4 @@
-#include "app/ReleaseTree.h"
+#include "core/ReleaseTree.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QtGlobal>
+#include <functional>
+#include <optional>
+
+#include "firmware/FtpDownloader.h"
+
+// Fetches the catalogue's files (version lists and images) from the release server with the
+// limits every front end uses, and puts a failure into words. While curl runs the event loop
+// runs: the observer hears of each download's start and end, so a front end can hold its other
+// work off and keep its screen drawn.
+class CatalogueDownload {
+public:
+    static constexpr int attempts = 3;
+    static constexpr double timeoutSeconds = 10.0;
+    // Far beyond any real list or image; a larger file is a server fault, not a release.
+    static constexpr qsizetype versionListByteLimit = qsizetype{1} << 20;
+    static constexpr qsizetype imageByteLimit = qsizetype{16} << 20;
+
+    struct Observer {
+        std::function<void(const QString& path)> started;
+        std::function<void(const QString& path, bool succeeded)> finished;
+    };
+
+    // `downloader` must outlive this object.
+    explicit CatalogueDownload(FtpDownloader& downloader);
+
+    void setObserver(Observer observer) { observer_ = std::move(observer); }
+
+    // The file, or absent when every attempt failed; then failureReason() says why.
+    std::optional<QByteArray> download(const QString& path, qsizetype maxBytes);
+
+    // Why the last download failed, with what to do next; empty after a success.
+    const QString& failureReason() const { return failureReason_; }
+    // The line a failed download shows: which file, what curl ran into, and what to do next.
+    static QString failureReason(const QString& path, QString curlReason);
+
+private:
+    FtpDownloader& downloader_;
+    Observer observer_;
+    QString failureReason_;
+};

@@ -1,0 +1,121 @@
+#include "core/ReleaseCatalogue.h"
+
+#include <QFileInfo>
+
+#include "core/Utf8Text.h"
+#include "firmware/DescriptionFile.h"
+#include "firmware/DescriptionLine.h"
+#include "firmware/HexImageDecoder.h"
+
+bool ReleaseCatalogue::isBetaExecutable(const QString& executablePath) {
+    const QFileInfo info(executablePath);
+    QString name = info.fileName();
+    // Without its extension: the last suffix only, as a bundle's ".app" would go.
+    const QString suffix = info.suffix();
+    if (!suffix.isEmpty())
+        name.chop(suffix.size() + 1);
+    return name.trimmed().toLower().contains(QStringLiteral("beta"));
+}
+
+FwInfoModelRef ReleaseCatalogue::record(const ConfigModel& config,
+                                        const std::optional<QString>& partNumber) {
+    if (config.FwInfoCollection)
+        for (const FwInfoModelRef& candidate : *config.FwInfoCollection)
+            if (candidate && candidate->PartNumber == partNumber)
+                return candidate;
+    return nullptr;
+}
+
+ReleaseCatalogue::ReleaseCatalogue(QString resourceDirectory, CatalogueDownload& download,
+                                   bool isBeta)
+    : releaseTree_(std::move(resourceDirectory)), download_(download), isBeta_(isBeta) {}
+
+std::optional<ReleaseTree::Modes>
+ReleaseCatalogue::shippedModes(const std::optional<QString>& partNumber) const {
+    return releaseTree_.probeModes(partNumber);
+}
+
+QStringList ReleaseCatalogue::shippedVersions(const std::optional<QString>& partNumber,
+                                              bool isStandard) const {
+    return releaseTree_.listFwVersions(partNumber, isStandard);
+}
+
+ReleaseCatalogue::ImageResult
+ReleaseCatalogue::shippedImage(const std::optional<QString>& partNumber, bool isStandard,
+                               const QString& version) const {
+    const std::optional<QString> hexPath =
+        releaseTree_.releaseFile(partNumber, isStandard, version, QStringLiteral("tmp.hex"));
+    if (!hexPath)
+        return {std::nullopt, false,
+                QStringLiteral("Version %1 is not among the releases shipped with the updater.")
+                    .arg(version)};
+    // A release without a readable description has no checksum: the final check fails.
+    std::optional<int64_t> checkSum;
+    if (const std::optional<QString> path =
+            releaseTree_.releaseFile(partNumber, isStandard, version, QStringLiteral("tmp.txt")))
+        if (const std::optional<QString> text = Utf8Text::readFile(*path))
+            checkSum = DescriptionFile::applyChecksumFile(*text, checkSum);
+    return decodeImage(*hexPath, Utf8Text::readFile(*hexPath), checkSum);
+}
+
+std::optional<QString> ReleaseCatalogue::onlineListName(const FwInfoModel& record,
+                                                        bool isStandard) const {
+    return OnlineVersionList::listFileName(record, isStandard, isBeta_);
+}
+
+std::optional<QStringList> ReleaseCatalogue::downloadOnlineEntries(const QString& listName) {
+    const std::optional<QByteArray> list =
+        download_.download(listName, CatalogueDownload::versionListByteLimit);
+    return list ? OnlineVersionList::entries(*list) : std::nullopt;
+}
+
+std::optional<QString> ReleaseCatalogue::onlineEntry(const QStringList& entries,
+                                                     const QString& version) {
+    for (const OnlineVersionList::Item& item : OnlineVersionList::items(entries))
+        if (item.title == version)
+            return entries[item.entryIndex];
+    return std::nullopt;
+}
+
+ReleaseCatalogue::ImageResult ReleaseCatalogue::onlineImage(const QString& listLine) {
+    const DescriptionLine::ListLineResult line =
+        DescriptionLine::applyListLine(listLine, std::nullopt);
+    if (!line.imageFile)
+        return {std::nullopt, false,
+                QStringLiteral("The version list names no image for this version.")};
+    const std::optional<QByteArray> download =
+        download_.download(*line.imageFile, CatalogueDownload::imageByteLimit);
+    if (!download)
+        return {std::nullopt, true, download_.failureReason()};
+    return decodeImage(*line.imageFile, Utf8Text::decode(*download), line.checkSum);
+}
+
+ReleaseCatalogue::ImageResult ReleaseCatalogue::localImage(const QString& hexPath,
+                                                           std::optional<int64_t> checkSum) {
+    return decodeImage(hexPath, Utf8Text::readFile(hexPath), checkSum);
+}
+
+ReleaseCatalogue::ImageResult
+ReleaseCatalogue::localImageWithDescription(const QString& hexPath,
+                                            const QString& descriptionPath) {
+    const std::optional<QString> text = Utf8Text::readFile(descriptionPath);
+    if (!text)
+        return {std::nullopt, false,
+                QStringLiteral("%1 could not be read as UTF-8 text.").arg(descriptionPath)};
+    const std::optional<int64_t> checkSum = DescriptionFile::applyChecksumFile(*text, std::nullopt);
+    if (!checkSum)
+        return {std::nullopt, false,
+                QStringLiteral("%1 gives no checksum for the image.").arg(descriptionPath)};
+    return localImage(hexPath, checkSum);
+}
+
+ReleaseCatalogue::ImageResult ReleaseCatalogue::decodeImage(const QString& name,
+                                                            const std::optional<QString>& hexText,
+                                                            std::optional<int64_t> checkSum) {
+    if (!hexText)
+        return {std::nullopt, false,
+                QStringLiteral("%1 could not be read as UTF-8 text.").arg(name)};
+    // A text without data records gives an empty image, which the transfer refuses with words
+    // of its own.
+    return {ReleaseImage{HexImageDecoder::decodeHexImage(*hexText), checkSum}, false, QString()};
+}
