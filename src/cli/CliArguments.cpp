@@ -17,7 +17,7 @@ struct Options {
     QCommandLineOption description{"description", "The image's description file.", "tmp.txt"};
     QCommandLineOption ftpHost{"ftp-host", "Release server (host or host:port).", "host"};
     QCommandLineOption simulate{"simulate", "Run against a virtual converter, no hardware."};
-    QCommandLineOption converters{"converters", "With --simulate: how many (1 or 2).", "n"};
+    QCommandLineOption converters{"converters", "With --simulate: how many (0 to 2).", "n"};
     QCommandLineOption refuseOpen{"refuse-open",
                                   "With --simulate: the last converter may not be opened."};
     QCommandLineOption replyDelay{"reply-delay", "With --simulate: answer after this long.", "ms"};
@@ -84,14 +84,14 @@ std::optional<Usage> readSimulation(const QCommandLineParser& parser, const Opti
         return std::nullopt;
     }
     CliArguments::Simulation simulation;
-    const auto count = [&](const QCommandLineOption& option, int least,
+    const auto count = [&](const QCommandLineOption& option, int unset,
                            int most) -> std::optional<int> {
-        return parser.isSet(option) ? number(parser.value(option), least, most) : least;
+        return parser.isSet(option) ? number(parser.value(option), 0, most) : unset;
     };
     const std::optional<int> converters = count(options.converters, 1, 2);
     const std::optional<int> delay = count(options.replyDelay, 0, 60000);
     if (!converters || !delay)
-        return Usage{"--converters takes 1 or 2, --reply-delay milliseconds up to 60000."};
+        return Usage{"--converters takes 0 to 2, --reply-delay milliseconds up to 60000."};
     simulation.converters = *converters;
     simulation.replyDelayMs = *delay;
     simulation.refuseOpen = parser.isSet(options.refuseOpen);

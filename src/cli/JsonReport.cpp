@@ -60,6 +60,9 @@ void JsonReport::result(ExitCode code, const QString& reason,
     if (version)
         fields.insert("version", *version);
     writeEvent("result", fields);
+    // A person watching a script's log reads what to do next where all messages go.
+    if (code != ExitCode::Success && !reason.isEmpty())
+        advise(reason);
 }
 
 void JsonReport::writeEvent(const QString& event, QJsonObject fields) {
