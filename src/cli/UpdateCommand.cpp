@@ -23,12 +23,15 @@ ExitCode UpdateCommand::run(const CliArguments& arguments) {
                                                   : ExitCode::UpdateFailed,
                              image.failureReason);
     }
+    return install(*converter, *image.release);
+}
 
+ExitCode UpdateCommand::install(ConverterIdentity& converter, const ReleaseImage& release) {
     CommandReport& report = session_.report();
     status(updating);
     QElapsedTimer clock;
     clock.start();
-    const qsizetype totalBytes = image.release->image.size();
+    const qsizetype totalBytes = release.image.size();
     ConverterUpdate update(
         session_.manager(),
         {{},
@@ -39,14 +42,14 @@ ExitCode UpdateCommand::run(const CliArguments& arguments) {
             report.progress({packet, packets, totalBytes * packet / std::max<qsizetype>(packets, 1),
                              totalBytes, static_cast<double>(clock.nsecsElapsed()) / 1e9});
         });
-    const ConverterUpdate::Outcome outcome = update.update(*converter, *image.release);
+    const ConverterUpdate::Outcome outcome = update.update(converter, release);
     status(outcome.confirmed ? updated : failed);
     if (!outcome.confirmed)
         return session_.fail(ExitCode::UpdateFailed, outcome.failureReason);
 
     // The converter stays in loader mode after the end command; asking it again shows what the
     // update left on it.
-    const std::optional<ConverterIdentity> now = session_.search().identify(converter->device);
+    const std::optional<ConverterIdentity> now = session_.search().identify(converter.device);
     if (!now || !now->firmwareVersion)
         report.advise("The converter did not say which version it runs now; the list command "
                       "asks it again.");

@@ -18,6 +18,9 @@ public:
     explicit UpdateCommand(CliSession& session) : session_(session) {}
 
     ExitCode run(const CliArguments& arguments);
+    // The part after the image is in hand: the transfer with its end command, the result, and
+    // the converter asked again.
+    ExitCode install(ConverterIdentity& converter, const ReleaseImage& release);
 
     // The window's statuses of an update, as title and prompt.
     struct StatusWords {

@@ -10,7 +10,6 @@
 #include <QRandomGenerator>
 #include <QRegularExpression>
 
-#include "sim/VirtualConverter.h"
 #include "support/LoopbackFtpServer.h"
 
 namespace {
@@ -144,25 +143,13 @@ TEST(CliProgram, UpdatesFromAFileWithItsChecksumOrDescription) {
 TEST(CliProgram, OnlineReleasesAndUpdateComeFromTheServer) {
     LoopbackFtpServer server;
     ASSERT_TRUE(server.start()) << server.errorText().toStdString();
-    const QByteArray image = QByteArray(4000, '\x5A');
-    const QByteArray hex = [&image] {
-        QByteArray text;
-        for (qsizetype offset = 0; offset < image.size(); offset += 16) {
-            QByteArray record = QByteArray::fromHex("10") + char(offset >> 8) + char(offset) +
-                                '\0' + image.mid(offset, 16);
-            uint8_t sum = 0;
-            for (char byte : record)
-                sum += static_cast<uint8_t>(byte);
-            text += ":" + (record + char(-sum)).toHex().toUpper() + "\r\n";
-        }
-        return text + ":00000001FF\r\n";
-    }();
-    ASSERT_TRUE(server.addFile("fw.hex", hex));
-    ASSERT_TRUE(server.addFile(
-        "QK100201.txt",
-        QString("// releases\r\nV2.0.0.1,0x%1,fw.hex\r\nV1.9.0.0,0x0000,gone.hex\r\n")
-            .arg(VirtualConverter::checksum16(image), 4, 16, QChar('0'))
-            .toUtf8()));
+    QFile image(shippedRelease("tmp.hex"));
+    ASSERT_TRUE(image.open(QIODevice::ReadOnly));
+    ASSERT_TRUE(server.addFile("fw.hex", image.readAll()));
+    ASSERT_TRUE(server.addFile("QK100201.txt", QString("// releases\r\nV2.0.0.1,0x%1,fw.hex\r\n"
+                                                       "V1.9.0.0,0x0000,gone.hex\r\n")
+                                                   .arg(shippedChecksum(), 4, 16, QChar('0'))
+                                                   .toUtf8()));
     const QString online = " --simulate --online --json --ftp-host " + server.host();
 
     const ProgramRun releases = run("releases" + online);
