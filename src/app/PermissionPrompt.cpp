@@ -1,9 +1,8 @@
 #include "app/PermissionPrompt.h"
 
-const QString PermissionPrompt::text = QStringLiteral(
-    "The converter is connected, but you have no permission to open it. Install the udev rule "
-    "70-velmar-converter.rules that comes with the updater, run \"sudo udevadm control --reload "
-    "&& sudo udevadm trigger\" and plug the converter in again.");
+#include "core/ConverterSearch.h"
+
+const QString PermissionPrompt::text = ConverterSearch::accessDeniedAdvice();
 
 void PermissionPrompt::update(bool denied, const QString& configuredPrompt) {
     // The label itself says whether the permission text is up: every status rendering replaces

@@ -1,9 +1,14 @@
 #pragma once
 
-#include <QByteArray>
-#include <optional>
+#include <QObject>
+#include <functional>
 
-class ViewController;
+#include "app/USBScanner.h"
+#include "app/WaitGate.h"
+#include "core/ConverterUpdate.h"
+#include "core/ReleaseCatalogue.h"
+#include "core/ReleaseImage.h"
+#include "ui/MainVM.h"
 
 // What START sets going: the firmware image is fetched (downloaded from the release server, or
 // read from the releases shipped with the program), sent to the converter, the end of the upgrade
@@ -11,7 +16,20 @@ class ViewController;
 // after the button handler has returned.
 class UpdateRun {
 public:
-    explicit UpdateRun(ViewController& controller);
+    // What the job works with: the window's wait gate, search and view model, and the two steps
+    // that depend on what the window shows (the chosen release, the identified converter).
+    struct Parts {
+        WaitGate& waitGate;
+        USBScanner& usbScanner;
+        MainVM& mainVM;
+        // The release the window's controls choose; `online` says downloaded or shipped.
+        std::function<ReleaseCatalogue::ImageResult(bool online)> fetchImage;
+        // The transfer and the end command to the identified converter.
+        std::function<ConverterUpdate::Outcome(const ReleaseImage& release)> update;
+    };
+
+    // Jobs are queued on `context`'s thread and dropped with it.
+    UpdateRun(QObject& context, Parts parts);
 
     // Queues the job of the variant `online` selects. False, and nothing queued, while a job is
     // queued or running: a second job would run inside the first one's waits and reset the packet
@@ -22,10 +40,9 @@ public:
 
 private:
     void run(bool online);
-    std::optional<QByteArray> downloadImage();
-    std::optional<QByteArray> readShippedImage();
-    void transferAndFinish(const QByteArray& image);
+    void transferAndFinish(const ReleaseImage& release);
 
-    ViewController& controller_;
+    QObject& context_;
+    Parts parts_;
     bool active_ = false;
 };

@@ -2,38 +2,32 @@
 
 #include <QCoreApplication>
 #include <QEvent>
-#include <QFileInfo>
 #include <QPalette>
 #include <QTimer>
 
 #include "config/LoadConfig.h"
 #include "core/OnlineVersionList.h"
-#include "core/Utf8Text.h"
-#include "device/DeviceAccessProbe.h"
-#include "firmware/DescriptionFile.h"
-#include "firmware/DescriptionLine.h"
-#include "firmware/HexImageDecoder.h"
-#include "protocol/Commands.h"
 #include "protocol/FirmwareTransfer.h"
 #include "support/DiagnosticLog.h"
+#include "support/HexText.h"
 #include "ui/DevicePicture.h"
 #include "ui/PictureResources.h"
 
 const QString ViewController::kClassName =
     QStringLiteral("Velmar_Converter_Update_Offline.ViewController");
 
-// Both callers of the catalogue download with these: three tries of ten seconds.
-static constexpr int kDownloadAttempts = 3;
-static constexpr double kDownloadTimeoutSeconds = 10.0;
-// Far beyond any real list or image; a larger file is a server fault, not a release.
-static constexpr qsizetype kVersionListByteLimit = qsizetype{1} << 20;
-static constexpr qsizetype kImageByteLimit = qsizetype{16} << 20;
-
 ViewController::ViewController(WindowController& windowController, Environment environment)
-    : isBeta(isBetaExecutable(environment.executablePath)), outlets(windowController.outlets()),
+    : isBeta(ReleaseCatalogue::isBetaExecutable(environment.executablePath)),
+      outlets(windowController.outlets()),
       DeviceImageLeading(windowController.deviceImageLeading()), alerts(environment.alerts),
       environment_(std::move(environment)), statusRenderer_(outlets, DeviceImageLeading),
-      permissionPrompt_(*outlets.PromptText), releaseTree_(environment_.resourceDirectory) {
+      permissionPrompt_(*outlets.PromptText), catalogueDownload_(environment_.downloader),
+      releaseCatalogue_(environment_.resourceDirectory, catalogueDownload_, isBeta),
+      updateRun_(*this, {waitGate, usbScanner, mainVM,
+                         [this](bool online) { return chosenRelease(online); },
+                         [this](const ReleaseImage& release) { return upgradeFW(release); }}) {
+    catalogueDownload_.setObserver({[this](const QString&) { downloadStarted(); },
+                                    [this](const QString&, bool ok) { downloadFinished(ok); }});
     connect(outlets.StandardButton, &QAbstractButton::clicked, this,
             [this] { RadioButtonClicked(outlets.StandardButton); });
     connect(outlets.TournamentButton, &QAbstractButton::clicked, this,
@@ -46,16 +40,6 @@ ViewController::ViewController(WindowController& windowController, Environment e
 ViewController::~ViewController() {
     outlets.MainView->removeEventFilter(this);
     usbScanner.stop();
-}
-
-bool ViewController::isBetaExecutable(const QString& executablePath) {
-    const QFileInfo info(executablePath);
-    QString name = info.fileName();
-    // Without its extension: the last suffix only, as a bundle's ".app" would go.
-    const QString suffix = info.suffix();
-    if (!suffix.isEmpty())
-        name.chop(suffix.size() + 1);
-    return name.trimmed().toLower().contains(QStringLiteral("beta"));
 }
 
 void ViewController::log(int line, QStringView function, QStringView message) const {
@@ -72,11 +56,6 @@ bool ViewController::eventFilter(QObject* watched, QEvent* event) {
             viewWillDisappear();
     }
     return QObject::eventFilter(watched, event);
-}
-
-// "%04X": upper-case hexadecimal, at least four digits.
-static QString hex4(int64_t value) {
-    return QString::number(static_cast<uint32_t>(value), 16).toUpper().rightJustified(4, u'0');
 }
 
 // ---- Start-up -------------------------------------------------------------------------------
@@ -97,30 +76,19 @@ void ViewController::viewDidLoad() {
     setBinding();
 
     std::vector<DeviceMatching> matching;
+    std::vector<DeviceMatching> loaders;
     if (std::optional<ConfigModel> config = loadConfig(environment_.resourceDirectory)) {
         configModel = std::move(config);
         mainVM.DeviceImage = DevicePicture::fromConfig(configModel);
-        matching = buildDeviceMatchingList();
+        matching = ConverterSearch::deviceMatchingList(*configModel);
+        loaders = ConverterSearch::loaderIdentities(*configModel);
     }
 
     usbScanner.onSearchTimerTick = [this] { onSearchTimerTick(); };
 
     usbHidManager = std::make_unique<USBHidManager>(environment_.hidService, std::move(matching),
                                                     delegateToken_, environment_.exchangeTiming);
-}
-
-std::vector<DeviceMatching> ViewController::buildDeviceMatchingList() const {
-    // Application-mode identities first, then the loader's; incomplete records are skipped.
-    std::vector<DeviceMatching> matching;
-    if (configModel->APCollection)
-        for (const APModelRef& ap : *configModel->APCollection)
-            if (ap && ap->Vid && ap->Pid)
-                matching.push_back({*ap->Vid, *ap->Pid});
-    if (configModel->LDCollection)
-        for (const LDModelRef& ld : *configModel->LDCollection)
-            if (ld && ld->Vid && ld->Pid)
-                matching.push_back({*ld->Vid, *ld->Pid});
-    return matching;
+    converterSearch_ = std::make_unique<ConverterSearch>(*usbHidManager, std::move(loaders));
 }
 
 void ViewController::setBinding() {
@@ -235,21 +203,18 @@ bool ViewController::windowShouldClose() {
     return false;
 }
 
-bool ViewController::upgradeFW(const QByteArray& image) {
-    FirmwareTransfer transfer(
-        {[this](const QString& pictureName) {
-             outlets.DeviceImage->setImage(PictureResources::named(pictureName));
-             outlets.DeviceImage->setProgress(pictureName.toInt() * 100 /
-                                              FirmwareTransfer::progressSteps);
-         },
-         [this](const QString& messageText, const QString& informativeText,
-                const QString& buttonTitle) {
-             alerts.runModal({messageText, informativeText, buttonTitle});
-         }});
-    const bool confirmed = transfer.upgradeFW(usbHidManager.get(), device, packNo, checkSum, image);
-    // Shown once the failure status is; until then it waits in the view model.
-    mainVM.FailureReason = transfer.failureReason();
-    return confirmed;
+ConverterUpdate::Outcome ViewController::upgradeFW(const ReleaseImage& release) {
+    ConverterUpdate update(*usbHidManager,
+                           {[this](const QString& pictureName) {
+                                outlets.DeviceImage->setImage(PictureResources::named(pictureName));
+                                outlets.DeviceImage->setProgress(pictureName.toInt() * 100 /
+                                                                 FirmwareTransfer::progressSteps);
+                            },
+                            [this](const QString& messageText, const QString& informativeText,
+                                   const QString& buttonTitle) {
+                                alerts.runModal({messageText, informativeText, buttonTitle});
+                            }});
+    return update.update(identity, release);
 }
 
 // ---- Device search ----------------------------------------------------------------------------
@@ -263,49 +228,22 @@ void ViewController::onSearchTimerTick() {
     log(205, u"onSearchTimerTick");
     lastTickEndedSearch_ = false;
     usbScanner.stop();
-    if (!configModel || !configModel->LDCollection || configModel->LDCollection->empty()) {
+    if (!configModel || !converterSearch_ || !converterSearch_->hasLoaderIdentities()) {
         restartSearchTimer();
         return;
     }
 
-    HidDeviceRef found;
-    std::optional<QByteArray> fwInfo;
-    bool accessDenied = false;
-    std::optional<WaitGate::Scope> waiting = waitGate.close();
-    const std::vector<LDModelRef> identities = *configModel->LDCollection;
-    for (const LDModelRef& identity : identities) {
-        if (!identity || !identity->Vid || !identity->Pid)
-            continue;
-        if (!usbHidManager)
-            continue;
-        HidService& manager = usbHidManager->manager();
-        manager.setDeviceMatching({DeviceMatching{*identity->Vid, *identity->Pid}});
-        const std::vector<HidDeviceRef> devices = manager.copyDevices();
-        if (devices.empty())
-            continue;
-        const HidDeviceRef candidate = devices.front();
-        const std::optional<int64_t> vendorId = manager.deviceProperty(candidate, "VendorID");
-        const std::optional<int64_t> productId = manager.deviceProperty(candidate, "ProductID");
-        if (!vendorId || !productId)
-            continue;
-        log(217, u"onSearchTimerTick",
-            QString(QStringLiteral(" \U0001F646\u2642\uFE0F Get Usb Device, "))
-                .append(QString::number(*vendorId))
-                .append(QStringLiteral(", "))
-                .append(QString::number(*productId)));
-        packNo = 0;
-        if (!Commands::syncPackNo(*usbHidManager, candidate, packNo)) {
-            accessDenied =
-                accessDenied || DeviceAccessProbe::isPermissionDenied(manager, candidate);
-            continue;
-        }
-        fwInfo = Commands::getFWInfo(*usbHidManager, candidate, packNo);
-        if (!fwInfo)
-            continue;
-        found = candidate;
-        break;
+    ConverterSearch::FirstFound found;
+    {
+        const WaitGate::Scope waiting = waitGate.close();
+        found = converterSearch_->identifyFirst([this](int64_t vendorId, int64_t productId) {
+            log(217, u"onSearchTimerTick",
+                QString(QStringLiteral(" \U0001F646\u2642\uFE0F Get Usb Device, "))
+                    .append(QString::number(vendorId))
+                    .append(QStringLiteral(", "))
+                    .append(QString::number(productId)));
+        });
     }
-    waiting.reset();
 
     // The waits let the state move on: START pressed, a result on screen. Whatever did that owns
     // the screen and the search now; this tick's finding is stale.
@@ -313,19 +251,20 @@ void ViewController::onSearchTimerTick() {
         lastTickEndedSearch_ = true;
         return;
     }
-    if (!found) {
-        permissionPrompt_.update(accessDenied, configModel->PromptText.value_or(QString()));
+    if (!found.identity) {
+        permissionPrompt_.update(found.accessDenied, configModel->PromptText.value_or(QString()));
         restartSearchTimer();
         return;
     }
 
-    partNumber = Commands::getPartNumber(*fwInfo);
+    // The screen of the device is built from its part number; the rest of what it told follows.
+    identity.partNumber = found.identity->partNumber;
     outlets.CurrentVersion->setText(
         QString(QStringLiteral("Current version: "))
-            .append(Commands::getFWVersion(*fwInfo).value_or(QString())));
+            .append(found.identity->firmwareVersion.value_or(QString())));
     mainVM.CurrentUIStatus = UIStatus::DEVICE_PLUG;
-    device = found;
-    if (usbHidManager->isRemoved(found)) {
+    identity = *found.identity;
+    if (usbHidManager->isRemoved(identity.device)) {
         // Pulled out while its screen was being built (online, the version list downloads inside
         // the change of status): the search screen its removal showed was stored over, so it is
         // shown again and the search goes on.
@@ -346,7 +285,8 @@ void ViewController::hidDeviceRemoved(const HidDeviceRef& removed) {
     if (vendorId && productId)
         log(15, u"hidDeviceRemoved(_:)",
             QStringLiteral("🙁 HID 設備已移除 -> VID: 0x%1, PID: 0x%2")
-                .arg(hex4(*vendorId), hex4(*productId)));
+                .arg(HexText::zeroFilled(static_cast<uint32_t>(*vendorId)),
+                     HexText::zeroFilled(static_cast<uint32_t>(*productId))));
     else
         log(17, u"hidDeviceRemoved(_:)",
             QStringLiteral("🙁 HID 設備已移除 -> 未知裝置"));
@@ -360,24 +300,11 @@ void ViewController::hidDeviceRemoved(const HidDeviceRef& removed) {
 }
 
 void ViewController::hidDeviceArrived(const HidDeviceRef& arrived) {
-    if (!isLoaderIdentity(arrived))
+    if (!converterSearch_ || !converterSearch_->isLoaderIdentity(arrived))
         return;
     // Queued, so that the tick starts from the event loop and not inside whatever delivered the
     // news, which may be a wait of its own.
     QTimer::singleShot(0, this, [this] { searchOnPlug(); });
-}
-
-bool ViewController::isLoaderIdentity(const HidDeviceRef& device) const {
-    if (!configModel || !configModel->LDCollection)
-        return false;
-    HidService& manager = environment_.hidService;
-    const std::optional<int64_t> vendorId = manager.deviceProperty(device, "VendorID");
-    const std::optional<int64_t> productId = manager.deviceProperty(device, "ProductID");
-    for (const LDModelRef& identity : *configModel->LDCollection)
-        if (identity && identity->Vid && identity->Pid && identity->Vid == vendorId &&
-            identity->Pid == productId)
-            return true;
-    return false;
 }
 
 void ViewController::searchOnPlug() {
@@ -404,15 +331,8 @@ void ViewController::applyUIStatus(UIStatus status) {
 // ---- Firmware catalogue -----------------------------------------------------------------------
 
 void ViewController::applyDeviceFwInfo() {
-    FwInfoModelRef model;
-    if (configModel && configModel->FwInfoCollection) {
-        for (const FwInfoModelRef& candidate : *configModel->FwInfoCollection) {
-            if (candidate && candidate->PartNumber == partNumber) {
-                model = candidate;
-                break;
-            }
-        }
-    }
+    const FwInfoModelRef model =
+        configModel ? ReleaseCatalogue::record(*configModel, identity.partNumber) : nullptr;
     if (!model) {
         showUnsupportedConverter();
         return;
@@ -424,7 +344,8 @@ void ViewController::applyDeviceFwInfo() {
 
     if (!*configModel->IsOnline) {
         // Offline the shipped tree, not the configuration, says which modes exist.
-        const std::optional<ReleaseTree::Modes> modes = releaseTree_.probeModes(partNumber);
+        const std::optional<ReleaseTree::Modes> modes =
+            releaseCatalogue_.shippedModes(identity.partNumber);
         if (!modes) {
             // No releases shipped for it: nothing to offer, and nothing left of an earlier one.
             mainVM.FwInfoVM = nullptr;
@@ -449,11 +370,12 @@ void ViewController::showUnsupportedConverter() {
     outlets.PopButtonView->setVisible(false);
     outlets.CommonButton->setVisible(false);
     outlets.PromptText->setText(
-        partNumber ? QStringLiteral("This converter (part number %1) is not supported by this "
-                                    "version of the updater.")
-                         .arg(*partNumber)
-                   : QStringLiteral("This converter is not supported by this version of the "
-                                    "updater."));
+        identity.partNumber
+            ? QStringLiteral("This converter (part number %1) is not supported by this "
+                             "version of the updater.")
+                  .arg(*identity.partNumber)
+            : QStringLiteral("This converter is not supported by this version of the "
+                             "updater."));
 }
 
 void ViewController::reloadFwVersions(bool value, bool isStandard) {
@@ -462,12 +384,7 @@ void ViewController::reloadFwVersions(bool value, bool isStandard) {
     if (*configModel->IsOnline)
         loadOnlineFwList(isStandard);
     else
-        setFwVerItems(listFwVersions(partNumber, isStandard));
-}
-
-QStringList ViewController::listFwVersions(const std::optional<QString>& partNumber,
-                                           bool isStandard) const {
-    return releaseTree_.listFwVersions(partNumber, isStandard);
+        setFwVerItems(releaseCatalogue_.shippedVersions(identity.partNumber, isStandard));
 }
 
 void ViewController::setFwVerItems(const QStringList& items) {
@@ -480,14 +397,11 @@ void ViewController::loadOnlineFwList(bool isStandard) {
     const FwInfoModelRef model = mainVM.FwInfoVM.value();
     if (!model)
         return;
-    const std::optional<QString> listName =
-        OnlineVersionList::listFileName(*model, isStandard, isBeta);
+    const std::optional<QString> listName = releaseCatalogue_.onlineListName(*model, isStandard);
     if (!listName)
         return;
     outlets.PopUpFwVerItems->clear();
-    const std::optional<QByteArray> download = downloadFile(*listName, kVersionListByteLimit);
-    const std::optional<QStringList> entries =
-        download ? OnlineVersionList::entries(*download) : std::nullopt;
+    const std::optional<QStringList> entries = releaseCatalogue_.downloadOnlineEntries(*listName);
     if (!entries) {
         mainVM.CurrentUIStatus = UIStatus::DOWNLOAD_FAILED;
         return;
@@ -502,77 +416,35 @@ void ViewController::fillOnlineFwVerItems() {
         outlets.PopUpFwVerItems->addItem(item.title, item.entryIndex);
 }
 
-std::optional<QString> ViewController::selectedReleaseFile(const QString& fileName) const {
+ReleaseCatalogue::ImageResult ViewController::chosenRelease(bool online) {
+    const QString nothingChosen = QStringLiteral("No version is chosen.");
     if (outlets.PopUpFwVerItems->currentIndex() < 0)
-        return std::nullopt; // nothing offered, nothing chosen
-    return releaseTree_.releaseFile(partNumber, mainVM.IsStandard.value(),
-                                    outlets.PopUpFwVerItems->currentText(), fileName);
-}
-
-void ViewController::readChecksumFile() {
-    const std::optional<QString> path = selectedReleaseFile(QStringLiteral("tmp.txt"));
-    if (!path)
-        return;
-    if (const std::optional<QString> text = Utf8Text::readFile(*path))
-        checkSum = DescriptionFile::applyChecksumFile(*text, checkSum);
-}
-
-std::optional<QByteArray> ViewController::readHexFile() {
-    const std::optional<QString> path = selectedReleaseFile(QStringLiteral("tmp.hex"));
-    if (!path)
-        return std::nullopt;
-    const std::optional<QString> text = Utf8Text::readFile(*path);
-    if (!text)
-        return std::nullopt;
-    return HexImageDecoder::decodeHexImage(*text);
-}
-
-std::optional<QByteArray> ViewController::downloadHexFile() {
+        return {std::nullopt, false, nothingChosen};
+    if (!online)
+        return releaseCatalogue_.shippedImage(identity.partNumber, mainVM.IsStandard.value(),
+                                              outlets.PopUpFwVerItems->currentText());
     // Each item knows the list line it came from, so lines without a version field cannot
     // make the selection point at the wrong release.
-    if (outlets.PopUpFwVerItems->currentIndex() < 0)
-        return std::nullopt;
     bool isIndex = false;
     const int entry = outlets.PopUpFwVerItems->currentData().toInt(&isIndex);
     if (!isIndex || entry < 0 || entry >= onlineFwInfoArray.size())
-        return std::nullopt;
-    const DescriptionLine::ListLineResult line =
-        DescriptionLine::applyListLine(onlineFwInfoArray[entry], checkSum);
-    checkSum = line.checkSum;
-    if (!line.imageFile)
-        return std::nullopt;
-    const std::optional<QByteArray> download = downloadFile(*line.imageFile, kImageByteLimit);
-    if (!download)
-        return std::nullopt;
-    const std::optional<QString> text = Utf8Text::decode(*download);
-    if (!text)
-        return std::nullopt;
-    return HexImageDecoder::decodeHexImage(*text);
+        return {std::nullopt, false, nothingChosen};
+    return releaseCatalogue_.onlineImage(onlineFwInfoArray[entry]);
 }
 
-// The line a failed download shows: which file, what curl ran into, and what to do next.
-static QString downloadFailureReason(const QString& path, QString reason) {
-    if (reason.isEmpty())
-        reason = QStringLiteral("no reason was given.");
-    else
-        reason[0] = reason[0].toLower(); // it continues the sentence
-    return QStringLiteral("The download of %1 failed: %2 Check the connection to the server, "
-                          "press Confirm and try again.")
-        .arg(path, reason);
-}
-
-std::optional<QByteArray> ViewController::downloadFile(const QString& path, qsizetype maxBytes) {
+void ViewController::downloadStarted() {
     // The event loop runs while curl does: the window stays drawn and answers the window manager,
     // but nothing the user or a timer does may start other work until the file is in.
-    const WaitGate::Scope waiting = waitGate.close();
+    downloadWait_.emplace(waitGate.close());
     setControlsEnabled(false);
     paintWindowNow();
-    std::optional<QByteArray> bytes =
-        downloader().download(path, kDownloadAttempts, kDownloadTimeoutSeconds, maxBytes);
+}
+
+void ViewController::downloadFinished(bool succeeded) {
     setControlsEnabled(true);
-    if (!bytes)
-        mainVM.FailureReason = downloadFailureReason(path, downloader().lastFailureReason());
-    return bytes;
+    if (!succeeded)
+        mainVM.FailureReason = catalogueDownload_.failureReason();
+    downloadWait_.reset();
 }
 
 void ViewController::paintWindowNow() {

@@ -16,7 +16,11 @@
 #include "app/UpdateRun.h"
 #include "app/WaitGate.h"
 #include "config/ConfigModel.h"
-#include "core/ReleaseTree.h"
+#include "core/CatalogueDownload.h"
+#include "core/ConverterIdentity.h"
+#include "core/ConverterSearch.h"
+#include "core/ConverterUpdate.h"
+#include "core/ReleaseCatalogue.h"
 #include "device/HIDManagerDelegate.h"
 #include "device/HidService.h"
 #include "device/ReportExchangeTiming.h"
@@ -55,9 +59,6 @@ public:
     ViewController(WindowController& windowController, Environment environment);
     ~ViewController() override;
 
-    // True when the executable's name (without extension, trimmed, lower case) contains "beta".
-    static bool isBetaExecutable(const QString& executablePath);
-
     // Life cycle: viewDidLoad() once after construction; the other two follow the view being
     // shown and hidden.
     void viewDidLoad();
@@ -79,9 +80,9 @@ public:
     // "START" queues an update of the identified converter; "Confirm" returns to searching.
     void CommonButton(FlatButton* sender);
 
-    // Sends the image to `device`, drawing the progress into the device picture; true when the
-    // converter confirmed it with the release's checksum. Checksum failures alert the user.
-    bool upgradeFW(const QByteArray& image);
+    // Sends the release to the identified converter and ends the upgrade, drawing the progress
+    // into the device picture. Checksum failures alert the user.
+    ConverterUpdate::Outcome upgradeFW(const ReleaseImage& release);
 
     // Status rendering.
     void applyUIStatus(UIStatus status);
@@ -89,14 +90,11 @@ public:
     // Firmware catalogue.
     void applyDeviceFwInfo();
     void reloadFwVersions(bool value, bool isStandard);
-    QStringList listFwVersions(const std::optional<QString>& partNumber, bool isStandard) const;
     void setFwVerItems(const QStringList& items);
     void loadOnlineFwList(bool isStandard);
     void fillOnlineFwVerItems();
-    // The chosen release, for the update run.
-    void readChecksumFile();
-    std::optional<QByteArray> readHexFile();
-    std::optional<QByteArray> downloadHexFile();
+    // The release the pop-up chooses, for the update run: shipped, or downloaded when online.
+    ReleaseCatalogue::ImageResult chosenRelease(bool online);
 
     // The state, as the update run and the tests need to reach it.
     const bool isBeta;
@@ -105,10 +103,8 @@ public:
     std::unique_ptr<USBHidManager> usbHidManager;
     USBScanner usbScanner;
     std::optional<ConfigModel> configModel;
-    HidDeviceRef device;
-    std::optional<QString> partNumber;
-    int64_t packNo = 0;
-    std::optional<int64_t> checkSum;
+    // The converter identified last; its device stays null until one is.
+    ConverterIdentity identity;
     double deviceImageLeading = 0;
     QStringList fwVerItems;
     QStringList onlineFwInfoArray;
@@ -130,13 +126,11 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    std::vector<DeviceMatching> buildDeviceMatchingList() const;
-    bool isLoaderIdentity(const HidDeviceRef& device) const;
     void searchOnPlug();
-    // The release the pop-up selects, as a file of the shipped tree.
-    std::optional<QString> selectedReleaseFile(const QString& fileName) const;
-    // A download with the window drawn and its controls held still until it ends.
-    std::optional<QByteArray> downloadFile(const QString& path, qsizetype maxBytes);
+    // Every download runs with the window drawn, its controls held still and the wait gate
+    // closed until it ends.
+    void downloadStarted();
+    void downloadFinished(bool succeeded);
     void paintWindowNow();
     void setControlsEnabled(bool enabled);
     // The device screen for a converter this configuration has no record for.
@@ -146,8 +140,12 @@ private:
     Environment environment_;
     StatusRenderer statusRenderer_;
     PermissionPrompt permissionPrompt_;
-    ReleaseTree releaseTree_;
-    UpdateRun updateRun_{*this};
+    CatalogueDownload catalogueDownload_;
+    ReleaseCatalogue releaseCatalogue_;
+    std::optional<WaitGate::Scope> downloadWait_;
+    // Made with the HID manager, once the configuration has been read.
+    std::unique_ptr<ConverterSearch> converterSearch_;
+    UpdateRun updateRun_;
     // Set by a tick that ended the search (it identified a device, or found that the state had
     // moved on while it waited), so restarting the search after firing that tick leaves it off.
     bool lastTickEndedSearch_ = false;

@@ -48,8 +48,8 @@ protected:
 TEST_F(DeviceSearch, APluggedInConverterIsIdentifiedAndItsStandardReleasesOffered) {
     const HidDeviceRef plugged = identify();
     ViewController& controller = window->controller();
-    EXPECT_EQ(controller.device, plugged);
-    EXPECT_EQ(controller.partNumber, "QK100201");
+    EXPECT_EQ(controller.identity.device, plugged);
+    EXPECT_EQ(controller.identity.partNumber, "QK100201");
     EXPECT_EQ(outlets().CurrentVersion->text(), "Current version: V1.0.0.5");
     EXPECT_EQ(outlets().DeviceName->text(), "Velmar Pad Converter Pro");
     EXPECT_EQ(window->popupItems(), listing("standard"));
@@ -145,7 +145,7 @@ TEST_F(DeviceSearch, AConverterThatNeverTellsItsFirmwareStaysUnidentifiedAndIsAs
     ASSERT_TRUE(window->runUntil(
         [&] { return requestsOf(converter, VirtualConverter::getFWInfoCode) >= 2; }));
     EXPECT_EQ(window->status(), UIStatus::NORMAL);
-    EXPECT_EQ(window->controller().device, nullptr);
+    EXPECT_EQ(window->controller().identity.device, nullptr);
 }
 
 TEST_F(DeviceSearch, OfTwoConvertersExactlyOneIsIdentified) {
@@ -156,7 +156,7 @@ TEST_F(DeviceSearch, OfTwoConvertersExactlyOneIsIdentified) {
     ASSERT_TRUE(window->waitForStatus(UIStatus::DEVICE_PLUG));
     window->runFor(700ms);
 
-    const HidDeviceRef identified = window->controller().device;
+    const HidDeviceRef identified = window->controller().identity.device;
     ASSERT_TRUE(identified == first || identified == second);
     const HidDeviceRef other = identified == first ? second : first;
     EXPECT_EQ(window->hidService.converter(other)->requests().size(), 0u);
@@ -176,7 +176,7 @@ TEST_F(DeviceSearch, ARemovalThatRestartsARunningSearchLeavesAnIdentifiedConvert
     window->hidService.unplug(other); // its removal arrives before the first tick
     ASSERT_TRUE(window->waitForStatus(UIStatus::DEVICE_PLUG));
     EXPECT_EQ(window->searchTicks(), 1); // the tick the restart fired
-    EXPECT_EQ(window->controller().device, converter);
+    EXPECT_EQ(window->controller().identity.device, converter);
     EXPECT_FALSE(window->controller().usbScanner.isRunning());
     window->runFor(800ms);
     EXPECT_EQ(requestsOf(window->hidService.converter(converter), VirtualConverter::getFWInfoCode),
@@ -255,7 +255,7 @@ TEST_F(DeviceSearch, NothingStartsInsideASearchTicksWaitAndAStaleTickChangesNoth
         }));
 
         EXPECT_EQ(shown, row.shown);
-        EXPECT_EQ(window->controller().device,
+        EXPECT_EQ(window->controller().identity.device,
                   row.shown.back() == Status::DEVICE_PLUG ? again : first);
         EXPECT_EQ(converter->commandSequence(), (std::vector<uint8_t>{0xA4, 0xA6}));
         EXPECT_EQ(window->searchTicks(), ticks + 1);
@@ -305,5 +305,5 @@ TEST_F(DeviceSearch, APlugIsIdentifiedAtOnceWhileSearchingAndLeftToTheTimerInsid
     window->plugIn("QK100301");
     runQueuedWork();
     EXPECT_EQ(window->searchTicks(), ticks + 1);
-    EXPECT_EQ(controller.device, plugged);
+    EXPECT_EQ(controller.identity.device, plugged);
 }

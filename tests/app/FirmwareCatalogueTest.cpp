@@ -22,23 +22,30 @@ TEST(OfflineCatalogue, TheChosenModeAndReleaseGiveTheChecksumAndImageTheirFilesH
     ASSERT_TRUE(window.waitForStatus(UIStatus::DEVICE_PLUG));
     ViewController& controller = window.controller();
 
-    // A missing description keeps the checksum; a missing image gives none.
-    controller.checkSum = 7;
-    select(window, "V9.0.0.0");
-    controller.readChecksumFile();
-    EXPECT_EQ(controller.checkSum, 7);
-    EXPECT_EQ(controller.readHexFile(), QByteArray::fromHex("01020304"));
-    select(window, "V8.0.0.0");
-    controller.readChecksumFile();
-    EXPECT_EQ(controller.checkSum, 0x2A);
-    EXPECT_EQ(controller.readHexFile(), std::nullopt);
-
-    // The same version in the other mode is read from that mode's folder.
-    window.outlets().TournamentButton->click();
-    select(window, "V8.0.0.0");
-    controller.readChecksumFile();
-    EXPECT_EQ(controller.checkSum, 0x3B);
-    EXPECT_EQ(controller.readHexFile(), QByteArray::fromHex("0506"));
+    struct Row {
+        bool tournament;
+        QString version;
+        std::optional<ReleaseImage> release;
+    };
+    const std::vector<Row> rows{
+        // A missing description gives no checksum; a missing image no release.
+        {false, "V9.0.0.0", ReleaseImage{QByteArray::fromHex("01020304"), std::nullopt}},
+        {false, "V8.0.0.0", std::nullopt},
+        // The same version in the other mode is read from that mode's folder.
+        {true, "V8.0.0.0", ReleaseImage{QByteArray::fromHex("0506"), 0x3B}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.version.toStdString());
+        (row.tournament ? window.outlets().TournamentButton : window.outlets().StandardButton)
+            ->click();
+        select(window, row.version);
+        const std::optional<ReleaseImage> release = controller.chosenRelease(false).release;
+        ASSERT_EQ(release.has_value(), row.release.has_value());
+        if (release) {
+            EXPECT_EQ(release->image, row.release->image);
+            EXPECT_EQ(release->checkSum, row.release->checkSum);
+        }
+    }
 }
 
 // The version lists and images on a real FTP server on loopback, fetched through curl.
@@ -90,14 +97,14 @@ TEST_F(OnlineCatalogue, TournamentAndBetaBuildsReadTheirOwnLists) {
 
 TEST_F(OnlineCatalogue, AListThatCannotBeFetchedShowsTheDownloadFailure) {
     auto window = startWindow(); // nothing on the server
-    ASSERT_TRUE(window->runUntil([&] { return window->controller().device != nullptr; }));
+    ASSERT_TRUE(window->runUntil([&] { return window->controller().identity.device != nullptr; }));
     // The failure is set while the device screen is being shown, and it is what stays.
     EXPECT_EQ(window->status(), UIStatus::DOWNLOAD_FAILED);
     EXPECT_EQ(window->outlets().PromptText->text(), "Download file failed.");
     EXPECT_TRUE(window->outlets().CommonButton->isVisible());
     EXPECT_EQ(window->outlets().CommonButton->title(), "Confirm");
     EXPECT_TRUE(window->popupItems().isEmpty());
-    EXPECT_EQ(window->controller().downloadHexFile(), std::nullopt); // nothing chosen
+    EXPECT_FALSE(window->controller().chosenRelease(true).release); // nothing chosen
 }
 
 TEST_F(OnlineCatalogue, AConverterOfAnUnknownPartNumberIsShownAsNotSupported) {
@@ -105,7 +112,7 @@ TEST_F(OnlineCatalogue, AConverterOfAnUnknownPartNumberIsShownAsNotSupported) {
     server.addFile("a.hex", ":0400000001020304F2\r\n");
     auto window = startWindow();
     ASSERT_TRUE(window->waitForStatus(UIStatus::DEVICE_PLUG));
-    window->hidService.unplug(window->controller().device);
+    window->hidService.unplug(window->controller().identity.device);
     ASSERT_TRUE(window->waitForStatus(UIStatus::NORMAL));
 
     window->plugIn("QK999901");

@@ -97,7 +97,7 @@ TEST_F(KeyboardAndScreenReader, ControlsHaveNamesAndTheProgressIsReported) {
     listener.start(1);
     SimulatedDeviceFaults unhurried; // a packet a millisecond, so the listener hears every step
     unhurried.replyDelay = std::chrono::milliseconds{1};
-    window->hidService.setDeviceFaults(window->controller().device, unhurried);
+    window->hidService.setDeviceFaults(window->controller().identity.device, unhurried);
     outlets().CommonButton->click();
     ASSERT_TRUE(window->waitForStatus(UIStatus::UPGRADE_FW_FINISH));
     listener.stop();

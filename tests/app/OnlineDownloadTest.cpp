@@ -113,7 +113,7 @@ TEST_F(OnlineDownloadTest, TheScreenIsPaintedBeforeTheFileArrivesAndNoControlSta
         outlets().CommonButton->click();
     });
     const HidDeviceRef device = window->plugIn("QK100201");
-    ASSERT_TRUE(window->runUntil([&] { return controller().device != nullptr; }));
+    ASSERT_TRUE(window->runUntil([&] { return controller().identity.device != nullptr; }));
     EXPECT_TRUE(listPending);
     EXPECT_TRUE(painted);
     EXPECT_EQ(window->status(), UIStatus::DEVICE_PLUG);
@@ -187,7 +187,7 @@ TEST_F(OnlineDownloadTest, AnOverlongListOrImageIsADownloadFailure) {
         SCOPED_TRACE(row.what);
         startWindow(Behaviour::Normal, row.list, row.imageFile);
         window->plugIn("QK100201");
-        ASSERT_TRUE(window->runUntil([&] { return controller().device != nullptr; }));
+        ASSERT_TRUE(window->runUntil([&] { return controller().identity.device != nullptr; }));
         if (row.pressStart) {
             ASSERT_EQ(window->status(), UIStatus::DEVICE_PLUG);
             outlets().CommonButton->click();

@@ -32,11 +32,11 @@ TEST(Startup, WithoutAConfigurationAlertsOnceThenEndsWithoutEverSearching) {
 }
 
 TEST(Startup, BetaBuildsAreToldByTheExecutableName) {
-    EXPECT_TRUE(ViewController::isBetaExecutable("/usr/bin/velmar-converter-update-beta"));
-    EXPECT_TRUE(ViewController::isBetaExecutable("/Applications/Updater BETA .app"));
-    EXPECT_FALSE(ViewController::isBetaExecutable("/usr/bin/velmar-converter-update"));
+    EXPECT_TRUE(ReleaseCatalogue::isBetaExecutable("/usr/bin/velmar-converter-update-beta"));
+    EXPECT_TRUE(ReleaseCatalogue::isBetaExecutable("/Applications/Updater BETA .app"));
+    EXPECT_FALSE(ReleaseCatalogue::isBetaExecutable("/usr/bin/velmar-converter-update"));
     // Only the name counts, not the folder it sits in.
-    EXPECT_FALSE(ViewController::isBetaExecutable("/home/beta/velmar-converter-update"));
+    EXPECT_FALSE(ReleaseCatalogue::isBetaExecutable("/home/beta/velmar-converter-update"));
 }
 
 // What main() builds: exchanges wait up to 5 s for a reply in 0.1 s turns of the event loop,

