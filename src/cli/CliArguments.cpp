@@ -140,8 +140,10 @@ CliArguments::parse(const QStringList& commandLine) {
     QCommandLineParser parser;
     const Options options;
     describe(parser, options);
-    if (!parser.parse(commandLine))
-        return Usage{parser.errorText() + "."};
+    if (!parser.parse(commandLine)) {
+        QString error = parser.errorText();
+        return Usage{error.endsWith('.') ? error : error + "."};
+    }
 
     CliArguments arguments;
     if (parser.isSet(options.help)) {

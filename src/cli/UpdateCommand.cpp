@@ -71,7 +71,11 @@ ReleaseCatalogue::ImageResult UpdateCommand::image(const CliArguments& arguments
     const bool isStandard = arguments.mode == CliArguments::Mode::Standard;
     if (online)
         return onlineRelease(*record, isStandard, *arguments.version);
-    return session_.catalogue().shippedImage(converter.partNumber, isStandard, *arguments.version);
+    ReleaseCatalogue::ImageResult shipped =
+        session_.catalogue().shippedImage(converter.partNumber, isStandard, *arguments.version);
+    if (!shipped.release)
+        shipped.failureReason += " The releases command lists the versions there are.";
+    return shipped;
 }
 
 ReleaseCatalogue::ImageResult
