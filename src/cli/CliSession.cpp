@@ -45,6 +45,7 @@ ExitCode CliSession::run(const CliArguments& arguments) {
 ExitCode CliSession::list() {
     bool denied = false;
     bool identified = false;
+    std::vector<ConverterSearch::Finding> silent;
     for (const ConverterSearch::Finding& finding : search_->identifyAll()) {
         const CommandReport::Converter converter = describe(finding.identity);
         report_.found(converter);
@@ -59,13 +60,16 @@ ExitCode CliSession::list() {
             break;
         case State::NotAnswering:
             report_.unidentified(converter, "not answering");
+            if (silent.empty())
+                silent.push_back(finding);
             break;
         }
     }
     if (denied)
         return fail(ExitCode::PermissionDenied, ConverterSearch::accessDeniedAdvice());
+    // Nothing answered: what to do about the first silent converter, or about none attached.
     if (!identified)
-        return fail(ExitCode::NoConverter, ConverterChoice::choose({}, std::nullopt).reason);
+        return fail(ExitCode::NoConverter, ConverterChoice::choose(silent, std::nullopt).reason);
     report_.result(ExitCode::Success, {}, std::nullopt);
     return ExitCode::Success;
 }
