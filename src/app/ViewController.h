@@ -96,7 +96,7 @@ public:
     // The release the pop-up chooses, for the update run: shipped, or downloaded when online.
     ReleaseCatalogue::ImageResult chosenRelease(bool online);
 
-    // The state, as the update run and the tests need to reach it.
+    // The window's state; the tests reach into it.
     const bool isBeta;
     MainVM mainVM;
     std::vector<Cancellable> cancellables;
@@ -143,7 +143,7 @@ private:
     CatalogueDownload catalogueDownload_;
     ReleaseCatalogue releaseCatalogue_;
     std::optional<WaitGate::Scope> downloadWait_;
-    // Made with the HID manager, once the configuration has been read.
+    // Made with the HID manager when the view loads.
     std::unique_ptr<ConverterSearch> converterSearch_;
     UpdateRun updateRun_;
     // Set by a tick that ended the search (it identified a device, or found that the state had
