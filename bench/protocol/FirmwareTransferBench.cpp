@@ -7,12 +7,16 @@
 //                                packet with its number patched in
 //   BM_FullTransferSimulated     the transfer on the simulated HID service (the figure asked for)
 //   BM_FullTransferOverHidraw    the transfer through the real hidraw code on the socket pair
+//   BM_CliUpdateSimulated        the same image through velmar-converter-cli's update on the
+//                                simulated service: its progress bar redrawn on a terminal
+//                                (/dev/null), the end command, and the converter asked again
 // The goal is under 30 us a packet, so that the host adds under 1.5% to the 2 ms a full-speed
 // USB request and reply take at least.
 //
 // Run: build/default/bin/firmware_transfer_bench [--benchmark_repetitions=3]
 // The ratios at the end divide each time per packet by a reference's (medians when repeated):
-// each transfer by the exchange loop on its own transport, and everything by the bare loop.
+// each transfer by the exchange loop on its own transport, the command-line program's update by
+// the window's transfer (BM_FullTransferSimulated), and everything by the bare loop.
 // The last line is the process's peak resident memory; run one benchmark alone
 // (--benchmark_filter=BM_FullTransferSimulated) for the peak of that run.
 
@@ -29,11 +33,15 @@
 #include <unistd.h>
 #include <vector>
 
+#include "cli/CliSession.h"
+#include "cli/TextReport.h"
+#include "cli/UpdateCommand.h"
 #include "device/DescriptorHidrawNodeSource.h"
 #include "device/HidrawHidService.h"
 #include "protocol/Commands.h"
 #include "protocol/FirmwareTransfer.h"
 #include "sim/SimulatedHidService.h"
+#include "support/ResourceDirectory.h"
 
 namespace {
 constexpr int64_t packetsPerTransfer = 32767;
@@ -194,10 +202,32 @@ void BM_FullTransferOverHidraw(benchmark::State& state) {
     runTransfers(state, manager, service.copyDevices().front(), {});
 }
 
+void BM_CliUpdateSimulated(benchmark::State& state) {
+    SimulatedHidService service;
+    auto converter = std::make_shared<VirtualConverter>(); // QK100201, which the configuration has
+    service.plugIn(converter);
+    FILE* terminal = std::fopen("/dev/null", "w");
+    TextReport report({terminal, terminal, true});
+    CliSession session(service, {ResourceDirectory::path(), "velmar-converter-cli"}, report);
+    const ReleaseImage release{largestImage(), VirtualConverter::checksum16(largestImage())};
+    ExitCode failure = ExitCode::Success;
+    std::optional<ConverterIdentity> identity = session.chooseConverter(std::nullopt, failure);
+    for (auto _ : state) {
+        converter->clearHistory();
+        if (!identity || UpdateCommand(session).install(*identity, release) != ExitCode::Success) {
+            state.SkipWithError("the command-line update failed");
+            break;
+        }
+    }
+    std::fclose(terminal);
+    countPackets(state);
+}
+
 BENCHMARK(BM_BareBlockingLoop)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ExchangeLoopSimulated)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_FullTransferSimulated)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_FullTransferOverHidraw)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_CliUpdateSimulated)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // Prints as usual and keeps each benchmark's time per packet (its median when repeated).
 class PerPacketRecorder : public benchmark::ConsoleReporter {
@@ -239,7 +269,8 @@ int main(int argc, char** argv) {
     const std::map<std::string, std::string> references = {
         {"BM_ExchangeLoopSimulated", "BM_BareBlockingLoop"},
         {"BM_FullTransferSimulated", "BM_ExchangeLoopSimulated"},
-        {"BM_FullTransferOverHidraw", "BM_BareBlockingLoop"}};
+        {"BM_FullTransferOverHidraw", "BM_BareBlockingLoop"},
+        {"BM_CliUpdateSimulated", "BM_FullTransferSimulated"}};
     for (const auto& [name, seconds] : recorder.seconds) {
         std::printf("%s: %.2f us/packet", name.c_str(), seconds * 1e6);
         std::vector<std::string> against{"BM_BareBlockingLoop"};

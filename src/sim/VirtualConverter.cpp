@@ -66,6 +66,8 @@ std::optional<QByteArray> VirtualConverter::answer(const QByteArray& request, ui
         break;
     case endUpgradeFWCode:
         endUpgradePackNo_ = packNo;
+        if (versionAfterUpdate_ && imageComplete() && !faults_.wrongFinalChecksum)
+            identity_.firmwareVersion = *versionAfterUpdate_;
         return std::nullopt;
     default:
         return std::nullopt;

@@ -63,6 +63,10 @@ public:
 
     void setIdentity(Identity identity) { identity_ = std::move(identity); }
     const Identity& identity() const { return identity_; }
+    // The version the converter reports once it has taken in a whole image and heard the end of
+    // the upgrade, as a converter restarted into its new firmware would; absent keeps the old.
+    // A wrong final checksum (the fault) means the image did not take, so nothing changes then.
+    void setVersionAfterUpdate(std::optional<uint32_t> version) { versionAfterUpdate_ = version; }
     void setFaults(const Faults& faults) { faults_ = faults; }
     const Faults& faults() const { return faults_; }
 
@@ -91,4 +95,5 @@ private:
     QByteArray image_;
     std::optional<uint32_t> announcedLength_;
     std::optional<int64_t> endUpgradePackNo_;
+    std::optional<uint32_t> versionAfterUpdate_;
 };

@@ -9,6 +9,8 @@ if(NOT result EQUAL 0)
 endif()
 foreach(path
         bin/velmar-converter-update
+        bin/velmar-converter-cli
+        share/man/man1/velmar-converter-cli.1
         share/velmar-converter-update/config
         share/velmar-converter-update/data
         share/applications/org.velmar.ConverterUpdate.desktop

@@ -10,7 +10,7 @@ export QT_QPA_PLATFORM=offscreen UPDATER_SOURCE_DIR=$source_dir UPDATER_RESOURCE
 XDG_RUNTIME_DIR=$(mktemp -d)
 export XDG_RUNTIME_DIR
 status=0
-for test in hidraw_kernel_test main_window_kernel_test window_kernel_soak_test; do
+for test in hidraw_kernel_test main_window_kernel_test cli_kernel_test window_kernel_soak_test; do
   "$build/bin/$test" --gtest_color=no || status=1
 done
 if [ "${2:-}" = --bench ]; then

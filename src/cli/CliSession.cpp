@@ -1,0 +1,191 @@
+#include "cli/CliSession.h"
+
+#include "cli/TerminalAdvice.h"
+#include "cli/UpdateCommand.h"
+#include "config/LoadConfig.h"
+#include "core/OnlineVersionList.h"
+
+using State = ConverterSearch::Finding::State;
+
+CliSession::CliSession(HidService& hidService, Environment environment, CommandReport& report)
+    : environment_(std::move(environment)), report_(report),
+      config_(loadConfig(environment_.resourceDirectory)),
+      downloader_(environment_.ftpHost, environment_.curlPath),
+      catalogue_(environment_.resourceDirectory, download_,
+                 ReleaseCatalogue::isBetaExecutable(environment_.executablePath)) {
+    const ConfigModel none;
+    const ConfigModel& config = config_ ? *config_ : none;
+    manager_ =
+        std::make_unique<USBHidManager>(hidService, ConverterSearch::deviceMatchingList(config),
+                                        std::weak_ptr<HIDManagerDelegate>{});
+    search_ =
+        std::make_unique<ConverterSearch>(*manager_, ConverterSearch::loaderIdentities(config));
+    download_.setObserver({[this](const QString& path) { report_.download(path); }, {}});
+}
+
+CliSession::~CliSession() = default;
+
+ExitCode CliSession::run(const CliArguments& arguments) {
+    if (!config_)
+        return fail(ExitCode::UpdateFailed,
+                    QString("The configuration %1/config could not be read. Install the updater "
+                            "again.")
+                        .arg(environment_.resourceDirectory));
+    switch (arguments.command) {
+    case CliArguments::Command::List:
+        return list();
+    case CliArguments::Command::Releases:
+        return releases(arguments);
+    case CliArguments::Command::Update:
+        return UpdateCommand(*this).run(arguments);
+    }
+    return ExitCode::UsageError;
+}
+
+ExitCode CliSession::list() {
+    bool denied = false;
+    bool identified = false;
+    std::vector<ConverterSearch::Finding> silent;
+    for (const ConverterSearch::Finding& finding : search_->identifyAll()) {
+        const CommandReport::Converter converter = describe(finding.identity);
+        report_.found(converter);
+        switch (finding.state) {
+        case State::Identified:
+            identified = true;
+            report_.identified(converter);
+            break;
+        case State::AccessDenied:
+            denied = true;
+            report_.unidentified(converter, "permission denied");
+            break;
+        case State::NotAnswering:
+            report_.unidentified(converter, "not answering");
+            if (silent.empty())
+                silent.push_back(finding);
+            break;
+        }
+    }
+    if (denied)
+        return fail(ExitCode::PermissionDenied, ConverterSearch::accessDeniedAdvice());
+    // Nothing answered: what to do about the first silent converter, or about none attached.
+    if (!identified)
+        return fail(ExitCode::NoConverter, ConverterChoice::choose(silent, std::nullopt).reason);
+    report_.result(ExitCode::Success, {}, std::nullopt);
+    return ExitCode::Success;
+}
+
+ExitCode CliSession::releases(const CliArguments& arguments) {
+    ExitCode failure = ExitCode::Success;
+    const std::optional<ConverterIdentity> converter = chooseConverter(arguments.device, failure);
+    if (!converter)
+        return failure;
+    const FwInfoModelRef record = supportedRecord(*converter);
+    const bool online = isOnline(arguments);
+    if (!record)
+        return ExitCode::UpdateFailed;
+    if (const std::optional<QString> why =
+            modeUnavailable(*converter, *record, online, arguments.mode))
+        return fail(ExitCode::UpdateFailed, *why);
+    const bool isStandard = arguments.mode == CliArguments::Mode::Standard;
+    QStringList versions;
+    if (online) {
+        QString reason;
+        const std::optional<QStringList> entries = onlineEntries(*record, isStandard, reason);
+        if (!entries)
+            return fail(ExitCode::DownloadFailed, reason);
+        for (const OnlineVersionList::Item& item : OnlineVersionList::items(*entries))
+            versions << item.title;
+    } else {
+        versions = catalogue_.shippedVersions(converter->partNumber, isStandard);
+    }
+    for (const QString& version : versions)
+        report_.release(version, modeName(arguments.mode));
+    if (versions.isEmpty())
+        report_.advise(
+            QString("There are no %1 releases for this converter.").arg(modeName(arguments.mode)));
+    report_.result(ExitCode::Success, {}, std::nullopt);
+    return ExitCode::Success;
+}
+
+std::optional<ConverterIdentity> CliSession::chooseConverter(const std::optional<QString>& node,
+                                                             ExitCode& failure) {
+    const ConverterChoice::Result choice = ConverterChoice::choose(search_->identifyAll(), node);
+    for (const ConverterSearch::Finding& finding : choice.considered)
+        report_.found(describe(finding.identity));
+    if (!choice.converter) {
+        failure = fail(choice.failure, choice.reason);
+        return std::nullopt;
+    }
+    report_.identified(describe(*choice.converter));
+    return choice.converter;
+}
+
+FwInfoModelRef CliSession::supportedRecord(const ConverterIdentity& converter) {
+    FwInfoModelRef record = ReleaseCatalogue::record(*config_, converter.partNumber);
+    if (!record)
+        fail(ExitCode::UpdateFailed,
+             QString("This converter (part number %1) is not supported by this version of the "
+                     "updater.")
+                 .arg(converter.partNumber.value_or("unknown")));
+    return record;
+}
+
+std::optional<QString> CliSession::modeUnavailable(const ConverterIdentity& converter,
+                                                   const FwInfoModel& record, bool online,
+                                                   CliArguments::Mode mode) const {
+    const bool standard = mode == CliArguments::Mode::Standard;
+    // Online the configuration's record says which modes exist, offline the shipped tree.
+    bool offered = false;
+    if (online) {
+        offered = (standard ? record.Standard : record.Tournament).value_or(false);
+    } else if (const auto modes = catalogue_.shippedModes(converter.partNumber)) {
+        offered = standard ? modes->standard : modes->tournament;
+    }
+    if (offered)
+        return std::nullopt;
+    return QString("There are no %1 releases for %2.")
+        .arg(modeName(mode), describe(converter).deviceName);
+}
+
+std::optional<QStringList> CliSession::onlineEntries(const FwInfoModel& record, bool isStandard,
+                                                     QString& reason) {
+    const std::optional<QString> listName = catalogue_.onlineListName(record, isStandard);
+    if (!listName) {
+        reason = "The configuration names no version list for this mode.";
+        return std::nullopt;
+    }
+    std::optional<QStringList> entries = catalogue_.downloadOnlineEntries(*listName);
+    if (!entries) {
+        reason = download_.failureReason();
+        if (reason.isEmpty())
+            reason = QString("The version list %1 is not UTF-8 text.").arg(*listName);
+    }
+    return entries;
+}
+
+bool CliSession::isOnline(const CliArguments& arguments) const {
+    return arguments.online || config_->IsOnline.value_or(false);
+}
+
+CommandReport::Converter CliSession::describe(const ConverterIdentity& converter) const {
+    CommandReport::Converter described{converter.node,
+                                       static_cast<int>(converter.vendorId),
+                                       static_cast<int>(converter.productId),
+                                       converter.partNumber.value_or(QString()),
+                                       converter.firmwareVersion.value_or(QString()),
+                                       {}};
+    if (config_ && converter.partNumber) {
+        if (const FwInfoModelRef record = ReleaseCatalogue::record(*config_, converter.partNumber))
+            described.deviceName = record->DeviceName.value_or(QString());
+    }
+    return described;
+}
+
+ExitCode CliSession::fail(ExitCode code, const QString& reason) {
+    report_.result(code, TerminalAdvice::adapt(reason), std::nullopt);
+    return code;
+}
+
+QString CliSession::modeName(CliArguments::Mode mode) {
+    return mode == CliArguments::Mode::Standard ? "standard" : "tournament";
+}

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <QString>
+#include <memory>
+#include <optional>
+
+#include "cli/CliArguments.h"
+#include "cli/CommandReport.h"
+#include "cli/ConverterChoice.h"
+#include "cli/ExitCode.h"
+#include "config/ConfigModel.h"
+#include "core/CatalogueDownload.h"
+#include "core/ConverterSearch.h"
+#include "core/ReleaseCatalogue.h"
+#include "device/HidService.h"
+#include "device/USBHidManager.h"
+#include "firmware/FtpDownloader.h"
+
+// One run of the command-line program: the configuration, the HID manager on the chosen service,
+// the search and the release catalogue, the same objects the window uses, and the three commands
+// on top of them. Everything runs on the thread of the Qt event loop; device exchanges and
+// downloads wait on it one at a time, as nothing else is going on.
+class CliSession {
+public:
+    struct Environment {
+        QString resourceDirectory; // holds "config" and "data/"
+        QString executablePath;    // a beta build is told by its name
+        QString ftpHost = FtpDownloader::defaultHost();
+        QString curlPath = FtpDownloader::defaultCurlPath();
+    };
+
+    CliSession(HidService& hidService, Environment environment, CommandReport& report);
+    ~CliSession();
+    CliSession(const CliSession&) = delete;
+    CliSession& operator=(const CliSession&) = delete;
+
+    ExitCode run(const CliArguments& arguments);
+
+    // For the update command, which works on the same objects.
+    CommandReport& report() { return report_; }
+    USBHidManager& manager() { return *manager_; }
+    ConverterSearch& search() { return *search_; }
+    ReleaseCatalogue& catalogue() { return catalogue_; }
+    const ConfigModel& config() const { return *config_; }
+
+    // The converter the command is for, announced; absent (after saying why) when there is none.
+    std::optional<ConverterIdentity> chooseConverter(const std::optional<QString>& node,
+                                                     ExitCode& failure);
+    // Its record in the configuration; null (after saying so) for a converter not supported.
+    FwInfoModelRef supportedRecord(const ConverterIdentity& converter);
+    // Why the catalogue has no releases of `mode` for the converter; absent when it has.
+    std::optional<QString> modeUnavailable(const ConverterIdentity& converter,
+                                           const FwInfoModel& record, bool online,
+                                           CliArguments::Mode mode) const;
+    // The release list lines of the mode on the server; absent, with `reason` saying why, when
+    // the list could not be had.
+    std::optional<QStringList> onlineEntries(const FwInfoModel& record, bool isStandard,
+                                             QString& reason);
+    // Online when asked, or when the configuration makes the program an online one.
+    bool isOnline(const CliArguments& arguments) const;
+    CommandReport::Converter describe(const ConverterIdentity& converter) const;
+    // Ends a command with `code`, its reason on the report.
+    ExitCode fail(ExitCode code, const QString& reason);
+
+    static QString modeName(CliArguments::Mode mode);
+
+private:
+    ExitCode list();
+    ExitCode releases(const CliArguments& arguments);
+
+    Environment environment_;
+    CommandReport& report_;
+    std::optional<ConfigModel> config_;
+    std::unique_ptr<USBHidManager> manager_;
+    std::unique_ptr<ConverterSearch> search_;
+    FtpDownloader downloader_;
+    CatalogueDownload download_{downloader_};
+    ReleaseCatalogue catalogue_;
+};

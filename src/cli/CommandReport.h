@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QString>
+#include <cstdio>
+#include <optional>
+
+#include "cli/ExitCode.h"
+#include "cli/ProgressBar.h"
+
+// Where the program's words go: the results on standard output, what went wrong and what to do
+// next on standard error.
+struct ConsoleStreams {
+    FILE* out = stdout;
+    FILE* err = stderr;
+    bool outIsTerminal = false;
+};
+
+// What a command tells its user, event by event. Two ways of telling: words for a person
+// (TextReport) and one JSON object a line for a script (JsonReport).
+class CommandReport {
+public:
+    // A converter as the list shows it. `partNumber` and `version` are empty when it did not
+    // say; `deviceName` when the configuration has no record for its part number.
+    struct Converter {
+        QString node;
+        int vendorId = 0;
+        int productId = 0;
+        QString partNumber;
+        QString version;
+        QString deviceName;
+    };
+
+    virtual ~CommandReport() = default;
+
+    virtual void found(const Converter& converter) = 0;
+    virtual void identified(const Converter& converter) = 0;
+    // A converter that is attached but could not be identified, and why.
+    virtual void unidentified(const Converter& converter, const QString& why) = 0;
+    virtual void release(const QString& version, const QString& mode) = 0;
+    // An update's status, as the window would show it: its title and its prompt.
+    virtual void status(const QString& title, const QString& text) = 0;
+    virtual void download(const QString& file) = 0;
+    virtual void progress(const ProgressBar::Progress& progress) = 0;
+    virtual void alert(const QString& title, const QString& text) = 0;
+    // The end of the command. `reason` says what went wrong (empty on success), `version` what
+    // the converter runs afterwards when it was read again.
+    virtual void result(ExitCode code, const QString& reason,
+                        const std::optional<QString>& version) = 0;
+    // What to do next; always standard error, always plain words.
+    void advise(const QString& advice);
+
+protected:
+    explicit CommandReport(ConsoleStreams streams) : streams_(streams) {}
+    void write(FILE* stream, const QString& text);
+
+    ConsoleStreams streams_;
+};

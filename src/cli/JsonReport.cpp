@@ -1,0 +1,72 @@
+#include "cli/JsonReport.h"
+
+#include <QJsonDocument>
+
+QJsonObject JsonReport::describe(const Converter& converter) {
+    return {{"node", converter.node},       {"vid", converter.vendorId},
+            {"pid", converter.productId},   {"partNumber", converter.partNumber},
+            {"version", converter.version}, {"device", converter.deviceName}};
+}
+
+void JsonReport::found(const Converter& converter) {
+    writeEvent(
+        "found",
+        {{"node", converter.node}, {"vid", converter.vendorId}, {"pid", converter.productId}});
+}
+
+void JsonReport::identified(const Converter& converter) {
+    writeEvent("identified", describe(converter));
+}
+
+void JsonReport::unidentified(const Converter& converter, const QString& why) {
+    QJsonObject fields = describe(converter);
+    fields.insert("reason", why);
+    writeEvent("unidentified", fields);
+}
+
+void JsonReport::release(const QString& version, const QString& mode) {
+    writeEvent("release", {{"version", version}, {"mode", mode}});
+}
+
+void JsonReport::status(const QString& title, const QString& text) {
+    writeEvent("status", {{"status", title}, {"text", text}});
+}
+
+void JsonReport::download(const QString& file) {
+    writeEvent("download", {{"file", file}});
+}
+
+void JsonReport::progress(const ProgressBar::Progress& progress) {
+    const int percent = ProgressBar::percent(progress);
+    if (percent == shownPercent_)
+        return;
+    shownPercent_ = percent;
+    writeEvent("progress", {{"percent", percent},
+                            {"packets", progress.packets},
+                            {"totalPackets", progress.totalPackets},
+                            {"bytes", progress.bytes},
+                            {"totalBytes", progress.totalBytes}});
+}
+
+void JsonReport::alert(const QString& title, const QString& text) {
+    writeEvent("alert", {{"title", title}, {"text", text}});
+}
+
+void JsonReport::result(ExitCode code, const QString& reason,
+                        const std::optional<QString>& version) {
+    QJsonObject fields{{"ok", code == ExitCode::Success},
+                       {"exitCode", static_cast<int>(code)},
+                       {"reason", reason}};
+    if (version)
+        fields.insert("version", *version);
+    writeEvent("result", fields);
+    // A person watching a script's log reads what to do next where all messages go.
+    if (code != ExitCode::Success && !reason.isEmpty())
+        advise(reason);
+}
+
+void JsonReport::writeEvent(const QString& event, QJsonObject fields) {
+    fields.insert("event", event);
+    write(streams_.out,
+          QString::fromUtf8(QJsonDocument(fields).toJson(QJsonDocument::Compact)) + "\n");
+}

@@ -1,0 +1,59 @@
+#include "cli/TextReport.h"
+
+#include <QStringList>
+
+QString TextReport::line(const Converter& converter) {
+    QStringList fields{converter.node, QString("%1:%2")
+                                           .arg(converter.vendorId, 4, 16, QChar('0'))
+                                           .arg(converter.productId, 4, 16, QChar('0'))};
+    for (const QString& field : {converter.partNumber, converter.version, converter.deviceName})
+        fields << (field.isEmpty() ? QString("-") : field);
+    return fields.join("  ");
+}
+
+void TextReport::identified(const Converter& converter) {
+    write(streams_.out, line(converter) + "\n");
+}
+
+void TextReport::unidentified(const Converter& converter, const QString& why) {
+    write(streams_.out, line(converter) + "  (" + why + ")\n");
+}
+
+void TextReport::release(const QString& version, const QString&) {
+    write(streams_.out, version + "\n");
+}
+
+void TextReport::status(const QString& title, const QString& text) {
+    endBar();
+    write(streams_.out, title + ": " + text + "\n");
+}
+
+void TextReport::download(const QString& file) {
+    write(streams_.out, "Downloading " + file + "\n");
+}
+
+void TextReport::progress(const ProgressBar::Progress& progress) {
+    const QString text = bar_.advance(progress);
+    if (!text.isEmpty())
+        write(streams_.out, text);
+}
+
+void TextReport::alert(const QString& title, const QString& text) {
+    endBar();
+    write(streams_.err, title + ": " + text + "\n");
+}
+
+void TextReport::result(ExitCode code, const QString& reason,
+                        const std::optional<QString>& version) {
+    endBar();
+    if (code != ExitCode::Success && !reason.isEmpty())
+        write(streams_.err, reason + "\n");
+    if (version)
+        write(streams_.out, "The converter now runs " + *version + ".\n");
+}
+
+void TextReport::endBar() {
+    const QString end = bar_.finish();
+    if (!end.isEmpty())
+        write(streams_.out, end);
+}

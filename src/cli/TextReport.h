@@ -1,0 +1,30 @@
+#pragma once
+
+#include "cli/CommandReport.h"
+
+// Words for a person: the converters and releases on standard output, a progress bar (redrawn in
+// place on a terminal, plain lines elsewhere), alerts and failures on standard error.
+class TextReport : public CommandReport {
+public:
+    explicit TextReport(ConsoleStreams streams)
+        : CommandReport(streams), bar_(streams.outIsTerminal) {}
+
+    void found(const Converter&) override {}
+    void identified(const Converter& converter) override;
+    void unidentified(const Converter& converter, const QString& why) override;
+    void release(const QString& version, const QString& mode) override;
+    void status(const QString& title, const QString& text) override;
+    void download(const QString& file) override;
+    void progress(const ProgressBar::Progress& progress) override;
+    void alert(const QString& title, const QString& text) override;
+    void result(ExitCode code, const QString& reason,
+                const std::optional<QString>& version) override;
+
+    // "/dev/hidraw3  1209:0002  QK100201  V1.0.0.5  Velmar Pad Converter Pro"
+    static QString line(const Converter& converter);
+
+private:
+    void endBar();
+
+    ProgressBar bar_;
+};

@@ -1,0 +1,53 @@
+// velmar-converter-cli as a process of its own on the hidraw backend, against a converter the
+// kernel presents as a USB device (a gadget on dummy_hcd). Skips where there is no USB device
+// controller, so it does its work only in the test guest.
+#include "ConverterDeviceProcess.h"
+
+#include "firmware/HexImageDecoder.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using Transport = ConverterDeviceProcess::Transport;
+
+static QByteArray readWhole(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// What someone at a terminal does: name the converter's node and the newer shipped release.
+TEST(CliKernelTest, UpdatesAGadgetConverterWithAShippedRelease) {
+    if (!ConverterDeviceProcess::available(Transport::Gadget))
+        GTEST_SKIP() << "no USB device controller here; scripts/test-kernel runs this in the "
+                        "test guest";
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString received = folder.filePath("received.bin");
+    ConverterDeviceProcess converter(Transport::Gadget,
+                                     {"--version", "1.0.0.5", "--received-image", received});
+    ASSERT_TRUE(converter.plugIn()) << converter.error().toStdString();
+
+    QProcess cli;
+    cli.start(CLI_PROGRAM,
+              {"update", "--version", "V1.1.0.2", "--device", converter.node(), "--json"});
+    ASSERT_TRUE(cli.waitForFinished(120000));
+    const QList<QByteArray> lines = cli.readAllStandardOutput().trimmed().split('\n');
+    EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
+    const QJsonObject result = QJsonDocument::fromJson(lines.last()).object();
+    EXPECT_EQ(result["event"].toString(), "result");
+    EXPECT_TRUE(result["ok"].toBool());
+    EXPECT_EQ(result["version"].toString(), "V1.0.0.5"); // converter-device keeps its version
+
+    const std::optional<DeviceSideSummary> deviceSide = converter.unplug();
+    ASSERT_TRUE(deviceSide.has_value());
+    EXPECT_TRUE(deviceSide->imageComplete);
+    EXPECT_TRUE(deviceSide->endUpgradeReceived);
+    const QByteArray release = readWhole(qEnvironmentVariable("UPDATER_RESOURCE_DIR") +
+                                         "/data/QK100201/standard/V1.1.0.2/tmp.hex");
+    EXPECT_TRUE(readWhole(received) ==
+                HexImageDecoder::decodeHexImage(QString::fromLatin1(release)));
+}
