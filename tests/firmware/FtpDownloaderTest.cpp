@@ -8,8 +8,7 @@
 #include "support/LoopbackFtpServer.h"
 #include "support/ScopedDiagnosticCapture.h"
 
-// Downloads from a real FTP server on loopback through the real curl, started through a wrapper
-// that records each command line, so the tests see how many processes ran and with what.
+// The real curl against a loopback FTP server, through a wrapper that logs each command line.
 class FtpDownloaderTest : public ::testing::Test {
 protected:
     void SetUp() override {
