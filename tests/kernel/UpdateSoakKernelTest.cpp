@@ -101,7 +101,7 @@ TEST_P(UpdateSoakKernelTest, WholeUpdatesEndRightUnderRandomConverterFaults) {
             EXPECT_TRUE(seen->imageComplete && readWholeFile(received) == run.image);
             EXPECT_FALSE(run.converterFaults.wrongFinalChecksum);
         }
-        EXPECT_EQ(run.unexpectedAlerts(window.alerts.alerts), QString());
+        EXPECT_EQ(run.unexpectedAlerts(window.alerts.alerts), "");
         // A device that is still attached gets the end of the upgrade; one that went does not.
         if (!unplugged) {
             EXPECT_TRUE(seen->endUpgradeReceived);

@@ -61,13 +61,13 @@ QString SoakRun::description(unsigned index, unsigned seed) const {
         .arg(seed);
 }
 
-QString SoakRun::unexpectedAlerts(const std::vector<Alert>& alerts) const {
+std::string SoakRun::unexpectedAlerts(const std::vector<Alert>& alerts) const {
     QStringList texts;
     for (const Alert& alert : alerts)
         texts << alert.informativeText;
     const bool expected =
         expectedAlert ? texts.size() == 1 && texts[0].startsWith(*expectedAlert) : texts.isEmpty();
-    return expected ? QString() : texts.join(u'|');
+    return expected ? std::string() : texts.join(u'|').toStdString();
 }
 
 SoakFaultPlan::SoakFaultPlan(unsigned seed, int identificationWrites,

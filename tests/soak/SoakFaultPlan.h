@@ -7,6 +7,7 @@
 #include <chrono>
 #include <optional>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "sim/SimulatedDeviceFaults.h"
@@ -50,7 +51,7 @@ struct SoakRun {
     // What a failure message says of the run, so that it can be replayed.
     QString description(unsigned index, unsigned seed) const;
     // Empty when the alerts are the one the fault calls for (or none), else their texts.
-    QString unexpectedAlerts(const std::vector<Alert>& alerts) const;
+    std::string unexpectedAlerts(const std::vector<Alert>& alerts) const;
 };
 
 // A soak's setting from the environment (UPDATER_SOAK_RUNS, ...), or `fallback`.

@@ -97,7 +97,7 @@ TEST(UpdateSoak, WholeUpdatesEndRightUnderRandomConverterFaults) {
             EXPECT_EQ(converter->receivedImage(), run.image);
             EXPECT_FALSE(run.converterFaults.wrongFinalChecksum);
         }
-        EXPECT_EQ(run.unexpectedAlerts(window.alerts.alerts), QString());
+        EXPECT_EQ(run.unexpectedAlerts(window.alerts.alerts), "");
         // The end-of-upgrade command goes last, with the transfer's counter, only to a device
         // still attached.
         const std::vector<uint8_t> commands = converter->commandSequence();
