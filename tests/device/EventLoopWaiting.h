@@ -5,8 +5,7 @@
 #include <chrono>
 #include <functional>
 
-// Runs the event loop until `done` holds. The limit only keeps a broken test from hanging; it is
-// far beyond anything the awaited event needs.
+// Runs the event loop until `done` holds; the limit only keeps a broken test from hanging.
 inline bool runEventLoopUntil(const std::function<bool()>& done,
                               std::chrono::milliseconds limit = std::chrono::seconds{10}) {
     MainLoopWait wait;

@@ -10,8 +10,7 @@
 #include <gtest/gtest.h>
 #include <thread>
 
-// The real hidraw code over SOCK_SEQPACKET socket pairs: one message is one report, as on
-// /dev/hidrawN, and closing the device's end is the node going away.
+// The real hidraw code over socket pairs (SocketPairDevice); hanging up is the node going away.
 namespace {
 using std::chrono::milliseconds;
 

@@ -29,8 +29,7 @@ struct RecordingDelegate : HIDManagerDelegate {
     std::vector<HidDeviceRef> removed;
 };
 
-// A manager listening to one virtual converter (which answers number n with n + 1), with a short
-// deadline so that failing exchanges end quickly.
+// A manager listening to one virtual converter, with a short deadline for failing exchanges.
 class USBHidManagerTest : public ::testing::Test {
 protected:
     USBHidManagerTest() {
@@ -99,11 +98,8 @@ TEST_F(USBHidManagerTest, KeepsOnlyTheLatestSuccessfulReportUnpaddedAndLogsIt) {
     service.injectInputReport(device, QByteArray("\x01\xAB", 2));
     deliverPending();
     EXPECT_EQ(manager->receivedReport(), QByteArray("\x01\xAB", 2));
-    ASSERT_EQ(log.lines().size(), 2);
-    EXPECT_TRUE(
-        log.lines()[0].startsWith("[UsbHidManager][setupReportCallback(device:)][<QThread"));
-    EXPECT_TRUE(log.lines()[0].endsWith("{name = main}]"));
-    EXPECT_EQ(log.lines()[1],
+    EXPECT_TRUE(log.lines().first().endsWith("{name = main}]")); // the thread that delivered it
+    EXPECT_EQ(log.lines().last(),
               "[UsbHidManager][79][handleReceivedReport(_:)] ✅ 收到 HID 資料: 01 AB");
 }
 
@@ -145,12 +141,6 @@ TEST(USBHidManagerCheckPackNoTest, ReadsBytesFourToSixLittleEndianAndNeverBeyond
     for (const auto& row : rows)
         EXPECT_EQ(USBHidManager::checkPackNo(row.packNo, row.reply), row.matches)
             << row.reply.toHex().toStdString() << " " << row.packNo;
-
-    ScopedDiagnosticCapture log;
-    USBHidManager::checkPackNo(0, QByteArray(6, '\0'));
-    EXPECT_EQ(
-        log.lines(),
-        QStringList{"[UsbHidManager][167][checkPackNo(packNo:data:)] packNo: 0, data: 6 bytes"});
 }
 
 TEST_F(USBHidManagerTest, ExchangeAcceptsTheReplyCarryingTheNextNumberAndAdvancesByTwo) {
@@ -168,8 +158,7 @@ TEST_F(USBHidManagerTest, ExchangeAcceptsTheReplyCarryingTheNextNumberAndAdvance
         QStringList{"[UsbHidManager][167][checkPackNo(packNo:data:)] packNo: 1, data: 64 bytes"});
 }
 
-// Each row leaves no acceptable reply: the exchange fails at its deadline with the counter
-// advanced once, for the send.
+// No acceptable reply: the exchange fails at its deadline with the counter advanced once.
 TEST_F(USBHidManagerTest, ExchangeFailsOnEveryReportButTheReplyCarryingTheNextNumber) {
     const struct {
         const char* fault;

@@ -15,8 +15,7 @@ static QString readText(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
-// Every release a user can pick must pass the converter's final checksum, or a good update would
-// be reported as failed; and each part number offers exactly its own modes.
+// A shipped release whose checksum is wrong would turn every good update into a failure.
 TEST(SampleReleaseTree, OffersEachPartNumbersModesAndEveryReleaseCarriesItsImagesChecksum) {
     const QString root = qEnvironmentVariable("UPDATER_SOURCE_DIR") + "/resources/data";
     EXPECT_EQ(entries(root), (QStringList{"QK100201", "QK100301"}));

@@ -12,9 +12,8 @@
 #include <optional>
 #include <vector>
 
-// The whole program on the hidraw backend, as the kernel tests run it: a resource directory of
-// the test's own with one release folder that each update rewrites, alerts recorded, and the
-// moment each status was shown taken on the clock converter-device stamps its lines with.
+// The whole program on the hidraw backend with a release folder each update rewrites, alerts
+// recorded, and when each status showed on converter-device's clock.
 class KernelWindowSession {
 public:
     static const QString releaseVersion;
@@ -29,8 +28,7 @@ public:
     ViewController& controller() { return program_->viewController(); }
     UIStatus status() { return controller().mainVM.CurrentUIStatus.value(); }
     bool waitForStatus(UIStatus wanted, std::chrono::milliseconds limit);
-    // Waits for the converter on the device screen; ticks at once rather than waiting for the
-    // timer.
+    // Ticks at once and waits for the converter on the device screen.
     bool identify();
     // Picks the release and presses START; false when the window does not offer it.
     bool start();
@@ -41,8 +39,7 @@ public:
 
     TestResources resources;
     RecordingAlertPresenter alerts;
-    // Every status assigned since the last start(), and when the last of each was (microseconds,
-    // CLOCK_MONOTONIC).
+    // Every status assigned since the last start(); when each last showed (CLOCK_MONOTONIC, us).
     std::vector<UIStatus> statuses;
     std::map<UIStatus, int64_t> shownAtUs;
 

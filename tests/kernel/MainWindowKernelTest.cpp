@@ -1,5 +1,4 @@
-// The whole program, window and all, on the hidraw backend against converters the kernel
-// presents. Skips where the transport is missing, so it does its work only in the test guest.
+// The whole program on the hidraw backend against converters the kernel presents.
 #include "ConverterDeviceProcess.h"
 #include "KernelWindowSession.h"
 #include "TransportTest.h"
@@ -47,9 +46,8 @@ TEST_P(MainWindowKernelTest, IdentifiesOneOfTwoConvertersAndSearchesAgainOnceThe
     EXPECT_TRUE(window.waitForStatus(UIStatus::NORMAL, 30s));
 }
 
-// Pulled out in the middle of an update, at a random packet: the failed screen shows no later
-// than the turn of the event loop that brings the removal, and the end-of-upgrade command is not
-// sent to the converter that is gone. Prints the delay from the removal to the failed screen.
+// Pulled out at a random packet: the failed screen shows in the turn that brings the removal,
+// and no end-of-upgrade command goes to the converter that is gone.
 TEST_P(MainWindowKernelTest, UnpluggedMidUpdateTheFailureShowsAtOnce) {
     const QByteArray image(20000, '\x5A');
     const int packets = 1 + (image.size() - 48 + 55) / 56;

@@ -5,8 +5,7 @@
 #include <gtest/gtest.h>
 #include <string>
 
-// A kernel test run once for each way of presenting the converter. It skips where this machine
-// has no such way, so it does its work only in the test guest (scripts/test-kernel).
+// Runs once per transport, skipping where the machine lacks it (all but the test guest).
 class TransportTest : public ::testing::TestWithParam<ConverterDeviceProcess::Transport> {
 public:
     // The name of each run: the transport's.

@@ -1,8 +1,5 @@
-// The updater killed (SIGKILL) at a random data packet of an update, through the USB gadget:
-// each time a fresh updater must find the converter still in loader mode, identify it and
-// complete the next update with the converter holding exactly the image. The updaters are
-// update-driver processes; converter-device kills them at the chosen packet. Skips outside the
-// test guest.
+// The updater (update-driver) killed at a random data packet through the USB gadget: a fresh one
+// must find the converter in loader mode and complete the next update with the exact image.
 #include "ConverterDeviceProcess.h"
 #include "KernelWindowSession.h"
 #include "SoakFaultPlan.h"

@@ -11,19 +11,15 @@
 
 namespace {
 
-APModelRef ap(std::optional<int64_t> vid, std::optional<int64_t> pid) {
-    auto record = std::make_shared<APModel>();
+template <typename Model>
+std::shared_ptr<Model> usb(std::optional<int64_t> vid, std::optional<int64_t> pid) {
+    auto record = std::make_shared<Model>();
     record->Vid = vid;
     record->Pid = pid;
     return record;
 }
-
-LDModelRef ld(std::optional<int64_t> vid, std::optional<int64_t> pid) {
-    auto record = std::make_shared<LDModel>();
-    record->Vid = vid;
-    record->Pid = pid;
-    return record;
-}
+const auto ap = usb<APModel>;
+const auto ld = usb<LDModel>;
 
 ConfigModel configWith(std::vector<APModelRef> aps, std::vector<LDModelRef> lds) {
     ConfigModel config;

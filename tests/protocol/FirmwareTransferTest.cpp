@@ -69,6 +69,7 @@ TEST_F(FirmwareTransferTest, ImagesAreCutIntoFortyEightAndThenFiftySixBytes) {
         std::vector<uint8_t> commands;
     };
     const std::vector<Case> cases = {
+        {5, {0xA4, 0xA0}}, // padded; the length field says how much is real
         {48, {0xA4, 0xA0}},
         {104, {0xA4, 0xA0, 0x00}},
         {105, {0xA4, 0xA0, 0x00, 0x00}},

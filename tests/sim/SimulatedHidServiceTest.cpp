@@ -100,8 +100,6 @@ TEST_F(SimulatedHidServiceTest, UnplugDropsPendingRepliesAndLaterOperationsFailA
     EXPECT_NE(again, device) << "plugged in again, the same converter is a new device";
 }
 
-// Refused opens, failed writes and unplugging mid-transfer make the command, exchange and
-// update-run tests fail when they do not work; a closed device is seen only here.
 TEST_F(SimulatedHidServiceTest, ClosedDeviceRejectsWritesAndHearsNoPendingReply) {
     const HidDeviceRef device = plugInOpenConverter();
     ASSERT_EQ(service.setOutputReport(device, syncRequest), 0);

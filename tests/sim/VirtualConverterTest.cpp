@@ -12,8 +12,7 @@ QByteArray request(uint8_t command, int packNo) {
     return bytes;
 }
 
-// Cuts an image as the updater does, but fills the unused tail of each packet with 0xEE so that a
-// device reading past the announced length shows up in the checksums and the assembled image.
+// Cut as the updater does, with an 0xEE tail that shows a device reading past the length.
 std::vector<QByteArray> dataPackets(const QByteArray& image, int firstPackNo = 2) {
     std::vector<QByteArray> packets;
     for (qsizetype offset = 0; offset < image.size() || packets.empty();) {
@@ -49,9 +48,7 @@ QByteArray imageOf(int length) {
 
 } // namespace
 
-// The command tests read the usual layout back through the real decoders, and the transfer tests
-// check the assembled image and its sums; loaders that leave erased flash in the first
-// part-number field, and the unanswered end of the upgrade, are seen only here.
+// The part number in the second field (erased flash in the first) and the silent end.
 TEST(VirtualConverterTest, IdentificationCanCarryThePartNumberInTheSecondFieldAndTheEndIsSilent) {
     VirtualConverter converter({"QK100201", 0xFFFFFFFE, true});
     const auto info = converter.handleOutputReport(request(0xA6, 2));
@@ -64,8 +61,7 @@ TEST(VirtualConverterTest, IdentificationCanCarryThePartNumberInTheSecondFieldAn
     EXPECT_EQ(converter.endUpgradePackNo(), 8);
 }
 
-// The transfer tests see that each fault makes an update fail; here, that it strikes only at its
-// own packet, so that those tests fail for the reason they name.
+// Each fault strikes only at its own packet, so the transfer tests fail for the reason they name.
 TEST(VirtualConverterTest, InjectedFaultsStrikeOnlyAtTheirPacketNumber) {
     VirtualConverter converter;
     const std::vector<QByteArray> packets = dataPackets(imageOf(300)); // packNo 2, 4, ... 12

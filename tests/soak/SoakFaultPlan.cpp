@@ -4,18 +4,12 @@
 #include <cstdio>
 
 QString soakFaultName(SoakFault fault) {
-    static const std::array<const char*, soakFaultCount> names{"none",
-                                                               "no reply",
-                                                               "wrong packet number",
-                                                               "wrong packet checksum",
-                                                               "wrong final checksum",
-                                                               "unplugging",
-                                                               "refusing to open",
-                                                               "failed write",
-                                                               "delays",
-                                                               "late replies",
-                                                               "slow reply"};
-    return QString::fromLatin1(names[static_cast<size_t>(fault)]);
+    static const QStringList names =
+        QStringLiteral("none|no reply|wrong packet number|wrong packet checksum|wrong final "
+                       "checksum|unplugging|refusing to open|failed write|delays|late replies|"
+                       "slow reply")
+            .split(u'|');
+    return names.value(static_cast<int>(fault));
 }
 
 unsigned soakSetting(const char* name, unsigned fallback) {
@@ -67,11 +61,13 @@ QString SoakRun::description(unsigned index, unsigned seed) const {
         .arg(seed);
 }
 
-bool SoakRun::alertsAsExpected(const QStringList& informativeTexts) const {
-    if (!expectedAlert) {
-        return informativeTexts.isEmpty();
-    }
-    return informativeTexts.size() == 1 && informativeTexts.front().startsWith(*expectedAlert);
+std::string SoakRun::unexpectedAlerts(const std::vector<Alert>& alerts) const {
+    QStringList texts;
+    for (const Alert& alert : alerts)
+        texts << alert.informativeText;
+    const bool expected =
+        expectedAlert ? texts.size() == 1 && texts[0].startsWith(*expectedAlert) : texts.isEmpty();
+    return expected ? std::string() : texts.join(u'|').toStdString();
 }
 
 SoakFaultPlan::SoakFaultPlan(unsigned seed, int identificationWrites,
@@ -150,9 +146,8 @@ SoakRun SoakFaultPlan::next() {
         run.expectedAlert = QStringLiteral("Final Checksum: ");
         break;
     case SoakFault::Unplug:
-        // Gone right after answering this many data packets, or while the last of them waits
-        // for its reply. Once the last packet is answered the device has confirmed the image,
-        // and only the end-of-upgrade command is lost.
+        // Gone after answering this many data packets (after the last, only the end command is
+        // lost) or while the last of them waits for its reply.
         run.packet = uniform(0, last);
         if (uniform(0, 1) == 0) {
             run.deviceFaults.unplugAfterDataPackets = run.packet + 1;
@@ -167,8 +162,7 @@ SoakRun SoakFaultPlan::next() {
         run.expectSuccess = false;
         break;
     case SoakFault::FailedWrite: {
-        // Writes of the update: the synchronisation, every data packet, the end-of-upgrade
-        // command. Failing the last of them loses only the end-of-upgrade command.
+        // The synchronisation, every data packet, the end command (failing it loses only that).
         const int write = uniform(0, packets + 1);
         run.packet = write - 1;
         run.deviceFaults.writeError = -EIO;

@@ -7,10 +7,12 @@
 #include <chrono>
 #include <optional>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "sim/SimulatedDeviceFaults.h"
 #include "sim/VirtualConverter.h"
+#include "ui/AlertPresenter.h"
 
 // What can go wrong with the converter during one update, each at a random point of the transfer.
 enum class SoakFault {
@@ -41,17 +43,15 @@ struct SoakRun {
     // The reply delay holds only for the reply to this packet number (absent: for every reply).
     std::optional<int64_t> replyDelayAtPackNo;
 
-    // The outcome the fault must lead to: success, and which alert (by the start of its
-    // informative text) the user sees, if any.
+    // The outcome the fault calls for, and the start of the alert's informative text, if any.
     bool expectSuccess = true;
     std::optional<QString> expectedAlert;
 
     int dataPackets() const;
     // What a failure message says of the run, so that it can be replayed.
     QString description(unsigned index, unsigned seed) const;
-    // Whether the alerts the user saw (their informative texts) are the one the fault calls for,
-    // or none.
-    bool alertsAsExpected(const QStringList& informativeTexts) const;
+    // Empty when the alerts are the one the fault calls for (or none), else their texts.
+    std::string unexpectedAlerts(const std::vector<Alert>& alerts) const;
 };
 
 // A soak's setting from the environment (UPDATER_SOAK_RUNS, ...), or `fallback`.
@@ -61,8 +61,7 @@ unsigned soakSetting(const char* name, unsigned fallback);
 class SoakTally {
 public:
     void count(SoakFault fault, bool finished);
-    // A figure of one run (such as the time from an unplug to the failed screen), listed in its
-    // fault's row.
+    // A figure of one run (e.g. unplug to failed screen in ms), listed in its fault's row.
     void note(SoakFault fault, double milliseconds);
     void print(const QString& title) const;
 
@@ -78,10 +77,8 @@ private:
 // Draws runs from a seeded generator, so that a failing run can be replayed by its seed.
 class SoakFaultPlan {
 public:
-    // `identificationWrites`: reports written to a device before the update starts (the
-    // synchronisation and firmware-information requests of the search), which the simulated
-    // service counts towards a write failure. `deadline`: the exchange deadline in force.
-    // `faults`: the faults to draw from, each as likely as the others.
+    // `identificationWrites`: the search's writes before the update, which count towards a
+    // write failure; `faults`: drawn with equal odds.
     SoakFaultPlan(unsigned seed, int identificationWrites, std::chrono::milliseconds deadline,
                   std::vector<SoakFault> faults = simulatedFaults());
 

@@ -5,9 +5,8 @@
 #include <QString>
 #include <QTemporaryDir>
 
-// A real anonymous FTP server (pyftpdlib) on 127.0.0.1, on a port the system picks, serving a
-// temporary folder that lives as long as this object. Tests put files into it and hand host() to
-// the downloader; the server stops when the object is destroyed.
+// A real anonymous FTP server (pyftpdlib) on 127.0.0.1 serving a temporary folder, for as long as
+// this object lives.
 class LoopbackFtpServer {
 public:
     enum class Behaviour {

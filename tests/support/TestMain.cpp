@@ -1,8 +1,7 @@
 #include <QApplication>
 #include <gtest/gtest.h>
 
-// Every test program gets a real QApplication, so widget and event-loop tests run the same way
-// as the plain ones (the offscreen platform is set by ctest).
+// Every test program gets a real QApplication (ctest sets the offscreen platform).
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);

@@ -40,8 +40,7 @@ TEST(FlatButton, HoverSwitchesTheTitleColourAndANewTitleIsShownInTheNormalColour
     EXPECT_EQ(button.titleColor(), QColor(0, 200, 255));
 }
 
-// The outlets themselves are members generated from the window description, so a missing one
-// does not compile; the tag that tells the mode buttons apart and the geometry are checked here.
+// A missing outlet does not compile; the mode buttons' tag and the geometry are checked here.
 TEST(WindowController, WindowIsCentredAndFixedInSizeAndTheTournamentButtonIsTagged) {
     WindowController controller;
     QMainWindow& window = controller.window();
