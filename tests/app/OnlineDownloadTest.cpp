@@ -90,7 +90,10 @@ private:
 // before the event loop turns; on its first turn, the controls are tried.
 TEST_F(OnlineDownloadTest, TheScreenIsPaintedBeforeTheFileArrivesAndNoControlStartsAnything) {
     const QByteArray image(300, 'i');
-    startWindow(Behaviour::AnswersAfterTwoSeconds, listFor(image), hexText(image));
+    // The line without a version comes first: the item offered must still name its own line.
+    startWindow(Behaviour::AnswersAfterTwoSeconds,
+                "// Pro releases\r\nnightly,0x0001,nightly.hex\r\n" + listFor(image),
+                hexText(image));
     DownloadStartHook downloadStart;
 
     // The version list, which the identification downloads.

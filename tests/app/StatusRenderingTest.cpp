@@ -54,10 +54,29 @@ TEST_F(StatusRendering, EveryStatusHasItsPicturePromptAndButton) {
          "START"},
         {UIStatus::DOWNLOAD_FAILED, "failed", "Download file failed.", false, true, "Confirm"},
     };
+    // The bottom panel, the prompt and the action button stand still on every status, read after
+    // the layout has settled, in the window's coordinates.
+    auto frameOf = [this](const QWidget* widget) {
+        outlets().MainView->layout()->activate();
+        return QRect(widget->mapTo(outlets().MainView, QPoint(0, 0)), widget->size());
+    };
+    show(UIStatus::DEVICE_PLUG);
+    const QRect panel = frameOf(outlets().BottomBar);
+    const QRect button = frameOf(outlets().CommonButton);
+    const QRect prompt = frameOf(outlets().PromptText);
     for (const Expected& expected : table) {
         SCOPED_TRACE(static_cast<int>(expected.status));
-        show(UIStatus::DEVICE_PLUG); // every element shown, title START
+        show(UIStatus::DEVICE_PLUG);          // every element shown, title START
+        if (isFailureStatus(expected.status)) // the reason line must fit in the panel too
+            window->controller().mainVM.FailureReason =
+                "A reason long enough to take two lines of the bottom panel, so that nothing may "
+                "grow with it: plug the converter in again and start again.";
         show(expected.status);
+        EXPECT_EQ(frameOf(outlets().BottomBar), panel);
+        EXPECT_EQ(frameOf(outlets().PromptText).topLeft(), prompt.topLeft());
+        if (expected.buttonShown) {
+            EXPECT_EQ(frameOf(outlets().CommonButton), button);
+        }
         EXPECT_EQ(outlets().MainTitle->isVisible(), expected.titleAndDetails);
         EXPECT_EQ(detailsShown(), expected.status == UIStatus::DEVICE_PLUG ? 5 : 0);
         EXPECT_TRUE(outlets().DeviceImage->isVisible());
@@ -99,31 +118,4 @@ TEST_F(StatusRendering, AOneModeRecordHidesTheModeChoiceAnUnknownModeLeavesIt) {
     record->Tournament = std::nullopt;
     vm.FwInfoVM = record;
     EXPECT_FALSE(outlets().ModeStatckView->isVisible());
-}
-
-TEST_F(StatusRendering, TheBottomPanelAndTheActionButtonStandStillOnEveryStatus) {
-    // Read after the layout has settled, in the window's coordinates.
-    auto frameOf = [this](const QWidget* widget) {
-        outlets().MainView->layout()->activate();
-        return QRect(widget->mapTo(outlets().MainView, QPoint(0, 0)), widget->size());
-    };
-    show(UIStatus::DEVICE_PLUG);
-    const QRect panel = frameOf(outlets().BottomBar);
-    const QRect button = frameOf(outlets().CommonButton);
-    const QRect prompt = frameOf(outlets().PromptText);
-    for (UIStatus status :
-         {UIStatus::NORMAL, UIStatus::UPGRADE_FW, UIStatus::UPGRADE_FW_FINISH,
-          UIStatus::UPGRADE_FW_FAILED, UIStatus::FTP_DOWNLOAD, UIStatus::DOWNLOAD_FAILED}) {
-        SCOPED_TRACE(static_cast<int>(status));
-        if (isFailureStatus(status)) // the reason line must fit in the panel too
-            window->controller().mainVM.FailureReason =
-                "A reason long enough to take two lines of the bottom panel, so that nothing may "
-                "grow with it: plug the converter in again and start again.";
-        show(status);
-        EXPECT_EQ(frameOf(outlets().BottomBar), panel);
-        EXPECT_EQ(frameOf(outlets().PromptText).topLeft(), prompt.topLeft());
-        if (outlets().CommonButton->isVisible()) {
-            EXPECT_EQ(frameOf(outlets().CommonButton), button);
-        }
-    }
 }

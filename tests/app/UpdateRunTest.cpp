@@ -383,28 +383,6 @@ protected:
     LoopbackFtpServer server;
 };
 
-TEST_F(OnlineUpdateRunTest, DownloadsTheChosenLinesImageAndSendsIt) {
-    const QByteArray image = patternedImage(700);
-    // A line without a version comes first: the item must still name its own line.
-    server.addFile("QK100201.txt", "// Pro releases\r\n"
-                                   "nightly,0x0001,nightly.hex\r\n"
-                                   "V2.0.0," +
-                                       checksumField(VirtualConverter::checksum16(image)) +
-                                       ",fw200.hex\r\n");
-    server.addFile("nightly.hex", hexText(patternedImage(60)));
-    server.addFile("fw200.hex", hexText(image));
-    startOnline();
-    // The comment line is no release; the versionless one is, but offers no item.
-    EXPECT_EQ(controller().onlineFwInfoArray.size(), 2);
-    EXPECT_EQ(window->popupItems(), QStringList{"V2.0.0"});
-    select("V2.0.0");
-    ASSERT_TRUE(startAndWaitForResult());
-    EXPECT_EQ(statuses, (std::vector<Status>{Status::FTP_DOWNLOAD, Status::UPGRADE_FW,
-                                             Status::UPGRADE_FW_FINISH}));
-    EXPECT_EQ(converter->receivedImage(), image);
-    EXPECT_EQ(converter->endUpgradePackNo(), controller().identity.packNo);
-}
-
 TEST_F(OnlineUpdateRunTest, AnImageThatCannotBeFetchedShowsTheDownloadFailure) {
     // A missing image, a line without an image field, a line without a checksum field (which
     // therefore names no image either).
