@@ -28,37 +28,16 @@ protected:
         return static_cast<int>(std::count(commands.begin(), commands.end(), command));
     }
     // A mode folder's entries in listing order, whatever it is: the pop-up does not sort.
-    QStringList listing(const QString& folder) {
-        return QDir(resources.path() + "/data/QK100201/" + folder)
+    static QStringList listing(const TestResources& tree, const QString& folder) {
+        return QDir(tree.path() + "/data/" + folder)
             .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
                        QDir::Unsorted);
     }
 };
 
-TEST_F(DeviceSearch, APluggedInConverterIsIdentifiedAndItsStandardReleasesOffered) {
-    const HidDeviceRef plugged = identify();
-    EXPECT_EQ(controller().identity.device, plugged);
-    EXPECT_EQ(controller().identity.partNumber, "QK100201");
-    EXPECT_EQ(outlets().CurrentVersion->text(), "Current version: V1.0.0.5");
-    EXPECT_EQ(outlets().DeviceName->text(), "Velmar Pad Converter Pro");
-    EXPECT_EQ(window->popupItems(), listing("standard"));
-    EXPECT_TRUE(outlets().StandardButton->isChecked());
-    EXPECT_TRUE(outlets().ModeStatckView->isVisible()); // both modes in the tree
-    // Identified: the search is off until something restarts it.
-    EXPECT_FALSE(controller().usbScanner.isRunning());
-    const int ticks = window->searchTicks();
-    window->runFor(800ms);
-    EXPECT_EQ(window->searchTicks(), ticks);
-    EXPECT_TRUE(window->diagnostics.contains(
-        "[" + ViewController::kClassName +
-        "][217][onSearchTimerTick] \U0001F646\u2642\uFE0F Get Usb Device, 4617, 2"));
-
-    outlets().TournamentButton->click();
-    EXPECT_EQ(window->popupItems(), listing("te"));
-}
-
-// Offline the release tree, not the configuration, says which modes and versions are offered.
-TEST_F(DeviceSearch, TheReleaseTreeDecidesTheModesAndVersionsOffered) {
+// A plugged-in converter is identified, its Standard releases offered, and the search ends. Offline
+// the release tree, not the configuration, says which modes and versions there are.
+TEST_F(DeviceSearch, AConverterIsIdentifiedAndTheReleaseTreeDecidesWhatIsOffered) {
     TestResources teOnly, noTree;
     for (TestResources* tree : {&teOnly, &noTree})
         tree->writeConfig(TestConfig{});
@@ -68,29 +47,46 @@ TEST_F(DeviceSearch, TheReleaseTreeDecidesTheModesAndVersionsOffered) {
         const TestResources& tree;
         QByteArray partNumber;
         QString deviceName;
-        qsizetype versions;
         std::optional<std::pair<bool, bool>> modes; // Standard, Tournament; absent: no record
     } rows[] = {
-        {"Standard only", resources, "QK100301", "Velmar Pad Converter Lite", 2,
+        {"Standard only", resources, "QK100301", "Velmar Pad Converter Lite",
          std::pair{true, false}},
         {"Tournament only: starts in Standard, empty", teOnly, "QK100201",
-         "Velmar Pad Converter Pro", 0, std::pair{false, true}},
-        {"no release folder", noTree, "QK100201", "Velmar Pad Converter Pro", 0, std::nullopt},
+         "Velmar Pad Converter Pro", std::pair{false, true}},
+        {"no release folder", noTree, "QK100201", "Velmar Pad Converter Pro", std::nullopt},
+        {"both modes", resources, "QK100201", "Velmar Pad Converter Pro", std::pair{true, true}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
-        identify(row.tree, row.partNumber);
+        const HidDeviceRef plugged = identify(row.tree, row.partNumber);
+        EXPECT_EQ(controller().identity.device, plugged);
+        EXPECT_EQ(controller().identity.partNumber, row.partNumber);
+        EXPECT_EQ(outlets().CurrentVersion->text(), "Current version: V1.0.0.5");
         EXPECT_EQ(outlets().DeviceName->text(), row.deviceName);
-        EXPECT_EQ(window->popupItems().size(), row.versions);
+        const QString standard = row.partNumber + "/standard";
+        EXPECT_EQ(window->popupItems(), listing(row.tree, standard));
         const FwInfoModelRef model = controller().mainVM.FwInfoVM.value();
         ASSERT_EQ(model != nullptr, row.modes.has_value());
         EXPECT_EQ(outlets().StandardButton->isChecked(), model != nullptr);
         if (model) {
             EXPECT_EQ(model->Standard, row.modes->first);
             EXPECT_EQ(model->Tournament, row.modes->second);
-            EXPECT_FALSE(outlets().ModeStatckView->isVisible()); // one mode: no choice
+            // A choice only between two modes.
+            EXPECT_EQ(outlets().ModeStatckView->isVisible(),
+                      *model->Standard && *model->Tournament);
         }
+        // Identified: the search is off until something restarts it.
+        EXPECT_FALSE(controller().usbScanner.isRunning());
     }
+    EXPECT_TRUE(window->diagnostics.contains(
+        "[" + ViewController::kClassName +
+        "][217][onSearchTimerTick] \U0001F646\u2642\uFE0F Get Usb Device, 4617, 2"));
+    const int ticks = window->searchTicks(); // on the last row's window
+
+    window->runFor(800ms);
+    EXPECT_EQ(window->searchTicks(), ticks);
+    outlets().TournamentButton->click();
+    EXPECT_EQ(window->popupItems(), listing(resources, "QK100201/te"));
 }
 
 // A removal returns to searching, except while an update runs or its result shows.
