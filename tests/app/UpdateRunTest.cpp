@@ -3,13 +3,11 @@
 #include <QRandomGenerator>
 #include <QTimer>
 #include <algorithm>
-#include <cstdio>
 
 #include "RemovalToFailureWatch.h"
 #include "WindowHarness.h"
 #include "protocol/FirmwareTransfer.h"
 #include "support/LoopbackFtpServer.h"
-#include "ui/PictureResources.h"
 
 using namespace std::chrono_literals;
 
@@ -252,9 +250,16 @@ TEST_F(UpdateRunTest, UnpluggingDuringTheTransferFailsAtOnceAndLeavesTheFailureS
         SimulatedDeviceFaults faults;
         size_t packets;
         std::optional<int> turnsFromRemovalToFailure; // absent: before the removal arrives
+        QString reason; // a write that fails before the removal is known: no answer
     };
-    Row rows[] = {{"after answering packet 5", {}, 5, std::nullopt},
-                  {"while a random packet awaits its reply", {}, size_t(awaited), 0}};
+    const SimulatedDeviceFaults later; // set below
+    Row rows[] = {
+        {"after answering packet 5", later, 5, std::nullopt,
+         "The converter stopped answering at packet 6 of 18."},
+        {"while a random packet awaits its reply", later, size_t(awaited), 0,
+         QString("The converter was unplugged during the update, at packet %1 of 18.")
+             .arg(awaited)},
+    };
     rows[0].faults.unplugAfterDataPackets = 5;
     rows[1].faults.unplugAwaitingDataPacket = awaited;
     for (const Row& row : rows) {
@@ -273,12 +278,8 @@ TEST_F(UpdateRunTest, UnpluggingDuringTheTransferFailsAtOnceAndLeavesTheFailureS
         EXPECT_NE(converter->commandSequence().back(), VirtualConverter::endUpgradeFWCode);
         EXPECT_TRUE(alerts().empty());
         EXPECT_EQ(outlets().FailureReason->text(),
-                  row.turnsFromRemovalToFailure
-                      ? QString("The converter was unplugged during the update, at packet %1 of "
-                                "18. Plug the converter in again in loader mode, press Confirm "
-                                "and start again.")
-                            .arg(awaited)
-                      : outlets().FailureReason->text());
+                  row.reason + " Plug the converter in again in loader mode, press Confirm and "
+                               "start again.");
         const QString prompt = outlets().PromptText->text();
         const int ticks = window->searchTicks();
         window->runFor(700ms);
