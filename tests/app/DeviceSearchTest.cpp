@@ -10,153 +10,119 @@
 
 using namespace std::chrono_literals;
 
-class DeviceSearch : public ::testing::Test {
+class DeviceSearch : public SampleWindowTest {
 protected:
-    void SetUp() override {
-        resources.writeConfig(TestConfig{});
-        resources.copySampleReleases();
-    }
-
     // Starts the program on `tree`, plugs a converter in and waits until it is identified.
-    HidDeviceRef identify(const TestResources& tree, const QByteArray& partNumber = "QK100201",
-                          uint32_t version = 0x01000005) {
-        window.reset(); // one program at a time
+    HidDeviceRef identify(const TestResources& tree, const QByteArray& partNumber = "QK100201") {
+        window.reset();
         window = std::make_unique<WindowHarness>(tree);
         window->start();
-        const HidDeviceRef plugged = window->plugIn(partNumber, version);
+        const HidDeviceRef plugged = window->plugIn(partNumber);
         EXPECT_TRUE(window->waitForStatus(UIStatus::DEVICE_PLUG));
         return plugged;
     }
     HidDeviceRef identify() { return identify(resources); }
-    Ui::MainWindow& outlets() { return window->outlets(); }
 
     static int requestsOf(const std::shared_ptr<VirtualConverter>& converter, uint8_t command) {
         const std::vector<uint8_t> commands = converter->commandSequence();
         return static_cast<int>(std::count(commands.begin(), commands.end(), command));
     }
     // A mode folder's entries in listing order, whatever it is: the pop-up does not sort.
-    QStringList listing(const QString& folder) {
-        return QDir(resources.path() + "/data/QK100201/" + folder)
+    static QStringList listing(const TestResources& tree, const QString& folder) {
+        return QDir(tree.path() + "/data/" + folder)
             .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
                        QDir::Unsorted);
     }
-
-    TestResources resources;
-    std::unique_ptr<WindowHarness> window;
 };
 
-TEST_F(DeviceSearch, APluggedInConverterIsIdentifiedAndItsStandardReleasesOffered) {
-    const HidDeviceRef plugged = identify();
-    ViewController& controller = window->controller();
-    EXPECT_EQ(controller.identity.device, plugged);
-    EXPECT_EQ(controller.identity.partNumber, "QK100201");
-    EXPECT_EQ(outlets().CurrentVersion->text(), "Current version: V1.0.0.5");
-    EXPECT_EQ(outlets().DeviceName->text(), "Velmar Pad Converter Pro");
-    EXPECT_EQ(window->popupItems(), listing("standard"));
-    EXPECT_TRUE(outlets().StandardButton->isChecked());
-    EXPECT_TRUE(outlets().ModeStatckView->isVisible()); // both modes in the tree
-    // Identified: the search is off until something restarts it.
-    EXPECT_FALSE(controller.usbScanner.isRunning());
-    const int ticks = window->searchTicks();
-    window->runFor(800ms);
-    EXPECT_EQ(window->searchTicks(), ticks);
+// A plugged-in converter is identified, its Standard releases offered, and the search ends. Offline
+// the release tree, not the configuration, says which modes and versions there are.
+TEST_F(DeviceSearch, AConverterIsIdentifiedAndTheReleaseTreeDecidesWhatIsOffered) {
+    TestResources teOnly, noTree;
+    for (TestResources* tree : {&teOnly, &noTree})
+        tree->writeConfig(TestConfig{});
+    teOnly.addFolder("data/QK100201/te/V2.0.0.0");
+    const struct {
+        const char* what;
+        const TestResources& tree;
+        QByteArray partNumber;
+        QString deviceName;
+        std::optional<std::pair<bool, bool>> modes; // Standard, Tournament; absent: no record
+    } rows[] = {
+        {"Standard only", resources, "QK100301", "Velmar Pad Converter Lite",
+         std::pair{true, false}},
+        {"Tournament only: starts in Standard, empty", teOnly, "QK100201",
+         "Velmar Pad Converter Pro", std::pair{false, true}},
+        {"no release folder", noTree, "QK100201", "Velmar Pad Converter Pro", std::nullopt},
+        {"both modes", resources, "QK100201", "Velmar Pad Converter Pro", std::pair{true, true}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        const HidDeviceRef plugged = identify(row.tree, row.partNumber);
+        EXPECT_EQ(controller().identity.device, plugged);
+        EXPECT_EQ(controller().identity.partNumber, row.partNumber);
+        EXPECT_EQ(outlets().CurrentVersion->text(), "Current version: V1.0.0.5");
+        EXPECT_EQ(outlets().DeviceName->text(), row.deviceName);
+        const QString standard = row.partNumber + "/standard";
+        EXPECT_EQ(window->popupItems(), listing(row.tree, standard));
+        const FwInfoModelRef model = controller().mainVM.FwInfoVM.value();
+        ASSERT_EQ(model != nullptr, row.modes.has_value());
+        EXPECT_EQ(outlets().StandardButton->isChecked(), model != nullptr);
+        if (model) {
+            EXPECT_EQ(model->Standard, row.modes->first);
+            EXPECT_EQ(model->Tournament, row.modes->second);
+            // A choice only between two modes.
+            EXPECT_EQ(outlets().ModeStatckView->isVisible(),
+                      *model->Standard && *model->Tournament);
+        }
+        // Identified: the search is off until something restarts it.
+        EXPECT_FALSE(controller().usbScanner.isRunning());
+    }
     EXPECT_TRUE(window->diagnostics.contains(
         "[" + ViewController::kClassName +
         "][217][onSearchTimerTick] \U0001F646\u2642\uFE0F Get Usb Device, 4617, 2"));
+    const int ticks = window->searchTicks(); // on the last row's window
 
+    window->runFor(800ms);
+    EXPECT_EQ(window->searchTicks(), ticks);
     outlets().TournamentButton->click();
-    EXPECT_EQ(window->popupItems(), listing("te"));
+    EXPECT_EQ(window->popupItems(), listing(resources, "QK100201/te"));
 }
 
-TEST_F(DeviceSearch, AStandardOnlyConverterGetsNoModeChoice) {
-    identify(resources, "QK100301", 0x01000003);
-    EXPECT_EQ(outlets().DeviceName->text(), "Velmar Pad Converter Lite");
-    EXPECT_FALSE(outlets().ModeStatckView->isVisible());
-    EXPECT_EQ(window->popupItems().size(), 2);
-}
-
-TEST_F(DeviceSearch, ATournamentOnlyTreeStartsInStandardWithAnEmptyPopUp) {
-    TestResources teOnly;
-    teOnly.writeConfig(TestConfig{});
-    teOnly.addFolder("data/QK100201/te/V2.0.0.0");
-    identify(teOnly);
-    const FwInfoModelRef model = window->controller().mainVM.FwInfoVM.value();
-    ASSERT_NE(model, nullptr);
-    EXPECT_EQ(model->Standard, false); // the tree, not the configuration, decides offline
-    EXPECT_EQ(model->Tournament, true);
-    EXPECT_TRUE(outlets().StandardButton->isChecked());
-    EXPECT_TRUE(window->popupItems().isEmpty());
-    EXPECT_FALSE(outlets().ModeStatckView->isVisible());
-}
-
-TEST_F(DeviceSearch, ADeviceWithoutReleaseFolderShowsItsNameButOffersNothing) {
-    TestResources noTree;
-    noTree.writeConfig(TestConfig{});
-    identify(noTree);
-    EXPECT_EQ(outlets().DeviceName->text(), "Velmar Pad Converter Pro");
-    EXPECT_EQ(window->controller().mainVM.FwInfoVM.value(), nullptr);
-    EXPECT_FALSE(outlets().StandardButton->isChecked());
-    EXPECT_TRUE(window->popupItems().isEmpty());
-}
-
-TEST_F(DeviceSearch, RemovalOfAnIdentifiedConverterReturnsToSearching) {
-    const HidDeviceRef plugged = identify();
-    window->hidService.unplug(plugged);
-    ASSERT_TRUE(window->waitForStatus(UIStatus::NORMAL));
-    EXPECT_TRUE(window->controller().usbScanner.isRunning());
-    EXPECT_FALSE(outlets().CommonButton->isVisible());
-    EXPECT_EQ(outlets().PromptText->text(), "Plug the converter in.");
-    EXPECT_TRUE(window->diagnostics.contains(
-        "[" + ViewController::kClassName +
-        "][15][hidDeviceRemoved(_:)]🙁 HID 設備已移除 -> VID: 0x1209, PID: 0x0002"));
-
-    // Plugged in again with newer firmware: identified again, the version read anew.
-    window->plugIn("QK100201", 0x01010002);
-    ASSERT_TRUE(window->waitForStatus(UIStatus::DEVICE_PLUG));
-    EXPECT_EQ(outlets().CurrentVersion->text(), "Current version: V1.1.0.2");
-}
-
-TEST_F(DeviceSearch, RemovalDuringOrAfterAnUpdateChangesNothingButAfterAFailedDownloadSearches) {
-    for (UIStatus status : {UIStatus::UPGRADE_FW, UIStatus::UPGRADE_FW_FINISH,
-                            UIStatus::UPGRADE_FW_FAILED, UIStatus::DOWNLOAD_FAILED}) {
+// A removal returns to searching, except while an update runs or its result shows.
+TEST_F(DeviceSearch, ARemovalSearchesAgainUnlessAnUpdateRunsOrItsResultShows) {
+    for (UIStatus status : {UIStatus::DEVICE_PLUG, UIStatus::DOWNLOAD_FAILED, UIStatus::UPGRADE_FW,
+                            UIStatus::UPGRADE_FW_FINISH, UIStatus::UPGRADE_FW_FAILED}) {
         SCOPED_TRACE(static_cast<int>(status));
         const HidDeviceRef plugged = identify();
-        window->controller().mainVM.CurrentUIStatus = status;
+        controller().mainVM.CurrentUIStatus = status;
         const QString prompt = outlets().PromptText->text();
         window->hidService.unplug(plugged);
-        if (status == UIStatus::DOWNLOAD_FAILED) {
+        if (status == UIStatus::DEVICE_PLUG || status == UIStatus::DOWNLOAD_FAILED) {
             ASSERT_TRUE(window->waitForStatus(UIStatus::NORMAL));
-            EXPECT_TRUE(window->controller().usbScanner.isRunning());
+            EXPECT_TRUE(controller().usbScanner.isRunning());
+            EXPECT_FALSE(outlets().CommonButton->isVisible());
+            EXPECT_EQ(outlets().PromptText->text(), "Plug the converter in.");
+            EXPECT_TRUE(window->diagnostics.contains(
+                "[" + ViewController::kClassName +
+                "][15][hidDeviceRemoved(_:)]🙁 HID 設備已移除 -> VID: 0x1209, PID: 0x0002"));
             continue;
         }
         window->runFor(700ms);
         EXPECT_EQ(window->status(), status);
         EXPECT_EQ(outlets().PromptText->text(), prompt);
-        EXPECT_FALSE(window->controller().usbScanner.isRunning());
+        EXPECT_FALSE(controller().usbScanner.isRunning());
     }
 }
 
-TEST_F(DeviceSearch, AConverterThatNeverTellsItsFirmwareStaysUnidentifiedAndIsAskedAgain) {
-    window = std::make_unique<WindowHarness>(resources);
-    window->start();
-    VirtualConverter::Faults faults;
-    faults.ignoreGetFWInfo = true;
-    const auto converter = window->hidService.converter(window->plugIn("QK100201", 1, faults));
-    ASSERT_TRUE(window->runUntil(
-        [&] { return requestsOf(converter, VirtualConverter::getFWInfoCode) >= 2; }));
-    EXPECT_EQ(window->status(), UIStatus::NORMAL);
-    EXPECT_EQ(window->controller().identity.device, nullptr);
-}
-
 TEST_F(DeviceSearch, OfTwoConvertersExactlyOneIsIdentified) {
-    window = std::make_unique<WindowHarness>(resources);
-    window->start();
+    startWindow();
     const HidDeviceRef first = window->plugIn("QK100201");
     const HidDeviceRef second = window->plugIn("QK100301");
     ASSERT_TRUE(window->waitForStatus(UIStatus::DEVICE_PLUG));
     window->runFor(700ms);
 
-    const HidDeviceRef identified = window->controller().identity.device;
+    const HidDeviceRef identified = controller().identity.device;
     ASSERT_TRUE(identified == first || identified == second);
     const HidDeviceRef other = identified == first ? second : first;
     EXPECT_EQ(window->hidService.converter(other)->requests().size(), 0u);
@@ -168,16 +134,15 @@ TEST_F(DeviceSearch, ARemovalThatRestartsARunningSearchLeavesAnIdentifiedConvert
     // Another matching device goes away while the search runs and a converter is attached:
     // the restart ticks at once and identifies the converter, and the search must then stay
     // off rather than identify it again every half second.
-    window = std::make_unique<WindowHarness>(resources);
-    window->start();
-    ASSERT_TRUE(window->controller().usbScanner.isRunning());
+    startWindow();
+    ASSERT_TRUE(controller().usbScanner.isRunning());
     const HidDeviceRef converter = window->plugIn();
     const HidDeviceRef other = window->hidService.plugInUnrelatedDevice({4617, 2});
     window->hidService.unplug(other); // its removal arrives before the first tick
     ASSERT_TRUE(window->waitForStatus(UIStatus::DEVICE_PLUG));
     EXPECT_EQ(window->searchTicks(), 1); // the tick the restart fired
-    EXPECT_EQ(window->controller().identity.device, converter);
-    EXPECT_FALSE(window->controller().usbScanner.isRunning());
+    EXPECT_EQ(controller().identity.device, converter);
+    EXPECT_FALSE(controller().usbScanner.isRunning());
     window->runFor(800ms);
     EXPECT_EQ(requestsOf(window->hidService.converter(converter), VirtualConverter::getFWInfoCode),
               1);
@@ -218,11 +183,9 @@ TEST_F(DeviceSearch, NothingStartsInsideASearchTicksWaitAndAStaleTickChangesNoth
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.event);
-        window.reset();
         WindowHarness::Options options;
         options.exchangeDeadline = 2s;
-        window = std::make_unique<WindowHarness>(resources, options);
-        window->start();
+        startWindow(options);
         const HidDeviceRef first = window->plugIn();
         ASSERT_TRUE(window->waitForStatus(UIStatus::DEVICE_PLUG));
         window->hidService.unplug(first);
@@ -244,22 +207,21 @@ TEST_F(DeviceSearch, NothingStartsInsideASearchTicksWaitAndAStaleTickChangesNoth
             if (converter->requests().empty())
                 return;
             inside.stop();
-            watch = window->controller().mainVM.CurrentUIStatus.subscribe(
+            watch = controller().mainVM.CurrentUIStatus.subscribe(
                 [&](const UIStatus& status) { shown.push_back(status); });
             shown.clear();
             row.inside(*window, other);
         });
         inside.start(1);
-        EXPECT_TRUE(window->runUntil([&] {
-            return converter->requests().size() >= 2 && window->controller().waitGate.isOpen();
-        }));
+        EXPECT_TRUE(window->runUntil(
+            [&] { return converter->requests().size() >= 2 && controller().waitGate.isOpen(); }));
 
         EXPECT_EQ(shown, row.shown);
-        EXPECT_EQ(window->controller().identity.device,
+        EXPECT_EQ(controller().identity.device,
                   row.shown.back() == Status::DEVICE_PLUG ? again : first);
         EXPECT_EQ(converter->commandSequence(), (std::vector<uint8_t>{0xA4, 0xA6}));
         EXPECT_EQ(window->searchTicks(), ticks + 1);
-        EXPECT_FALSE(window->controller().usbScanner.isRunning());
+        EXPECT_FALSE(controller().usbScanner.isRunning());
     }
 }
 
@@ -270,10 +232,8 @@ static void runQueuedWork() {
 }
 
 TEST_F(DeviceSearch, APlugIsIdentifiedAtOnceWhileSearchingAndLeftToTheTimerInsideAWait) {
-    window = std::make_unique<WindowHarness>(resources);
-    window->start();
-    ViewController& controller = window->controller();
-    ASSERT_TRUE(controller.usbScanner.isRunning());
+    startWindow();
+    ASSERT_TRUE(controller().usbScanner.isRunning());
 
     // Another identity: nothing to search for.
     window->hidService.plugInUnrelatedDevice({0x046d, 0xc077});
@@ -281,14 +241,14 @@ TEST_F(DeviceSearch, APlugIsIdentifiedAtOnceWhileSearchingAndLeftToTheTimerInsid
     EXPECT_EQ(window->searchTicks(), 0);
 
     // Inside a wait the plug starts no tick; the timer finds the converter afterwards.
-    std::optional<WaitGate::Scope> wait(controller.waitGate.close());
+    std::optional<WaitGate::Scope> wait(controller().waitGate.close());
     HidDeviceRef plugged = window->plugIn();
     runQueuedWork();
     EXPECT_EQ(window->searchTicks(), 0);
     EXPECT_EQ(window->status(), UIStatus::NORMAL);
     wait.reset();
     ASSERT_TRUE(window->waitForStatus(UIStatus::DEVICE_PLUG));
-    EXPECT_FALSE(controller.usbScanner.isRunning());
+    EXPECT_FALSE(controller().usbScanner.isRunning());
 
     // Pulled out and plugged in again: identified by the plug, with the version read anew.
     window->hidService.unplug(plugged);
@@ -299,11 +259,11 @@ TEST_F(DeviceSearch, APlugIsIdentifiedAtOnceWhileSearchingAndLeftToTheTimerInsid
     EXPECT_EQ(window->status(), UIStatus::DEVICE_PLUG);
     EXPECT_EQ(window->searchTicks(), ticks + 1);
     EXPECT_EQ(outlets().CurrentVersion->text(), "Current version: V1.1.0.2");
-    EXPECT_FALSE(controller.usbScanner.isRunning());
+    EXPECT_FALSE(controller().usbScanner.isRunning());
 
     // A second converter while one is shown: left alone.
     window->plugIn("QK100301");
     runQueuedWork();
     EXPECT_EQ(window->searchTicks(), ticks + 1);
-    EXPECT_EQ(controller.identity.device, plugged);
+    EXPECT_EQ(controller().identity.device, plugged);
 }

@@ -78,20 +78,18 @@ TEST_F(OnlineCatalogue, TournamentAndBetaBuildsReadTheirOwnLists) {
     server.addFile("QK100201_TE.txt", "V2.0.0,0x02,b.hex\r\nV2.1.0,0x03,c.hex\r\n");
     server.addFile("QK100201_Beta.txt", "V3.0.0b,0x04,d.hex\r\n");
     server.addFile("QK100201_Beta_TE.txt", "V4.0.0b,0x05,e.hex\r\n");
-    {
-        auto window = startWindow();
+    const struct {
+        const char* executable;
+        QStringList standard, tournament;
+    } rows[] = {{"/opt/velmar/velmar-converter-update", {"V1.0.0"}, {"V2.0.0", "V2.1.0"}},
+                {"/opt/velmar/velmar-converter-update-beta", {"V3.0.0b"}, {"V4.0.0b"}}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.executable);
+        auto window = startWindow(row.executable);
         ASSERT_TRUE(window->waitForStatus(UIStatus::DEVICE_PLUG));
-        EXPECT_EQ(window->popupItems(), QStringList{"V1.0.0"});
+        EXPECT_EQ(window->popupItems(), row.standard);
         window->outlets().TournamentButton->click();
-        EXPECT_EQ(window->popupItems(), (QStringList{"V2.0.0", "V2.1.0"}));
-    }
-    {
-        auto window = startWindow("/opt/velmar/velmar-converter-update-beta");
-        ASSERT_TRUE(window->waitForStatus(UIStatus::DEVICE_PLUG));
-        EXPECT_TRUE(window->controller().isBeta);
-        EXPECT_EQ(window->popupItems(), QStringList{"V3.0.0b"});
-        window->outlets().TournamentButton->click();
-        EXPECT_EQ(window->popupItems(), QStringList{"V4.0.0b"});
+        EXPECT_EQ(window->popupItems(), row.tournament);
     }
 }
 

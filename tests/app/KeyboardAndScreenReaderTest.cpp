@@ -6,15 +6,13 @@
 #include <QTimer>
 
 #include "WindowHarness.h"
+#include "ui/PictureResources.h"
 
 // The window used without a mouse: from the keyboard, and as a screen reader sees it.
-class KeyboardAndScreenReader : public ::testing::Test {
+class KeyboardAndScreenReader : public SampleWindowTest {
 protected:
     void SetUp() override {
-        resources.writeConfig(TestConfig{});
-        resources.copySampleReleases();
-        window = std::make_unique<WindowHarness>(resources);
-        window->start();
+        startWindow();
         QMainWindow& main = window->program->windowController().window();
         main.activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(&main));
@@ -22,13 +20,9 @@ protected:
         ASSERT_TRUE(window->waitForStatus(UIStatus::DEVICE_PLUG));
     }
 
-    Ui::MainWindow& outlets() { return window->outlets(); }
     static QAccessibleInterface* readerView(QWidget* widget) {
         return QAccessible::queryAccessibleInterface(widget);
     }
-
-    TestResources resources;
-    std::unique_ptr<WindowHarness> window;
 };
 
 TEST_F(KeyboardAndScreenReader, TabRunsThroughTheControlsAndTheKeysPickAndPress) {
@@ -80,17 +74,22 @@ TEST_F(KeyboardAndScreenReader, ControlsHaveNamesAndTheProgressIsReported) {
                     ->text(QAccessible::Description)
                     .startsWith("Firmware version"));
 
-    // While the update runs, the picture is a progress bar whose value and name follow the
-    // transfer. Read as a reader would, by a timer that fires inside the transfer's waits.
+    // While the update runs, the picture is a progress bar whose value, name and numbered picture
+    // follow the transfer. Read as a reader would, by a timer that fires inside the transfer's
+    // waits.
     QAccessibleInterface* picture = readerView(outlets().DeviceImage);
     QStringList heard;
     QTimer listener;
     QObject::connect(&listener, &QTimer::timeout, [&] {
         if (picture->role() != QAccessible::ProgressBar)
             return;
-        const QString now = QString("%1 %2")
-                                .arg(picture->valueInterface()->currentValue().toInt())
-                                .arg(picture->text(QAccessible::Name));
+        const int percent = picture->valueInterface()->currentValue().toInt();
+        const bool itsPicture =
+            outlets().DeviceImage->image() == PictureResources::named(QString::number(percent / 5));
+        const QString now = QString("%1 %2%3")
+                                .arg(percent)
+                                .arg(picture->text(QAccessible::Name))
+                                .arg(itsPicture ? "" : ", another picture");
         if (heard.isEmpty() || heard.back() != now)
             heard.append(now);
     });

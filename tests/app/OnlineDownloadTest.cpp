@@ -11,12 +11,6 @@
 using namespace std::chrono_literals;
 using Behaviour = LoopbackFtpServer::Behaviour;
 
-namespace {
-QImage asImage(const QPixmap& pixmap) {
-    return pixmap.toImage().convertToFormat(QImage::Format_RGB32);
-}
-} // namespace
-
 // Downloads through the real curl from a real FTP server on loopback, in the program's window.
 class OnlineDownloadTest : public ::testing::Test {
 protected:
@@ -42,24 +36,14 @@ protected:
         return "V2.0.0," + checksumField(VirtualConverter::checksum16(image)) + ",fw.hex\r\n";
     }
 
-    // Runs `probe` on the first turn of the event loop after the status becomes `status`.
-    void onFirstTurnAfter(UIStatus status, std::function<void()> probe) {
-        probeSubscription = controller().mainVM.CurrentUIStatus.subscribe(
-            [this, status, probe](const UIStatus& now) {
-                if (now == status && !probed) {
-                    probed = true;
-                    QTimer::singleShot(0, &controller(), probe);
-                }
-            });
+    // What the window shows (its backing store, as painted so far) is what it would show when
+    // painted now.
+    bool paintedAsShown() {
+        QMainWindow& main = window->program->windowController().window();
+        const QImage shown = QGuiApplication::primaryScreen()->grabWindow(main.winId()).toImage();
+        return shown.convertToFormat(QImage::Format_RGB32) ==
+               main.grab().toImage().convertToFormat(QImage::Format_RGB32);
     }
-
-    // What the window shows: its backing store, as painted so far.
-    QImage onScreen() {
-        QMainWindow& mainWindow = window->program->windowController().window();
-        return asImage(QGuiApplication::primaryScreen()->grabWindow(mainWindow.winId()));
-    }
-    // What it would show when painted now.
-    QImage current() { return asImage(window->program->windowController().window().grab()); }
 
     ViewController& controller() { return window->controller(); }
     Ui::MainWindow& outlets() { return window->outlets(); }
@@ -69,8 +53,6 @@ protected:
     std::unique_ptr<WindowHarness> window;
     std::vector<UIStatus> statuses;
     Cancellable statusLog;
-    Cancellable probeSubscription;
-    bool probed = false;
 };
 
 // Runs a probe on the first turn of the event loop inside the next download: the attempt's
@@ -81,37 +63,49 @@ public:
         previous_ = DiagnosticLog::setSink([this](const QString& line) {
             if (previous_)
                 previous_(line);
-            if (probe_ && line.startsWith(QStringLiteral("🚀 FTP")))
-                QTimer::singleShot(0, std::exchange(probe_, {}));
+            if (!probe_ || !line.startsWith(QStringLiteral("🚀 FTP")))
+                return;
+            if (asCurlStarts_)
+                std::exchange(asCurlStarts_, {})();
+            QTimer::singleShot(0, std::exchange(probe_, {}));
         });
     }
     ~DownloadStartHook() { DiagnosticLog::setSink(previous_); }
     DownloadStartHook(const DownloadStartHook&) = delete;
     DownloadStartHook& operator=(const DownloadStartHook&) = delete;
 
-    void arm(std::function<void()> probe) { probe_ = std::move(probe); }
+    // `probe` on the first turn of the event loop inside the download; `asCurlStarts` at once.
+    void arm(std::function<void()> probe, std::function<void()> asCurlStarts = {}) {
+        probe_ = std::move(probe);
+        asCurlStarts_ = std::move(asCurlStarts);
+    }
 
 private:
     DiagnosticLog::Sink previous_;
     std::function<void()> probe_;
+    std::function<void()> asCurlStarts_;
 };
 
-// The server holds every file back for two seconds; the window is looked at on the first turn of
-// the event loop after curl started.
+// The server holds every file back for two seconds. The window must be on screen as curl starts,
+// before the event loop turns; on its first turn, the controls are tried.
 TEST_F(OnlineDownloadTest, TheScreenIsPaintedBeforeTheFileArrivesAndNoControlStartsAnything) {
     const QByteArray image(300, 'i');
-    startWindow(Behaviour::AnswersAfterTwoSeconds, listFor(image), hexText(image));
+    // The line without a version comes first: the item offered must still name its own line.
+    startWindow(Behaviour::AnswersAfterTwoSeconds,
+                "// Pro releases\r\nnightly,0x0001,nightly.hex\r\n" + listFor(image),
+                hexText(image));
     DownloadStartHook downloadStart;
 
     // The version list, which the identification downloads.
     bool listPending = false, painted = false;
-    downloadStart.arm([&] {
-        listPending = window->popupItems().isEmpty() && !controller().waitGate.isOpen();
-        painted = onScreen() == current();
-        // Each would start work of its own in the middle of the download.
-        outlets().TournamentButton->click();
-        outlets().CommonButton->click();
-    });
+    downloadStart.arm(
+        [&] {
+            listPending = window->popupItems().isEmpty() && !controller().waitGate.isOpen();
+            // Each would start work of its own in the middle of the download.
+            outlets().TournamentButton->click();
+            outlets().CommonButton->click();
+        },
+        [&] { painted = paintedAsShown(); });
     const HidDeviceRef device = window->plugIn("QK100201");
     ASSERT_TRUE(window->runUntil([&] { return controller().identity.device != nullptr; }));
     EXPECT_TRUE(listPending);
@@ -125,11 +119,12 @@ TEST_F(OnlineDownloadTest, TheScreenIsPaintedBeforeTheFileArrivesAndNoControlSta
     // The image, which START downloads.
     bool imagePending = false;
     painted = false;
-    downloadStart.arm([&] {
-        imagePending = window->status() == UIStatus::FTP_DOWNLOAD &&
-                       window->hidService.converter(device)->commandSequence().empty();
-        painted = onScreen() == current();
-    });
+    downloadStart.arm(
+        [&] {
+            imagePending = window->status() == UIStatus::FTP_DOWNLOAD &&
+                           window->hidService.converter(device)->commandSequence().empty();
+        },
+        [&] { painted = paintedAsShown(); });
     window->hidService.converter(device)->clearHistory();
     outlets().CommonButton->click();
     ASSERT_TRUE(window->waitForStatus(UIStatus::UPGRADE_FW_FINISH));
@@ -149,12 +144,18 @@ TEST_F(OnlineDownloadTest, ClosingDuringTheUpdateKeepsTheWindowAndTheUpdateThenC
         window->hidService.setDeviceFaults(device, slow);
         ASSERT_TRUE(window->waitForStatus(UIStatus::DEVICE_PLUG));
         QMainWindow& mainWindow = window->program->windowController().window();
+        // Closed on the first turn of the event loop in that status.
         QString promptAfterClose;
-        probed = false;
-        onFirstTurnAfter(closedIn, [&] {
-            mainWindow.close();
-            promptAfterClose = outlets().PromptText->text();
-        });
+        bool queued = false;
+        const Cancellable closing =
+            controller().mainVM.CurrentUIStatus.subscribe([&, closedIn](const UIStatus& now) {
+                if (now != closedIn || std::exchange(queued, true))
+                    return;
+                QTimer::singleShot(0, &controller(), [&] {
+                    mainWindow.close();
+                    promptAfterClose = outlets().PromptText->text();
+                });
+            });
         outlets().CommonButton->click();
         ASSERT_TRUE(window->waitForStatus(UIStatus::UPGRADE_FW_FINISH));
         EXPECT_EQ(promptAfterClose, "Please wait until the update has finished: closing the window "

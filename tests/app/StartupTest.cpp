@@ -51,46 +51,27 @@ TEST(Startup, TheProgramsExchangesWaitFiveSecondsInTenthOfASecondTurns) {
 }
 
 // The program started with the test configuration.
-class StartedWindow : public ::testing::Test {
+class StartedWindow : public SampleWindowTest {
 protected:
-    void SetUp() override {
-        resources.writeConfig(TestConfig{});
-        resources.copySampleReleases();
-        window = std::make_unique<WindowHarness>(resources);
-        window->start();
-    }
+    void SetUp() override { startWindow(); }
     QMainWindow& mainWindow() { return window->program->windowController().window(); }
-
-    TestResources resources;
-    std::unique_ptr<WindowHarness> window;
 };
 
-TEST_F(StartedWindow, SearchesForTheConfiguredIdentitiesEveryHalfSecond) {
+TEST_F(StartedWindow, SearchesForTheConfiguredIdentitiesEveryHalfSecondWhileShown) {
     EXPECT_TRUE(window->alerts.alerts.empty());
     EXPECT_EQ(mainWindow().windowTitle(), "Test Updater");
-    EXPECT_EQ(window->controller().usbHidManager->deviceMatchingList(),
+    EXPECT_EQ(controller().usbHidManager->deviceMatchingList(),
               (std::vector<DeviceMatching>{{4617, 1}, {4617, 2}}));
-    EXPECT_TRUE(window->controller().usbScanner.isRunning());
     EXPECT_TRUE(window->runUntil([&] { return window->searchTicks() >= 2; }));
     EXPECT_EQ(window->status(), UIStatus::NORMAL);
-}
 
-TEST_F(StartedWindow, HidingTheWindowStopsTheSearchAndShowingItAgainResumesIt) {
     mainWindow().hide();
-    EXPECT_FALSE(window->controller().usbScanner.isRunning());
+    EXPECT_FALSE(controller().usbScanner.isRunning());
     const int ticks = window->searchTicks();
     window->runFor(800ms);
     EXPECT_EQ(window->searchTicks(), ticks);
-
     mainWindow().show();
-    EXPECT_TRUE(window->controller().usbScanner.isRunning());
     EXPECT_TRUE(window->runUntil([&] { return window->searchTicks() > ticks; }));
-}
-
-TEST_F(StartedWindow, ClosingTheWindowEndsTheProgram) {
-    mainWindow().close();
-    EXPECT_TRUE(window->runUntil([&] { return window->terminateRequests == 1; }));
-    EXPECT_FALSE(window->controller().usbScanner.isRunning());
 }
 
 TEST_F(StartedWindow, EachModeClickRebuildsThePopUpOnceForTheClickedMode) {
@@ -98,13 +79,11 @@ TEST_F(StartedWindow, EachModeClickRebuildsThePopUpOnceForTheClickedMode) {
     ASSERT_TRUE(window->waitForStatus(UIStatus::DEVICE_PLUG));
 
     // A rebuild empties the pop-up once and fills it again.
-    QSignalSpy resets(window->outlets().PopUpFwVerItems->model(), &QAbstractItemModel::rowsRemoved);
-    window->outlets().StandardButton->click(); // already selected: rebuilt all the same
+    QSignalSpy resets(outlets().PopUpFwVerItems->model(), &QAbstractItemModel::rowsRemoved);
+    outlets().StandardButton->click(); // already selected: rebuilt all the same
     EXPECT_EQ(resets.count(), 1);
-    window->outlets().TournamentButton->click();
+    outlets().TournamentButton->click();
     EXPECT_EQ(resets.count(), 2);
-    EXPECT_TRUE(window->outlets().TournamentButton->isChecked());
-    EXPECT_FALSE(window->outlets().StandardButton->isChecked());
-    EXPECT_FALSE(window->controller().mainVM.IsStandard.value());
-    EXPECT_TRUE(window->controller().mainVM.IsTE.value());
+    EXPECT_TRUE(outlets().TournamentButton->isChecked());
+    EXPECT_FALSE(outlets().StandardButton->isChecked());
 }

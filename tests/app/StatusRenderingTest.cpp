@@ -32,105 +32,30 @@ protected:
     std::unique_ptr<WindowHarness> window;
 };
 
-TEST_F(StatusRendering, EveryUpdateStatusHasItsPicturePromptAndButton) {
+TEST_F(StatusRendering, EveryStatusHasItsPicturePromptAndButton) {
+    const QString configured = "Plug the converter in.";
     struct Expected {
         UIStatus status;
-        const char* picture;
-        const char* prompt;
+        const char* picture; // nullptr: the configured device picture
+        QString prompt;
+        bool titleAndDetails;
         bool buttonShown;
-        const char* title; // nullptr: the title stays as it was
+        const char* title; // after the device screen's "START"
     };
     const Expected table[] = {
-        {UIStatus::UPGRADE_FW, "0", "Don't remove the device", false, nullptr},
+        {UIStatus::NORMAL, nullptr, configured, true, false, "START"},
+        {UIStatus::DEVICE_PLUG, nullptr, configured, true, true, "START"},
+        {UIStatus::UPGRADE_FW, "0", "Don't remove the device", false, false, "START"},
         {UIStatus::UPGRADE_FW_FINISH, "complete", "The firmware has been updated successfully.",
-         true, "Confirm"},
-        {UIStatus::UPGRADE_FW_FAILED, "failed", "The firmware update failed.", true, "Confirm"},
-        {UIStatus::FTP_DOWNLOAD, "download", "Wait a moment, firmware downloading...", false,
-         nullptr},
-        {UIStatus::DOWNLOAD_FAILED, "failed", "Download file failed.", true, "Confirm"},
+         false, true, "Confirm"},
+        {UIStatus::UPGRADE_FW_FAILED, "failed", "The firmware update failed.", false, true,
+         "Confirm"},
+        {UIStatus::FTP_DOWNLOAD, "download", "Wait a moment, firmware downloading...", false, false,
+         "START"},
+        {UIStatus::DOWNLOAD_FAILED, "failed", "Download file failed.", false, true, "Confirm"},
     };
-    for (const Expected& expected : table) {
-        SCOPED_TRACE(expected.picture);
-        show(UIStatus::DEVICE_PLUG); // every element shown, title START
-        show(expected.status);
-        EXPECT_FALSE(outlets().MainTitle->isVisible());
-        EXPECT_EQ(detailsShown(), 0);
-        EXPECT_TRUE(outlets().DeviceImage->isVisible());
-        ASSERT_TRUE(outlets().DeviceImage->image().has_value());
-        EXPECT_EQ(*outlets().DeviceImage->image(), *PictureResources::named(expected.picture));
-        EXPECT_EQ(offset(), savedOffset());
-        EXPECT_TRUE(outlets().PromptText->isVisible());
-        EXPECT_EQ(outlets().PromptText->text(), expected.prompt);
-        EXPECT_EQ(outlets().CommonButton->isVisible(), expected.buttonShown);
-        EXPECT_EQ(outlets().CommonButton->title(), expected.title ? expected.title : "START");
-    }
-}
-
-TEST_F(StatusRendering, SearchingAndDeviceScreensShowTheConfiguredPictureAndPrompt) {
-    show(UIStatus::UPGRADE_FW_FAILED);
-    show(UIStatus::NORMAL);
-    EXPECT_TRUE(outlets().MainTitle->isVisible());
-    EXPECT_EQ(detailsShown(), 0);
-    ASSERT_TRUE(outlets().DeviceImage->image().has_value());
-    EXPECT_EQ(outlets().DeviceImage->image()->size(), QSize(64, 40));
-    EXPECT_EQ(outlets().PromptText->text(), "Plug the converter in.");
-    EXPECT_FALSE(outlets().CommonButton->isVisible());
-    EXPECT_EQ(outlets().CommonButton->title(), "Confirm"); // hidden, title kept
-
-    show(UIStatus::DEVICE_PLUG);
-    EXPECT_TRUE(outlets().MainTitle->isVisible());
-    EXPECT_EQ(detailsShown(), 5);
-    EXPECT_EQ(outlets().DeviceImage->image()->size(), QSize(64, 40));
-    EXPECT_EQ(outlets().PromptText->text(), "Plug the converter in.");
-    EXPECT_TRUE(outlets().CommonButton->isVisible());
-    EXPECT_EQ(outlets().CommonButton->title(), "START");
-}
-
-TEST_F(StatusRendering, ThePictureStandsAHundredPointsFurtherOnlyOnTheDeviceScreen) {
-    const double saved = savedOffset();
-    EXPECT_EQ(offset(), saved);
-    for (UIStatus other :
-         {UIStatus::NORMAL, UIStatus::UPGRADE_FW, UIStatus::UPGRADE_FW_FINISH,
-          UIStatus::UPGRADE_FW_FAILED, UIStatus::FTP_DOWNLOAD, UIStatus::DOWNLOAD_FAILED}) {
-        show(UIStatus::DEVICE_PLUG);
-        show(UIStatus::DEVICE_PLUG); // repeated: still only once
-        EXPECT_EQ(offset(), saved + 100.0);
-        show(other);
-        EXPECT_EQ(offset(), saved);
-    }
-    // The layout follows: the picture really moves on screen.
-    outlets().MainView->layout()->activate();
-    const int normalX = outlets().DeviceImage->geometry().x();
-    show(UIStatus::DEVICE_PLUG);
-    outlets().MainView->layout()->activate();
-    EXPECT_EQ(outlets().DeviceImage->geometry().x(), normalX + 100);
-}
-
-TEST_F(StatusRendering, AnEmptyDeviceNameHidesItAndAOneModeRecordHidesTheModeChoice) {
-    show(UIStatus::DEVICE_PLUG);
-    MainVM& vm = window->controller().mainVM;
-    vm.DeviceName = "Pad";
-    EXPECT_TRUE(outlets().DeviceName->isVisible());
-    EXPECT_EQ(outlets().DeviceName->text(), "Pad");
-    vm.DeviceName = "";
-    EXPECT_FALSE(outlets().DeviceName->isVisible());
-
-    // A record that does not know one of its modes leaves the choice as it is.
-    auto record = std::make_shared<FwInfoModel>();
-    record->Standard = true;
-    record->Tournament = std::nullopt;
-    vm.FwInfoVM = record;
-    EXPECT_TRUE(outlets().ModeStatckView->isVisible());
-    record->Tournament = false;
-    vm.FwInfoVM = record;
-    EXPECT_FALSE(outlets().ModeStatckView->isVisible());
-    record->Tournament = std::nullopt;
-    vm.FwInfoVM = record;
-    EXPECT_FALSE(outlets().ModeStatckView->isVisible());
-}
-
-TEST_F(StatusRendering, TheBottomPanelAndTheActionButtonStandStillOnEveryStatus) {
-    // Read after the layout has settled, in the window's coordinates.
+    // The bottom panel, the prompt and the action button stand still on every status, read after
+    // the layout has settled, in the window's coordinates.
     auto frameOf = [this](const QWidget* widget) {
         outlets().MainView->layout()->activate();
         return QRect(widget->mapTo(outlets().MainView, QPoint(0, 0)), widget->size());
@@ -139,19 +64,58 @@ TEST_F(StatusRendering, TheBottomPanelAndTheActionButtonStandStillOnEveryStatus)
     const QRect panel = frameOf(outlets().BottomBar);
     const QRect button = frameOf(outlets().CommonButton);
     const QRect prompt = frameOf(outlets().PromptText);
-    for (UIStatus status :
-         {UIStatus::NORMAL, UIStatus::UPGRADE_FW, UIStatus::UPGRADE_FW_FINISH,
-          UIStatus::UPGRADE_FW_FAILED, UIStatus::FTP_DOWNLOAD, UIStatus::DOWNLOAD_FAILED}) {
-        SCOPED_TRACE(static_cast<int>(status));
-        if (isFailureStatus(status)) // the reason line must fit in the panel too
+    for (const Expected& expected : table) {
+        SCOPED_TRACE(static_cast<int>(expected.status));
+        show(UIStatus::DEVICE_PLUG);          // every element shown, title START
+        if (isFailureStatus(expected.status)) // the reason line must fit in the panel too
             window->controller().mainVM.FailureReason =
                 "A reason long enough to take two lines of the bottom panel, so that nothing may "
                 "grow with it: plug the converter in again and start again.";
-        show(status);
+        show(expected.status);
         EXPECT_EQ(frameOf(outlets().BottomBar), panel);
         EXPECT_EQ(frameOf(outlets().PromptText).topLeft(), prompt.topLeft());
-        if (outlets().CommonButton->isVisible()) {
+        if (expected.buttonShown) {
             EXPECT_EQ(frameOf(outlets().CommonButton), button);
         }
+        EXPECT_EQ(outlets().MainTitle->isVisible(), expected.titleAndDetails);
+        EXPECT_EQ(detailsShown(), expected.status == UIStatus::DEVICE_PLUG ? 5 : 0);
+        EXPECT_TRUE(outlets().DeviceImage->isVisible());
+        ASSERT_TRUE(outlets().DeviceImage->image().has_value());
+        if (expected.picture) {
+            EXPECT_EQ(*outlets().DeviceImage->image(), *PictureResources::named(expected.picture));
+        } else {
+            EXPECT_EQ(outlets().DeviceImage->image()->size(), QSize(64, 40));
+        }
+        // The picture stands a hundred points further on the device screen only.
+        EXPECT_EQ(offset(), savedOffset() + (expected.status == UIStatus::DEVICE_PLUG ? 100 : 0));
+        EXPECT_TRUE(outlets().PromptText->isVisible());
+        EXPECT_EQ(outlets().PromptText->text(), expected.prompt);
+        EXPECT_EQ(outlets().CommonButton->isVisible(), expected.buttonShown);
+        EXPECT_EQ(outlets().CommonButton->title(), expected.title);
     }
+
+    // Shown twice, the device screen moves the picture once, and the layout follows on screen.
+    show(UIStatus::NORMAL);
+    outlets().MainView->layout()->activate();
+    const int normalX = outlets().DeviceImage->geometry().x();
+    show(UIStatus::DEVICE_PLUG);
+    show(UIStatus::DEVICE_PLUG);
+    outlets().MainView->layout()->activate();
+    EXPECT_EQ(outlets().DeviceImage->geometry().x(), normalX + 100);
+}
+
+// A record that does not know one of its modes leaves the mode choice as it is.
+TEST_F(StatusRendering, AOneModeRecordHidesTheModeChoiceAnUnknownModeLeavesIt) {
+    show(UIStatus::DEVICE_PLUG);
+    auto record = std::make_shared<FwInfoModel>();
+    record->Standard = true;
+    MainVM& vm = window->controller().mainVM;
+    vm.FwInfoVM = record;
+    EXPECT_TRUE(outlets().ModeStatckView->isVisible());
+    record->Tournament = false;
+    vm.FwInfoVM = record;
+    EXPECT_FALSE(outlets().ModeStatckView->isVisible());
+    record->Tournament = std::nullopt;
+    vm.FwInfoVM = record;
+    EXPECT_FALSE(outlets().ModeStatckView->isVisible());
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -106,4 +108,23 @@ public:
     RecordingAlertPresenter alerts;
     int terminateRequests = 0;
     std::unique_ptr<MainApplication> program;
+};
+
+// The program on the test configuration and the shipped sample releases, one window at a time.
+class SampleWindowTest : public ::testing::Test {
+protected:
+    SampleWindowTest() {
+        resources.writeConfig(TestConfig{});
+        resources.copySampleReleases();
+    }
+    void startWindow(WindowHarness::Options options = {}) {
+        window.reset(); // one program, and one diagnostic capture, at a time
+        window = std::make_unique<WindowHarness>(resources, options);
+        window->start();
+    }
+    ViewController& controller() { return window->controller(); }
+    Ui::MainWindow& outlets() { return window->outlets(); }
+
+    TestResources resources;
+    std::unique_ptr<WindowHarness> window;
 };
