@@ -1,9 +1,11 @@
 #include "cli/UpdateCommand.h"
 
 #include <QElapsedTimer>
+#include <algorithm>
 
 #include "cli/CliSession.h"
 #include "core/ConverterUpdate.h"
+#include "protocol/Commands.h"
 
 ExitCode UpdateCommand::run(const CliArguments& arguments) {
     ExitCode failure = ExitCode::Success;
@@ -26,22 +28,30 @@ ExitCode UpdateCommand::run(const CliArguments& arguments) {
     return install(*converter, *image.release);
 }
 
+// The image bytes the first `packets` data packets carried: the first holds fewer than the others.
+static qsizetype bytesSent(qsizetype packets, qsizetype totalBytes) {
+    if (packets <= 0)
+        return 0;
+    return std::min(totalBytes,
+                    Commands::firstPacketPayload + (packets - 1) * Commands::continuationPayload);
+}
+
 ExitCode UpdateCommand::install(ConverterIdentity& converter, const ReleaseImage& release) {
     CommandReport& report = session_.report();
     status(updating);
     QElapsedTimer clock;
     clock.start();
     const qsizetype totalBytes = release.image.size();
-    ConverterUpdate update(
-        session_.manager(),
-        {{},
-         [&report](const QString& title, const QString& text, const QString&) {
-             report.alert(title, text);
-         }},
-        [&](qsizetype packet, qsizetype packets) {
-            report.progress({packet, packets, totalBytes * packet / std::max<qsizetype>(packets, 1),
-                             totalBytes, static_cast<double>(clock.nsecsElapsed()) / 1e9});
-        });
+    ConverterUpdate update(session_.manager(),
+                           {{},
+                            [&report](const QString& title, const QString& text, const QString&) {
+                                report.alert(title, text);
+                            }},
+                           [&](qsizetype packet, qsizetype packets) {
+                               report.progress({packet, packets, bytesSent(packet, totalBytes),
+                                                totalBytes,
+                                                static_cast<double>(clock.nsecsElapsed()) / 1e9});
+                           });
     const ConverterUpdate::Outcome outcome = update.update(converter, release);
     status(outcome.confirmed ? updated : failed);
     if (!outcome.confirmed)

@@ -1,6 +1,7 @@
 // velmar-converter-cli as a user runs it: the real program in a process of its own, on its
 // virtual converters (--simulate), with the releases shipped beside it and, for the online rows,
 // a real FTP server on loopback.
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include <QFile>
@@ -102,6 +103,10 @@ TEST(CliProgram, UpdateReadsTheVersionAgainAndStreamsMonotonicProgress) {
             continue;
         EXPECT_GT(event["percent"].toInt(), percent); // at most one line a percent, rising
         percent = event["percent"].toInt();
+        // The bytes sent are counted, not estimated: 48 in the first packet, 56 in each further.
+        const int packets = event["packets"].toInt();
+        EXPECT_EQ(event["bytes"].toInt(),
+                  std::min(event["totalBytes"].toInt(), 48 + (packets - 1) * 56));
     }
     EXPECT_EQ(percent, 100);
     EXPECT_EQ(kinds.first(), "found");
