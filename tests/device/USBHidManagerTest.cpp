@@ -10,13 +10,8 @@
 namespace {
 using std::chrono::milliseconds;
 
-constexpr DeviceMatching loaderMode{0x1209, 0x0002};
-
-QByteArray replyCarrying(int64_t packNo) {
-    QByteArray reply(64, '\0');
-    for (int i = 0; i < 3; ++i)
-        reply[4 + i] = static_cast<char>((packNo >> (8 * i)) & 0xFF);
-    return reply;
+QByteArray replyCarrying(char packNo) {
+    return QByteArray(4, '\0') + packNo + QByteArray(59, '\0');
 }
 
 // A syncPackNo request with counter 0, which the virtual converter answers with number 1.
@@ -33,8 +28,8 @@ protected:
     USBHidManagerTest() { createManager(); }
 
     void createManager(ReportExchangeTiming timing = {milliseconds{300}, milliseconds{50}}) {
-        manager =
-            std::make_unique<USBHidManager>(service, std::vector{loaderMode}, delegate, timing);
+        manager = std::make_unique<USBHidManager>(
+            service, std::vector{SimulatedHidService::loaderIdentity}, delegate, timing);
         EXPECT_EQ(service.openDevice(device), 0);
         manager->setupReportCallback(device);
     }
@@ -113,18 +108,18 @@ TEST(USBHidManagerCheckPackNoTest, ReadsBytesFourToSixLittleEndianAndNeverBeyond
 TEST_F(USBHidManagerTest, ExchangeFailsOnEveryReportButTheReplyCarryingTheNextNumber) {
     const struct {
         bool ownNumber; // the converter answers with the request's own number, else not at all
-        std::vector<int64_t> pendingBefore; // delivered before the call
-        std::vector<int64_t> inFirstSlice;  // delivered together right after the request
+        std::vector<char> pendingBefore; // delivered before the call
+        std::vector<char> inFirstSlice;  // delivered together right after the request
     } rows[] = {{true, {}, {}}, {false, {}, {}}, {false, {1}, {}}, {false, {}, {1, 9}}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.pendingBefore.size() + 2 * row.inFirstSlice.size() + 8 * row.ownNumber);
         VirtualConverter::Faults faults;
         (row.ownNumber ? faults.wrongPackNoAtPackNo : faults.noReplyFromPackNo) = 0;
         converter->setFaults(faults);
-        for (int64_t number : row.pendingBefore)
+        for (char number : row.pendingBefore)
             service.injectInputReport(device, replyCarrying(number));
         deliverPending();
-        for (int64_t number : row.inFirstSlice)
+        for (char number : row.inFirstSlice)
             service.injectInputReport(device, replyCarrying(number));
         int64_t packNo = 0;
         EXPECT_FALSE(exchange(packNo));
