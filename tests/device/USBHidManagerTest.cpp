@@ -49,13 +49,11 @@ protected:
     std::unique_ptr<USBHidManager> manager;
 };
 
-TEST_F(USBHidManagerTest, SetUpInstallsTheMatchingListAndEveryOutcomeIsLogged) {
-    service.plugIn(converter, {0x1209, 0x0001});
+TEST_F(USBHidManagerTest, SetUpCloseAndSendLogEveryOutcome) {
     ScopedDiagnosticCapture log;
     createManager();
     service.setOpenResult(-EACCES);
     createManager(); // a failed open is only logged
-    EXPECT_EQ(service.copyDevices(), std::vector<HidDeviceRef>{device});
     manager->closeUsbDevice(device);
     EXPECT_FALSE(manager->sendReport(device, syncRequest)); // closed: -EBADF
     service.unplug(device);
@@ -68,7 +66,7 @@ TEST_F(USBHidManagerTest, SetUpInstallsTheMatchingListAndEveryOutcomeIsLogged) {
                            "[UsbHidManager][97][closeUsbDevice(_:)] false"}));
 }
 
-TEST_F(USBHidManagerTest, KeepsOnlyTheLatestSuccessfulReportAndPassesRemovalsOnWhileBothLive) {
+TEST_F(USBHidManagerTest, KeepsOnlyTheLatestSuccessfulReportAndNothingOnceGone) {
     service.injectInputReport(device, replyCarrying(1));
     service.injectInputReport(device, QByteArray("\x01\xAB", 2));
     service.injectInputReport(device, replyCarrying(3), -EIO);
@@ -79,15 +77,11 @@ TEST_F(USBHidManagerTest, KeepsOnlyTheLatestSuccessfulReportAndPassesRemovalsOnW
     EXPECT_TRUE(
         log.contains("[UsbHidManager][79][handleReceivedReport(_:)] ✅ 收到 HID 資料: 01 AB"));
 
-    const HidDeviceRef second = service.plugIn(converter);
-    service.unplug(second);
-    ASSERT_TRUE(runEventLoopUntil([this] { return !delegate->removed.empty(); }));
-    EXPECT_EQ(delegate->removed, std::vector<HidDeviceRef>{second});
     service.injectInputReport(device, replyCarrying(1));
     manager.reset();
     service.unplug(device);
     deliverPending();
-    EXPECT_EQ(delegate->removed.size(), 1u) << "a manager that is gone passed on a removal";
+    EXPECT_TRUE(delegate->removed.empty()) << "a manager that is gone passed on a removal";
 }
 
 TEST(USBHidManagerCheckPackNoTest, ReadsBytesFourToSixLittleEndianAndNeverBeyondTheReply) {

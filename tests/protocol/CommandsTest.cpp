@@ -29,7 +29,7 @@ protected:
 
     SimulatedHidService service;
     std::shared_ptr<VirtualConverter> converter = std::make_shared<VirtualConverter>(
-        VirtualConverter::Identity{"QK100301", 0x04030201, false});
+        VirtualConverter::Identity{"QK100301", 0x04030201, true}); // in the second field
     HidDeviceRef device = service.plugIn(converter);
     USBHidManager manager{service, {}, {}, {milliseconds{200}, milliseconds{50}}};
     ScopedDiagnosticCapture log;

@@ -14,19 +14,6 @@ int word(const QByteArray& reply, int offset) {
     return uint8_t(reply[offset]) | (uint8_t(reply[offset + 1]) << 8);
 }
 
-// The part number in the second field (erased flash in the first) and the silent end.
-TEST(VirtualConverterTest, IdentificationCanCarryThePartNumberInTheSecondFieldAndTheEndIsSilent) {
-    VirtualConverter converter({"QK100201", 0xFFFFFFFE, true});
-    const auto info = converter.handleOutputReport(request(0xA6, 2));
-    ASSERT_TRUE(info && info->size() == 64);
-    EXPECT_EQ(info->mid(4, 3), QByteArray("\x03\0\0", 3));
-    EXPECT_EQ(info->mid(9, 8), QByteArray(8, '\xFF'));
-    EXPECT_EQ(info->mid(24, 8), "QK100201");
-    EXPECT_EQ(info->mid(44, 4), QByteArray("\xFE\xFF\xFF\xFF", 4));
-    EXPECT_FALSE(converter.handleOutputReport(request(0xAB, 8)));
-    EXPECT_EQ(converter.endUpgradePackNo(), 8);
-}
-
 // Each fault strikes only at its own packet, so the transfer tests fail for the reason they name.
 TEST(VirtualConverterTest, InjectedFaultsStrikeOnlyAtTheirPacketNumber) {
     VirtualConverter converter;
