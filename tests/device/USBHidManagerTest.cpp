@@ -49,8 +49,17 @@ protected:
     std::unique_ptr<USBHidManager> manager;
 };
 
-TEST_F(USBHidManagerTest, SetUpCloseAndSendLogEveryOutcome) {
+TEST_F(USBHidManagerTest, KeepsOnlyTheLatestSuccessfulReportAndLogsEveryOutcome) {
+    service.injectInputReport(device, replyCarrying(1));
+    service.injectInputReport(device, QByteArray("\x01\xAB", 2));
+    service.injectInputReport(device, replyCarrying(3), -EIO);
     ScopedDiagnosticCapture log;
+    deliverPending();
+    EXPECT_EQ(manager->receivedReport(), QByteArray("\x01\xAB", 2)); // unpadded
+    EXPECT_TRUE(log.lines().first().endsWith("{name = main}]"));     // the thread that delivered it
+    EXPECT_TRUE(
+        log.contains("[UsbHidManager][79][handleReceivedReport(_:)] ✅ 收到 HID 資料: 01 AB"));
+    log.clear();
     createManager();
     service.setOpenResult(-EACCES);
     createManager(); // a failed open is only logged
@@ -64,22 +73,10 @@ TEST_F(USBHidManagerTest, SetUpCloseAndSendLogEveryOutcome) {
                            "[UsbHidManager][97][closeUsbDevice(_:)] true",
                            "[UsbHidManager][118][sendReport(_:data:)] ❌ 發送 HID 資料失敗: -9",
                            "[UsbHidManager][97][closeUsbDevice(_:)] false"}));
-}
 
-TEST_F(USBHidManagerTest, KeepsOnlyTheLatestSuccessfulReportAndNothingOnceGone) {
-    service.injectInputReport(device, replyCarrying(1));
-    service.injectInputReport(device, QByteArray("\x01\xAB", 2));
-    service.injectInputReport(device, replyCarrying(3), -EIO);
-    ScopedDiagnosticCapture log;
-    deliverPending();
-    EXPECT_EQ(manager->receivedReport(), QByteArray("\x01\xAB", 2)); // unpadded
-    EXPECT_TRUE(log.lines().first().endsWith("{name = main}]"));     // the thread that delivered it
-    EXPECT_TRUE(
-        log.contains("[UsbHidManager][79][handleReceivedReport(_:)] ✅ 收到 HID 資料: 01 AB"));
-
-    service.injectInputReport(device, replyCarrying(1));
+    const HidDeviceRef second = service.plugIn(converter);
     manager.reset();
-    service.unplug(device);
+    service.unplug(second);
     deliverPending();
     EXPECT_TRUE(delegate->removed.empty()) << "a manager that is gone passed on a removal";
 }
