@@ -67,8 +67,8 @@ TEST(HidrawHidServiceTest, AGoneDeviceIsReportedOnceLaterAndStaysGone) {
         const char* reason; // which path noticed it
     } rows[] = {
         {HangUp, true, "read (end of file)"},
-        {HangUpUnread, true, "read /dev/hidraw3: Connection reset"},
-        {WriteAfterHangUp, true, "write /dev/hidraw3: Broken pipe"},
+        {HangUpUnread, true, "read /dev/hidraw3: Connection reset"}, // a report left unread
+        {WriteAfterHangUp, true, "write /dev/hidraw3: Broken pipe"}, // the write notices first
         {Remove, true, ""},
         {Remove, false, ""}, // found by rescanning
     };
@@ -83,8 +83,7 @@ TEST(HidrawHidServiceTest, AGoneDeviceIsReportedOnceLaterAndStaysGone) {
             r.service->setOutputReport(ref, QByteArray(64, 0));
         row.how == Remove ? r.source->removeNode(loader.devnode) : r.device->hangUp();
         if (row.how == WriteAfterHangUp)
-            r.service->setOutputReport(ref,
-                                       QByteArray(64, 0)); // fails as gone: see the reason below
+            r.service->setOutputReport(ref, QByteArray(64, 0));
         EXPECT_TRUE(r.removed.empty());
         ASSERT_TRUE(runEventLoopUntil([&] { return !r.removed.empty(); }));
         settle();
