@@ -1,192 +1,142 @@
 #include "device/HidrawHidService.h"
 #include "EventLoopWaiting.h"
 #include "SocketPairDevice.h"
-#include "device/DescriptorHidrawNodeSource.h"
 #include "device/HidrawDevice.h"
 
-#include <QCoreApplication>
-#include <QThread>
 #include <cerrno>
 #include <gtest/gtest.h>
-#include <thread>
 
-// The real hidraw code over socket pairs (SocketPairDevice); hanging up is the node going away.
+// The real hidraw code over socket pairs; hanging up is the node going away.
 namespace {
-using std::chrono::milliseconds;
-
 const HidrawNode loader{"/dev/hidraw3", 0x1209, 0x0002};
 const HidrawNode application{"/dev/hidraw4", 0x1209, 0x0001};
 
-QByteArray report(char first, int size = 64) {
-    QByteArray bytes(size, '\0');
-    for (int i = 0; i < size; ++i)
-        bytes[i] = static_cast<char>(first + i);
-    return bytes;
-}
-
 void settle() {
-    runEventLoopUntil([] { return false; }, milliseconds{50});
+    runEventLoopUntil([] { return false; }, std::chrono::milliseconds{50});
 }
 
-class HidrawHidServiceTest : public ::testing::Test {
-protected:
-    HidrawHidServiceTest() {
+// A service over one loader node, recording the removals it reports.
+struct Rig {
+    Rig() {
         auto owned = std::make_unique<DescriptorHidrawNodeSource>();
         source = owned.get();
         device = std::make_unique<SocketPairDevice>(*source, loader);
         service = std::make_unique<HidrawHidService>(std::move(owned));
         service->setRemovalCallback([this](const HidDeviceRef& ref) { removed.push_back(ref); });
     }
-
     HidDeviceRef onlyDevice() {
         const std::vector<HidDeviceRef> devices = service->copyDevices();
         return devices.size() == 1 ? devices.front() : nullptr;
     }
-
-    HidDeviceRef openListening() {
-        HidDeviceRef ref = onlyDevice();
-        EXPECT_EQ(service->openDevice(ref), 0);
-        service->setInputReportCallback(ref, [this](int32_t result, const QByteArray& bytes) {
-            EXPECT_EQ(result, 0);
-            EXPECT_EQ(QThread::currentThread(), QCoreApplication::instance()->thread());
-            received.push_back(bytes);
-        });
-        return ref;
-    }
-
     DescriptorHidrawNodeSource* source = nullptr;
     std::unique_ptr<SocketPairDevice> device;
     std::unique_ptr<HidrawHidService> service;
     std::vector<HidDeviceRef> removed;
-    std::vector<QByteArray> received;
 };
 
-TEST_F(HidrawHidServiceTest, OutputReportIsOneWriteOfReportIdZeroAndTheSixtyFourBytes) {
-    ASSERT_EQ(service->open(), 0);
-    const HidDeviceRef ref = openListening();
-    ASSERT_EQ(service->setOutputReport(ref, report(0x41)), 0);
-    ASSERT_EQ(service->setOutputReport(ref, report(0x10)), 0);
-    EXPECT_EQ(device->receive(), QByteArray(1, '\0') + report(0x41));
-    EXPECT_EQ(device->receive(), QByteArray(1, '\0') + report(0x10));
-}
-
-TEST_F(HidrawHidServiceTest, InputReportsArriveOnTheGuiThreadOnceEachUntilReplacedOrClosed) {
-    const HidDeviceRef ref = openListening();
-    // Written by another thread, as the kernel would at any moment.
-    std::thread writer([this] {
-        device->send(report(0x01));
-        device->send(report(0x30, 10));
+TEST(HidrawHidServiceTest, ReportsCrossWholeAndOnceEachUntilTheDeviceIsClosed) {
+    Rig r;
+    r.source->setOpenError(loader.devnode, -EACCES);
+    const HidDeviceRef ref = r.onlyDevice();
+    EXPECT_EQ(r.service->openDevice(ref), -EACCES);
+    r.source->setOpenError(loader.devnode, std::nullopt);
+    ASSERT_EQ(r.service->openDevice(ref), 0);
+    std::vector<QByteArray> received;
+    r.service->setInputReportCallback(ref, [&](int32_t result, const QByteArray& bytes) {
+        EXPECT_EQ(result, 0);
+        received.push_back(bytes);
     });
-    writer.join();
-    ASSERT_TRUE(runEventLoopUntil([this] { return received.size() >= 2; }));
+    ASSERT_EQ(r.service->setOutputReport(ref, QByteArray(64, 'A')), 0);
+    EXPECT_EQ(r.device->receive(), QByteArray(1, '\0') + QByteArray(64, 'A')); // report id 0 first
+    r.device->send(QByteArray(64, 'B'));
+    r.device->send(QByteArray(10, 'C'));
+    ASSERT_TRUE(runEventLoopUntil([&] { return received.size() >= 2; }));
     settle();
-    EXPECT_EQ(received, (std::vector<QByteArray>{report(0x01), report(0x30, 10)})); // not padded
-
-    int replacedCalls = 0;
-    service->setInputReportCallback(ref, [&](int32_t, const QByteArray&) { ++replacedCalls; });
-    device->send(report(0x02));
-    ASSERT_TRUE(runEventLoopUntil([&] { return replacedCalls == 1; }));
-    ASSERT_EQ(service->closeDevice(ref), 0);
-    device->send(report(0x03));
-    settle();
-    EXPECT_EQ(replacedCalls, 1);
-    EXPECT_EQ(received.size(), 2u);
-    EXPECT_EQ(service->setOutputReport(ref, report(0)), -EBADF);
+    EXPECT_EQ(received,
+              (std::vector<QByteArray>{QByteArray(64, 'B'), QByteArray(10, 'C')})); // unpadded
+    ASSERT_EQ(r.service->closeDevice(ref), 0);
+    EXPECT_EQ(r.service->setOutputReport(ref, QByteArray(64, 0)), -EBADF);
 }
 
-TEST_F(HidrawHidServiceTest, PeerClosingCountsAsTheDeviceGone) {
-    ASSERT_EQ(service->open(), 0);
-    const HidDeviceRef ref = openListening();
-    device->hangUp();
-    EXPECT_TRUE(removed.empty()); // delivered from the event loop, not from inside anything
-    ASSERT_TRUE(runEventLoopUntil([this] { return !removed.empty(); }));
-    settle();
-    EXPECT_EQ(removed, std::vector<HidDeviceRef>{ref});
-    EXPECT_EQ(service->setOutputReport(ref, report(0)), -ENODEV);
-    EXPECT_FALSE(service->lastErrorReason(ref).isEmpty());
-    EXPECT_EQ(service->openDevice(ref), -ENODEV);
-    EXPECT_EQ(service->deviceProperty(ref, "ProductID"), 0x0002); // still says who it was
-    EXPECT_TRUE(service->copyDevices().empty()); // listed node, but gone until replugged
+// However it goes, a device is reported once, from the event loop, and refuses everything after.
+TEST(HidrawHidServiceTest, AGoneDeviceIsReportedOnceLaterAndStaysGone) {
+    enum How { HangUp, HangUpUnread, WriteAfterHangUp, Remove };
+    const struct {
+        How how;
+        bool announces;
+        const char* reason; // which path noticed it
+    } rows[] = {
+        {HangUp, true, "read (end of file)"},
+        {HangUpUnread, true, "read /dev/hidraw3: Connection reset"}, // a report left unread
+        {WriteAfterHangUp, true, "write /dev/hidraw3: Broken pipe"}, // the write notices first
+        {Remove, true, ""},
+        {Remove, false, ""}, // found by rescanning
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(2 * row.how + row.announces);
+        Rig r;
+        r.source->setAnnounces(row.announces);
+        ASSERT_EQ(r.service->open(), 0);
+        const HidDeviceRef ref = r.onlyDevice();
+        ASSERT_EQ(r.service->openDevice(ref), 0);
+        if (row.how == HangUpUnread)
+            r.service->setOutputReport(ref, QByteArray(64, 0));
+        row.how == Remove ? r.source->removeNode(loader.devnode) : r.device->hangUp();
+        if (row.how == WriteAfterHangUp)
+            r.service->setOutputReport(ref, QByteArray(64, 0));
+        EXPECT_TRUE(r.removed.empty());
+        ASSERT_TRUE(runEventLoopUntil([&] { return !r.removed.empty(); }));
+        settle();
+        EXPECT_EQ(r.removed, std::vector<HidDeviceRef>{ref});
+        EXPECT_EQ(r.service->lastErrorReason(ref).left(qstrlen(row.reason)), row.reason);
+        EXPECT_EQ(r.service->setOutputReport(ref, QByteArray(64, 0)), -ENODEV);
+        EXPECT_EQ(r.service->openDevice(ref), -ENODEV);
+        EXPECT_EQ(r.service->deviceProperty(ref, "ProductID"), 0x0002); // still says who it was
+        EXPECT_TRUE(r.service->copyDevices().empty());
+    }
 }
 
-TEST_F(HidrawHidServiceTest, WriteToADeviceWhoseEndClosedFailsAsGoneAndReportsTheRemoval) {
-    const HidDeviceRef ref = onlyDevice();
-    ASSERT_EQ(service->openDevice(ref), 0); // nobody reads, so only the write can notice
-    device->hangUp();
-    EXPECT_EQ(service->setOutputReport(ref, report(0)), -ENODEV);
-    EXPECT_TRUE(removed.empty());
-    ASSERT_TRUE(runEventLoopUntil([this] { return !removed.empty(); }));
-    EXPECT_EQ(removed.front(), ref);
-}
-
-// A socket pair cannot stall an endpoint, so the hidraw side of a broken pipe is checked where the
-// write's error is judged: a stalled output endpoint fails one write and leaves the node usable.
-TEST(HidrawDeviceTest, ABrokenPipeMeansGoneOnlyOnASocket) {
-    EXPECT_FALSE(HidrawDevice::meansGone(EPIPE, false));
-    EXPECT_TRUE(HidrawDevice::meansGone(EPIPE, true));
-}
-
-TEST_F(HidrawHidServiceTest, OpenFailureKeepsItsErrorAndReasonUntilAnOpenSucceeds) {
-    source->setOpenError(loader.devnode, -EACCES);
-    const HidDeviceRef ref = onlyDevice();
-    EXPECT_EQ(service->openDevice(ref), -EACCES);
-    EXPECT_TRUE(service->lastErrorReason(ref).contains(loader.devnode));
-    EXPECT_TRUE(service->lastErrorReason(ref).contains(QStringLiteral("Permission denied")));
-    EXPECT_EQ(service->setOutputReport(ref, report(0)), -EBADF);
-
-    source->setOpenError(loader.devnode, std::nullopt);
-    EXPECT_EQ(service->openDevice(ref), 0);
-    EXPECT_EQ(service->openDevice(ref), 0); // opening an open device again succeeds
-}
-
-TEST_F(HidrawHidServiceTest, MatchingDecidesTheCopiesAndWhichRemovalsButNotArrivalsAreReported) {
-    SocketPairDevice other(*source, application);
+TEST(HidrawHidServiceTest, MatchingDecidesTheCopiesAndTheRemovalsAndDestroyingEndsEverything) {
+    Rig r;
+    SocketPairDevice other(*r.source, application);
     std::vector<HidDeviceRef> arrived;
-    service->setArrivalCallback([&](const HidDeviceRef& ref) { arrived.push_back(ref); });
-    ASSERT_EQ(service->open(), 0);
-    EXPECT_EQ(service->copyDevices().size(), 2u); // no matching: every device
-    service->setDeviceMatching({{0x1209, 0x0001}, {0x1209, 0x0002}});
-    EXPECT_EQ(service->copyDevices().size(), 2u);
-    service->setDeviceMatching({{0x1209, 0x0002}});
-    const HidDeviceRef before = onlyDevice();
+    r.service->setArrivalCallback([&](const HidDeviceRef& ref) { arrived.push_back(ref); });
+    ASSERT_EQ(r.service->open(), 0);
+    r.service->setDeviceMatching({{0x1209, 0x0002}});
+    const HidDeviceRef before = r.onlyDevice();
     ASSERT_TRUE(before);
-    EXPECT_EQ(onlyDevice(), before); // one reference per attached device
-
-    source->removeNode(application.devnode); // not matching: nobody hears of it
-    source->removeNode(loader.devnode);
-    ASSERT_TRUE(runEventLoopUntil([this] { return !removed.empty(); }));
+    EXPECT_EQ(r.onlyDevice(), before);         // one reference per attached device
+    r.source->removeNode(application.devnode); // not matching: nobody hears of it
+    r.source->removeNode(loader.devnode);
+    ASSERT_TRUE(runEventLoopUntil([&] { return !r.removed.empty(); }));
     settle();
-    EXPECT_EQ(removed, std::vector<HidDeviceRef>{before});
-
+    EXPECT_EQ(r.removed, std::vector<HidDeviceRef>{before});
     EXPECT_TRUE(arrived.empty()); // attached before open(): for the copies to find
 
     // Plugged in again: announced whatever the matching, as the device copies will list it.
-    service->setDeviceMatching({{0x1209, 0x0001}});
-    SocketPairDevice replugged(*source, loader);
+    r.service->setDeviceMatching({{0x1209, 0x0001}});
+    SocketPairDevice replugged(*r.source, loader);
     ASSERT_TRUE(runEventLoopUntil([&] { return !arrived.empty(); }));
-    service->setDeviceMatching({{0x1209, 0x0002}});
-    const HidDeviceRef after = onlyDevice();
-    ASSERT_TRUE(after);
-    EXPECT_NE(after, before);
+    r.service->setDeviceMatching({{0x1209, 0x0002}});
+    const HidDeviceRef after = r.onlyDevice();
+    EXPECT_TRUE(after && after != before);
     EXPECT_EQ(arrived, std::vector<HidDeviceRef>{after});
-}
 
-TEST_F(HidrawHidServiceTest, WithoutAnnouncementsRemovalsAreFoundByRescanning) {
-    source->setAnnounces(false);
-    ASSERT_EQ(service->open(), 0);
-    const HidDeviceRef ref = onlyDevice();
-    source->removeNode(loader.devnode);
-    ASSERT_TRUE(runEventLoopUntil([this] { return !removed.empty(); }));
-    EXPECT_EQ(removed.front(), ref);
-}
-
-TEST_F(HidrawHidServiceTest, DestroyingTheServiceCancelsPendingRemovals) {
-    const HidDeviceRef ref = openListening();
-    device->hangUp();
-    service->setOutputReport(ref, report(0));
-    service.reset();
+    // Destroyed with an arrival pending and a device held open: neither outlives the service.
+    ASSERT_EQ(r.service->openDevice(after), 0);
+    SocketPairDevice third(*r.source, application);
+    r.service.reset();
     settle();
-    EXPECT_TRUE(removed.empty());
+    EXPECT_EQ(arrived.size(), 1u);
+    EXPECT_FALSE(std::dynamic_pointer_cast<HidrawDevice>(after)->isOpen());
 }
 
+// A stalled hidraw output endpoint (EPIPE) fails one write; only on a socket is it a hang-up.
+TEST(HidrawDeviceTest, WhichWriteErrorsMeanTheDeviceHasGone) {
+    for (int error : {ENODEV, ECONNRESET, ENOTCONN, ESHUTDOWN, ENXIO})
+        EXPECT_TRUE(HidrawDevice::meansGone(error, false)) << error;
+    EXPECT_FALSE(HidrawDevice::meansGone(EIO, true));
+    EXPECT_FALSE(HidrawDevice::meansGone(EPIPE, false));
+    EXPECT_TRUE(HidrawDevice::meansGone(EPIPE, true));
+}
 } // namespace

@@ -3,24 +3,50 @@
 #include "device/DescriptorHidrawNodeSource.h"
 
 #include <QByteArray>
-#include <QString>
 #include <optional>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 // The device side of a SOCK_SEQPACKET socket pair whose other end a DescriptorHidrawNodeSource
 // serves as a hidraw node: one message is one report, as on /dev/hidrawN.
 class SocketPairDevice {
 public:
-    SocketPairDevice(DescriptorHidrawNodeSource& source, const HidrawNode& node);
-    ~SocketPairDevice();
+    SocketPairDevice(DescriptorHidrawNodeSource& source, const HidrawNode& node) {
+        int ends[2] = {-1, -1};
+        if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends) != 0)
+            return;
+        source.addNode(node, ends[0]);
+        ::close(ends[0]);
+        fd_ = ends[1];
+    }
+    ~SocketPairDevice() { hangUp(); }
     SocketPairDevice(const SocketPairDevice&) = delete;
     SocketPairDevice& operator=(const SocketPairDevice&) = delete;
 
     // One message the program wrote, whole (its true length even beyond `capacity`); absent when
     // none arrives within `timeoutMs`.
-    std::optional<QByteArray> receive(int timeoutMs = 2000, int capacity = 256);
-    bool send(const QByteArray& report);
+    std::optional<QByteArray> receive(int timeoutMs = 2000, int capacity = 256) {
+        pollfd readable{fd_, POLLIN, 0};
+        if (::poll(&readable, 1, timeoutMs) != 1)
+            return std::nullopt;
+        QByteArray message(capacity, '\0');
+        const ssize_t length = ::recv(fd_, message.data(), size_t(capacity), MSG_TRUNC);
+        if (length < 0)
+            return std::nullopt;
+        message.resize(length);
+        return message;
+    }
+    bool send(const QByteArray& report) {
+        return ::send(fd_, report.constData(), size_t(report.size()), MSG_NOSIGNAL) ==
+               report.size();
+    }
     // Unplugging as the descriptor sees it: the program's end reads end-of-file.
-    void hangUp();
+    void hangUp() {
+        if (fd_ >= 0)
+            ::close(fd_);
+        fd_ = -1;
+    }
 
 private:
     int fd_ = -1;
