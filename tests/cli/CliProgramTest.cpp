@@ -9,6 +9,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 
 #include "firmware/DescriptionFile.h"
 #include "support/LoopbackFtpServer.h"
@@ -21,7 +22,7 @@ struct ProgramRun {
     QString err;
     // Standard output read as JSON lines; a line that is not an object fails the test.
     std::vector<QJsonObject> events() const {
-        std::vector<QJsonObject> objects{QJsonObject()};
+        std::vector<QJsonObject> objects;
         for (const QString& line : out.split('\n', Qt::SkipEmptyParts)) {
             const QJsonDocument document = QJsonDocument::fromJson(line.toUtf8());
             EXPECT_TRUE(document.isObject()) << "not a JSON object: " << line.toStdString();
@@ -55,29 +56,45 @@ QString checksumField(int offset) {
     return QString("0x%1").arg((sum + offset) & 0xFFFF, 4, 16, QChar('0'));
 }
 
-TEST(CliProgram, ListsAndUpdatesWhatIsAttachedAndSaysWhatWentWrong) {
+TEST(CliProgram, ListsAndUpdatesWhatIsAttachedOfflineAndOnlineAndSaysWhatWentWrong) {
+    LoopbackFtpServer server;
+    ASSERT_TRUE(server.start()) << server.errorText().toStdString();
+    QFile image(release + "hex");
+    ASSERT_TRUE(image.open(QIODevice::ReadOnly) && server.addFile("fw.hex", image.readAll()));
+    ASSERT_TRUE(server.addFile("QK100201.txt", "// releases\r\nV2.0.0.1," +
+                                                   checksumField(0).toUtf8() +
+                                                   ",fw.hex\r\nV1.9.0.0,0x0000,gone.hex\r\n"));
+    const QString online = " --simulate --online --json --ftp-host " + server.host();
     const QString file = "update --simulate --json --file " + release + "hex";
+    const int packet = QRandomGenerator::global()->bounded(1, 600);
     const struct {
         QString commandLine;
         int exitCode;
-        QString saying; // in standard output or error
+        QString saying; // a pattern found in standard output or error
     } rows[] = {
         {"list --simulate --converters 0", 3, "No converter in loader mode is attached"},
         {"list --simulate", 0, "QK100201  V1.0.0.5  Velmar Pad Converter Pro"},
         {"list --simulate --converters 2", 0, "QK100301  V1.0.0.3  Velmar Pad Converter Lite"},
         {"list --simulate --refuse-open", 4, "70-velmar-converter.rules"},
-        {"update --simulate --converters 2 --version V1.1.0.2", 2, "--device virtual-2"},
+        {"update --simulate --converters 2 --version V1.1.0.2", 2, "virtual-1.*virtual-2"},
         {"update --simulate --converters 2 --device virtual-2 --version V1.0.1.0", 0,
          "now runs V1.0.1.0"},
+        {QString("update --simulate --json --version V1.1.0.2 --unplug-awaiting %1").arg(packet), 1,
+         QString("\"reason\":\"[^\"]*packet %1 of").arg(packet)},
         {file + " --checksum " + checksumField(0), 0, "\"ok\":true"},
         {file + " --checksum " + checksumField(1), 1, "\"alert\""}, // as the window alerts it
         {file + " --description " + release + "txt", 0, "\"ok\":true"},
         {file + " --description " + release + "hex", 1, "\"ok\":false"}, // no checksum in it
+        {"releases" + online, 0, "\"V2.0.0.1\".*\"V1.9.0.0\""},
+        {"update --version V2.0.0.1" + online, 0, "\"version\":\"V2.0.0.1\""},
+        {"update --version V1.9.0.0" + online, 5, "gone.hex"},
     };
     for (const auto& row : rows) {
         const ProgramRun result = run(row.commandLine);
         EXPECT_EQ(result.exitCode, row.exitCode) << row.commandLine.toStdString();
-        EXPECT_TRUE((result.out + result.err).contains(row.saying)) << result.out.toStdString();
+        const QRegularExpression saying(row.saying, QRegularExpression::DotMatchesEverythingOption);
+        EXPECT_TRUE(saying.match(result.out + result.err).hasMatch())
+            << row.saying.toStdString() << " not in " << (result.out + result.err).toStdString();
     }
 }
 
@@ -99,44 +116,10 @@ TEST(CliProgram, UpdateReadsTheVersionAgainAndStreamsMonotonicProgress) {
                   std::min(event["totalBytes"].toInt(), 48 + (event["packets"].toInt() - 1) * 56));
     }
     EXPECT_EQ(percent, 100);
-    EXPECT_EQ(kinds.mid(1, 3), QStringList({"found", "identified", "status"}));
+    EXPECT_EQ(kinds.mid(0, 3), QStringList({"found", "identified", "status"}));
     EXPECT_EQ(kinds.count("progress"), 101);
     EXPECT_EQ(result.events().back()["version"].toString(), "V1.1.0.2");
     EXPECT_TRUE(result.events().back()["ok"].toBool());
-
-    const int packet = QRandomGenerator::global()->bounded(1, 600);
-    const ProgramRun unplugged = run(
-        QString("update --simulate --json --version V1.1.0.2 --unplug-awaiting %1").arg(packet));
-    EXPECT_EQ(unplugged.exitCode, 1) << "unplugged awaiting packet " << packet;
-    const QJsonObject last = unplugged.events().back();
-    EXPECT_EQ(last["exitCode"].toInt(), 1);
-    EXPECT_TRUE(last["reason"].toString().contains(QString("packet %1 of").arg(packet)))
-        << last["reason"].toString().toStdString();
-}
-
-TEST(CliProgram, OnlineReleasesAndUpdateComeFromTheServer) {
-    LoopbackFtpServer server;
-    ASSERT_TRUE(server.start()) << server.errorText().toStdString();
-    QFile image(release + "hex");
-    ASSERT_TRUE(image.open(QIODevice::ReadOnly));
-    ASSERT_TRUE(server.addFile("fw.hex", image.readAll()));
-    ASSERT_TRUE(server.addFile("QK100201.txt", "// releases\r\nV2.0.0.1," +
-                                                   checksumField(0).toUtf8() +
-                                                   ",fw.hex\r\nV1.9.0.0,0x0000,gone.hex\r\n"));
-    const QString online = " --simulate --online --json --ftp-host " + server.host();
-
-    const ProgramRun releases = run("releases" + online);
-    ASSERT_EQ(releases.exitCode, 0) << releases.err.toStdString();
-    QStringList versions;
-    for (const QJsonObject& event : releases.events())
-        if (event["event"] == "release")
-            versions << event["version"].toString();
-    EXPECT_EQ(versions, QStringList({"V2.0.0.1", "V1.9.0.0"}));
-
-    const ProgramRun update = run("update --version V2.0.0.1" + online);
-    EXPECT_EQ(update.exitCode, 0) << update.err.toStdString();
-    EXPECT_EQ(update.events().back()["version"].toString(), "V2.0.0.1");
-    EXPECT_EQ(run("update --version V1.9.0.0" + online).exitCode, 5);
 }
 
 } // namespace
