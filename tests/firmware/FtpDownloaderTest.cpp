@@ -16,7 +16,7 @@ protected:
     ScopedDiagnosticCapture log;
 };
 
-TEST_F(FtpDownloaderTest, EachAttemptIsOneCurlAndThreeFailuresGiveUpWhileASuccessClearsTheReason) {
+TEST_F(FtpDownloaderTest, GivesUpAfterThreeFailedAttemptsAndASuccessAtTheLimitClearsTheReason) {
     const QByteArray list = "// versions\r\nV1.0.2,0x2A,fw.hex\r\n";
     ASSERT_TRUE(server.addFile("my list.txt", list) && server.addFile("empty.hex", {}) &&
                 server.addFile("limit.hex", QByteArray(1000, 'x')));

@@ -3,10 +3,12 @@
 file(REMOVE_RECURSE ${STAGE_DIR})
 execute_process(COMMAND ${CMAKE_COMMAND} -E env DESTDIR=${STAGE_DIR} ${CMAKE_COMMAND} --install
                         ${BUILD_DIR} RESULT_VARIABLE result OUTPUT_QUIET)
+set(bin ${STAGE_DIR}${PREFIX}/bin)
 set(share ${STAGE_DIR}${PREFIX}/share)
-foreach(path ${STAGE_DIR}${PREFIX}/bin/velmar-converter-update ${STAGE_DIR}${PREFIX}/bin/velmar-converter-cli
+foreach(path ${bin}/velmar-converter-update ${bin}/velmar-converter-cli
         ${share}/man/man1/velmar-converter-cli.1 ${share}/velmar-converter-update/config
-        ${share}/velmar-converter-update/data ${share}/applications/org.velmar.ConverterUpdate.desktop
+        ${share}/velmar-converter-update/data
+        ${share}/applications/org.velmar.ConverterUpdate.desktop
         ${share}/metainfo/org.velmar.ConverterUpdate.metainfo.xml
         ${share}/icons/hicolor/scalable/apps/org.velmar.ConverterUpdate.svg
         ${share}/icons/hicolor/128x128/apps/org.velmar.ConverterUpdate.png)
