@@ -2,25 +2,17 @@
 
 #include "cli/ProgressBar.h"
 
-namespace {
-
-TEST(ProgressBar, SaysPercentPacketsSpeedAndTimeLeft) {
-    const struct {
-        ProgressBar::Progress progress;
-        const char* line;
-    } rows[] = {
+// A log gets eleven lines for a whole transfer; a terminal gets the line redrawn in place once a
+// percent and one newline at the end.
+TEST(ProgressBar, SaysPercentPacketsSpeedAndTimeLeftRedrawnOnATerminalAndInTenthsElsewhere) {
+    const std::pair<ProgressBar::Progress, const char*> rows[] = {
         {{0, 660, 0, 36960, 0}, "  0%  0/660 packets  --- B/s  -:-- left"},
         {{330, 660, 18480, 36960, 2.0}, " 50%  330/660 packets  9.2 kB/s  0:02 left"},
         {{659, 660, 36904, 36960, 0.5}, " 99%  659/660 packets  73.8 kB/s  0:00 left"},
         {{10, 32767, 560, 1834944, 1.0}, "  0%  10/32767 packets  560 B/s  54:36 left"},
     };
-    for (const auto& row : rows)
-        EXPECT_EQ(ProgressBar::describe(row.progress), row.line);
-}
-
-// A log gets eleven lines for a whole transfer; a terminal gets the line redrawn in place once a
-// percent and one newline at the end.
-TEST(ProgressBar, RedrawsOnATerminalAndWritesTenthsElsewhere) {
+    for (const auto& [progress, line] : rows)
+        EXPECT_EQ(ProgressBar::describe(progress), line);
     for (const bool terminal : {false, true}) {
         ProgressBar bar(terminal);
         QString written;
@@ -31,5 +23,3 @@ TEST(ProgressBar, RedrawsOnATerminalAndWritesTenthsElsewhere) {
         EXPECT_EQ(written.count('\r'), terminal ? 101 : 0);
     }
 }
-
-} // namespace

@@ -3,94 +3,70 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
-#include <memory>
 
 #include "DeviceIdentityList.h"
 #include "MetainfoWriter.h"
 #include "UdevRuleWriter.h"
 
-namespace {
-
 template <typename Model>
-std::shared_ptr<Model> usb(std::optional<int64_t> vid, std::optional<int64_t> pid) {
+static std::shared_ptr<Model> usb(std::optional<int64_t> vid, std::optional<int64_t> pid) {
     auto record = std::make_shared<Model>();
     record->Vid = vid;
     record->Pid = pid;
     return record;
 }
-const auto ap = usb<APModel>;
-const auto ld = usb<LDModel>;
 
-ConfigModel configWith(std::vector<APModelRef> aps, std::vector<LDModelRef> lds) {
+static std::optional<std::vector<DeviceIdentity>>
+identities(std::vector<APModelRef> aps, std::vector<LDModelRef> lds, QString* error = nullptr) {
     ConfigModel config;
     config.APCollection = std::move(aps);
     config.LDCollection = std::move(lds);
-    return config;
+    return DeviceIdentityList::fromConfig(config, error);
 }
 
-} // namespace
-
-TEST(DeviceIdentityList, TakesApplicationThenLoaderIdentitiesOnceEachSkippingIncompleteRecords) {
-    const auto config = configWith({ap(4617, 1), ap(4617, std::nullopt), nullptr},
-                                   {ld(std::nullopt, 2), ld(4617, 2), ld(4617, 1)});
-    const auto identities = DeviceIdentityList::fromConfig(config);
-    ASSERT_TRUE(identities);
-    const std::vector<DeviceIdentity> expected{{0x1209, 0x0001, QStringLiteral("application")},
-                                               {0x1209, 0x0002, QStringLiteral("loader")}};
-    EXPECT_EQ(*identities, expected);
-}
-
-TEST(DeviceIdentityList, RefusesValuesThatAreNoUsbIdAndConfigurationsWithoutIdentity) {
+TEST(DeviceIdentityList, TakesApplicationThenLoaderIdentitiesOnceEachRefusingNoUsbIds) {
+    const auto ap = usb<APModel>;
+    const auto ld = usb<LDModel>;
+    EXPECT_EQ(
+        identities({ap(4617, 1), ap(4617, std::nullopt), nullptr},
+                   {ld(std::nullopt, 2), ld(4617, 2), ld(4617, 1)}),
+        (std::vector<DeviceIdentity>{{0x1209, 0x0001, "application"}, {0x1209, 0x0002, "loader"}}));
     QString error;
-    EXPECT_FALSE(DeviceIdentityList::fromConfig(configWith({}, {ld(0x10000, 2)}), &error));
-    EXPECT_TRUE(error.contains(QStringLiteral("65536")));
-    EXPECT_FALSE(DeviceIdentityList::fromConfig(configWith({ap(4617, -1)}, {ld(4617, 2)})));
-    EXPECT_FALSE(DeviceIdentityList::fromConfig(ConfigModel{}, &error));
-    EXPECT_TRUE(error.contains(QStringLiteral("no complete USB identity")));
-    EXPECT_TRUE(DeviceIdentityList::fromConfig(configWith({}, {ld(0, 0xFFFF)})));
+    EXPECT_FALSE(identities({}, {ld(0x10000, 2)}, &error));
+    EXPECT_TRUE(error.contains("65536"));
+    EXPECT_FALSE(identities({ap(4617, -1)}, {ld(4617, 2)}));
+    EXPECT_FALSE(identities({}, {}, &error));
+    EXPECT_TRUE(error.contains("no complete USB identity"));
+    EXPECT_TRUE(identities({}, {ld(0, 0xFFFF)}));
 }
 
-TEST(UdevRuleWriter, MatchesUsbAttributesInLowerCaseAndHidParentNamesInUpperCase) {
-    const QString rules = UdevRuleWriter::write({{0xABCD, 0x00EF, QStringLiteral("loader")}});
-    EXPECT_TRUE(rules.contains(QStringLiteral(
-        "\nKERNEL==\"hidraw*\", ATTRS{idVendor}==\"abcd\", ATTRS{idProduct}==\"00ef\", "
-        "TAG+=\"uaccess\"\n")));
-    EXPECT_TRUE(rules.contains(
-        QStringLiteral("\nKERNEL==\"hidraw*\", SUBSYSTEMS==\"hid\", KERNELS==\"????:ABCD:00EF.*\", "
-                       "TAG+=\"uaccess\"\n")));
-    // Every line is a comment, blank, or a rule for hidraw nodes only.
-    for (const QString& line : rules.split(QLatin1Char('\n'))) {
-        EXPECT_TRUE(line.isEmpty() || line.startsWith(QLatin1Char('#')) ||
-                    line.startsWith(QStringLiteral("KERNEL==\"hidraw*\", ")))
+TEST(DeviceFileWriters, WriteHidrawRulesAndModaliasesInTheCaseEachMatchesIn) {
+    const QString rules = UdevRuleWriter::write({{0xABCD, 0x00EF, "loader"}});
+    EXPECT_TRUE(rules.contains("\nKERNEL==\"hidraw*\", ATTRS{idVendor}==\"abcd\", "
+                               "ATTRS{idProduct}==\"00ef\", TAG+=\"uaccess\"\n"));
+    EXPECT_TRUE(rules.contains("\nKERNEL==\"hidraw*\", SUBSYSTEMS==\"hid\", "
+                               "KERNELS==\"????:ABCD:00EF.*\", TAG+=\"uaccess\"\n"));
+    for (const QString& line : rules.split('\n'))
+        EXPECT_TRUE(line.isEmpty() || line.startsWith('#') ||
+                    line.startsWith("KERNEL==\"hidraw*\", "))
             << line.toStdString();
-    }
-}
 
-TEST(MetainfoWriter, ReplacesThePlaceholderLineByIndentedUpperCaseModaliases) {
-    const QString in = QStringLiteral("<provides>\n    @MODALIASES@\n</provides>\n");
-    const auto out = MetainfoWriter::fill(in, {{0x1209, 0x0001, QStringLiteral("application")},
-                                               {0x1209, 0x00ab, QStringLiteral("loader")}});
-    ASSERT_TRUE(out);
-    EXPECT_EQ(*out, QStringLiteral("<provides>\n"
-                                   "    <modalias>usb:v1209p0001d*</modalias>\n"
-                                   "    <modalias>usb:v1209p00ABd*</modalias>\n"
-                                   "</provides>\n"));
-    EXPECT_FALSE(MetainfoWriter::fill(QStringLiteral("<provides/>"), {}));
+    const auto out =
+        MetainfoWriter::fill("<provides>\n    @MODALIASES@\n</provides>\n",
+                             {{0x1209, 0x0001, "application"}, {0x1209, 0x00ab, "loader"}});
+    EXPECT_EQ(out, QStringLiteral("<provides>\n    <modalias>usb:v1209p0001d*</modalias>\n"
+                                  "    <modalias>usb:v1209p00ABd*</modalias>\n</provides>\n"));
+    EXPECT_FALSE(MetainfoWriter::fill("<provides/>", {}));
 }
 
 TEST(GeneratedDeviceFiles, CoverTheShippedConverterInBothModes) {
-    QFile rules(QStringLiteral(UPDATER_BINARY_DIR "/packaging/70-velmar-converter.rules"));
-    ASSERT_TRUE(rules.open(QIODevice::ReadOnly));
+    QFile rules(UPDATER_BINARY_DIR "/packaging/70-velmar-converter.rules");
+    QFile metainfo(UPDATER_BINARY_DIR "/packaging/org.velmar.ConverterUpdate.metainfo.xml");
+    ASSERT_TRUE(rules.open(QIODevice::ReadOnly) && metainfo.open(QIODevice::ReadOnly));
     const QString text = QString::fromUtf8(rules.readAll());
-    for (const char* pid : {"0001", "0002"}) {
-        EXPECT_TRUE(text.contains(QStringLiteral("ATTRS{idVendor}==\"1209\", "
-                                                 "ATTRS{idProduct}==\"%1\"")
-                                      .arg(QLatin1String(pid))));
-    }
-    QFile metainfo(
-        QStringLiteral(UPDATER_BINARY_DIR "/packaging/org.velmar.ConverterUpdate.metainfo.xml"));
-    ASSERT_TRUE(metainfo.open(QIODevice::ReadOnly));
+    for (const char* pid : {"0001", "0002"})
+        EXPECT_TRUE(
+            text.contains(QString("ATTRS{idVendor}==\"1209\", ATTRS{idProduct}==\"%1\"").arg(pid)));
     const QString xml = QString::fromUtf8(metainfo.readAll());
-    EXPECT_TRUE(xml.contains(QStringLiteral("<modalias>usb:v1209p0002d*</modalias>")));
-    EXPECT_FALSE(xml.contains(QLatin1Char('@')));
+    EXPECT_TRUE(xml.contains("<modalias>usb:v1209p0002d*</modalias>") && !xml.contains('@'));
 }

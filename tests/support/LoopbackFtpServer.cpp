@@ -5,7 +5,8 @@
 #include <QFileInfo>
 
 // The server prints the port it was given, then serves until it is terminated. Its second argument
-// picks how it misbehaves, if at all.
+// picks how it misbehaves, if at all (in the order of LoopbackFtpServer::Behaviour).
+static const char* const behaviourNames[] = {"normal", "slow", "half", "silent"};
 static const char* const serverScript = R"(
 import logging, socket, sys
 logging.basicConfig(level=logging.WARNING)
@@ -24,16 +25,15 @@ class Handler(FTPHandler):
         if behaviour == "slow":
             self.ioloop.call_later(2.0, FTPHandler.ftp_RETR, self, file)
         elif behaviour == "half":
-            with open(file, "rb") as source:
-                data = source.read()
+            data = open(file, "rb").read()
             self.push_dtp_data(data[: len(data) // 2], cmd="RETR")
         else:
             FTPHandler.ftp_RETR(self, file)
     def respond(self, resp, logfun=logging.debug):
         if behaviour == "half" and resp.startswith("226"):
             self.close() # gone before the transfer is complete
-            return
-        FTPHandler.respond(self, resp, logfun)
+        else:
+            FTPHandler.respond(self, resp, logfun)
 authorizer = DummyAuthorizer()
 authorizer.add_anonymous(sys.argv[1])
 Handler.authorizer = authorizer
@@ -42,40 +42,23 @@ print(server.address[1], flush=True)
 server.serve_forever()
 )";
 
-static QString behaviourArgument(LoopbackFtpServer::Behaviour behaviour) {
-    switch (behaviour) {
-    case LoopbackFtpServer::Behaviour::AnswersAfterTwoSeconds:
-        return QStringLiteral("slow");
-    case LoopbackFtpServer::Behaviour::SendsHalfAndCloses:
-        return QStringLiteral("half");
-    case LoopbackFtpServer::Behaviour::Silent:
-        return QStringLiteral("silent");
-    case LoopbackFtpServer::Behaviour::Normal:
-        break;
-    }
-    return QStringLiteral("normal");
-}
-
 // Bounds for a server that never comes up; generous, since the machine may be busy.
 static constexpr int limitMs = 30000;
 
 LoopbackFtpServer::~LoopbackFtpServer() {
-    if (server_.state() == QProcess::NotRunning)
-        return;
-    server_.terminate();
+    server_.terminate(); // nothing happens to a server that never started
+
     if (!server_.waitForFinished(limitMs))
         server_.kill();
     server_.waitForFinished(limitMs);
 }
 
 bool LoopbackFtpServer::start() {
-    // The server's log goes straight to the test's output: a pipe nobody reads while a test
-    // blocks on a download would fill up and stall the server, and a traceback shows why it failed.
+    // A log pipe nobody reads while a test blocks on a download would fill up and stall the server.
     server_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    // Debian's Python packages import only in the system interpreter.
     server_.start(QStringLiteral("/usr/bin/python3"),
                   {QStringLiteral("-c"), QString::fromUtf8(serverScript), root_.path(),
-                   behaviourArgument(behaviour_)});
+                   behaviourNames[static_cast<int>(behaviour_)]});
     while (!server_.canReadLine() && server_.waitForReadyRead(limitMs)) {
     }
     bool ok = false;
@@ -101,7 +84,5 @@ bool LoopbackFtpServer::addFile(const QString& relativePath, const QByteArray& b
 }
 
 bool LoopbackFtpServer::addZeroFile(const QString& relativePath, qint64 size) {
-    if (!addFile(relativePath, {}))
-        return false;
-    return QFile(root_.filePath(relativePath)).resize(size);
+    return addFile(relativePath, {}) && QFile(root_.filePath(relativePath)).resize(size);
 }

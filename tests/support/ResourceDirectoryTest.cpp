@@ -8,15 +8,12 @@
 
 TEST(ResourceDirectory, PrefersTheBuildTreeFolderThenTheInstalledOne) {
     QTemporaryDir prefix;
-    ASSERT_TRUE(prefix.isValid());
     QDir root(prefix.path());
-    ASSERT_TRUE(root.mkpath(QStringLiteral("bin")));
-    const QString bin = root.filePath(QStringLiteral("bin"));
-
-    EXPECT_EQ(ResourceDirectory::locate(bin),
-              root.filePath(QStringLiteral("share/velmar-converter-update")));
-    ASSERT_TRUE(root.mkpath(QStringLiteral("bin/resources")));
-    EXPECT_EQ(ResourceDirectory::locate(bin), root.filePath(QStringLiteral("bin/resources")));
+    ASSERT_TRUE(root.mkpath("bin"));
+    EXPECT_EQ(ResourceDirectory::locate(root.filePath("bin")),
+              root.filePath("share/velmar-converter-update"));
+    ASSERT_TRUE(root.mkpath("bin/resources"));
+    EXPECT_EQ(ResourceDirectory::locate(root.filePath("bin")), root.filePath("bin/resources"));
     EXPECT_EQ(ResourceDirectory::path(),
               ResourceDirectory::locate(QCoreApplication::applicationDirPath()));
 }
