@@ -50,8 +50,7 @@ TEST_F(DeviceSearch, AConverterIsIdentifiedAndTheReleaseTreeDecidesWhatIsOffered
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.partNumber.data() + row.deviceName.toStdString());
-        const HidDeviceRef plugged = identify(row.tree, row.partNumber);
-        EXPECT_EQ(controller().identity.device, plugged);
+        identify(row.tree, row.partNumber);
         EXPECT_EQ(outlets().CurrentVersion->text(), "Current version: V1.0.0.5");
         EXPECT_EQ(outlets().DeviceName->text(), row.deviceName);
         EXPECT_EQ(outlets().SelectVersion->isVisible(), !row.deviceName.isEmpty());
