@@ -7,7 +7,8 @@
 
 // A converter the user may not open: the prompt names the fix while the search goes on, and gives
 // way to the configured prompt once the converter opens or is gone.
-TEST_F(SampleWindowTest, PermissionPromptNamesTheUdevRuleUntilTheConverterIsGoneOrOpens) {
+using PermissionPromptTest = SampleWindowTest;
+TEST_F(PermissionPromptTest, NamesTheFixOnlyForARefusedConverterUntilItOpensOrIsGone) {
     startWindow();
     const QString configured = outlets().PromptText->text();
     const auto promptBecomes = [&](const QString& text) {

@@ -41,7 +41,8 @@ TEST(Startup, BetaBuildsAreToldByTheNameAndExchangesWaitFiveSeconds) {
     EXPECT_EQ(std::pair(timing.deadline, timing.slice), std::pair(5000ms, 100ms));
 }
 
-TEST_F(SampleWindowTest, SearchesEveryHalfSecondWhileShownAndEachModeClickRebuildsThePopUp) {
+using StartedWindow = SampleWindowTest;
+TEST_F(StartedWindow, SearchesEveryHalfSecondWhileShownAndEachModeClickRebuildsThePopUp) {
     startWindow();
     QMainWindow& main = window->program->windowController().window();
     EXPECT_TRUE(window->alerts.alerts.empty());

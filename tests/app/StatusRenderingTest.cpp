@@ -72,8 +72,7 @@ TEST(StatusRendering, EveryStatusHasItsPicturePromptAndButton) {
     show(UIStatus::DEVICE_PLUG);
     EXPECT_EQ(frameOf(ui.DeviceImage).x(), normalX + 100);
 
-    // A record that lacks a mode hides the choice between modes; one that does not know it leaves
-    // it.
+    // A record without one of the modes hides the choice; one that does not say leaves it.
     auto record = std::make_shared<FwInfoModel>();
     record->Standard = true;
     const std::pair<std::optional<bool>, bool> steps[] = {
