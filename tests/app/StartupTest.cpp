@@ -11,7 +11,7 @@ TEST(Startup, WithoutAConfigurationAlertsOnceThenEndsWithoutEverSearching) {
         SCOPED_TRACE(config);
         TestResources resources;
         if (*config)
-            resources.writeRawConfig(config);
+            resources.addFile("config", config);
         WindowHarness window(resources);
         // Behind the alert a HID device comes and goes; its removal must not start a search.
         window.alerts.whileShown = [&] {
@@ -19,71 +19,51 @@ TEST(Startup, WithoutAConfigurationAlertsOnceThenEndsWithoutEverSearching) {
             window.runFor(800ms);
         };
         window.start();
-
         ASSERT_EQ(window.alerts.alerts.size(), 1u);
         EXPECT_EQ(window.alerts.alerts[0], (Alert{"Fail", "Read config file failed.", "OK"}));
         EXPECT_EQ(window.terminateRequests, 1);
         window.runFor(800ms);
         EXPECT_EQ(window.searchTicks(), 0);
-        EXPECT_FALSE(window.controller().usbScanner.isRunning());
-        // The HID manager exists all the same.
         EXPECT_NE(window.controller().usbHidManager, nullptr);
     }
 }
 
-TEST(Startup, BetaBuildsAreToldByTheExecutableName) {
+// What main() builds: beta by the executable's name alone, and exchanges that wait up to 5 s in
+// 0.1 s turns of the event loop, whatever the tests shorten them to.
+TEST(Startup, BetaBuildsAreToldByTheNameAndExchangesWaitFiveSeconds) {
     EXPECT_TRUE(ReleaseCatalogue::isBetaExecutable("/usr/bin/velmar-converter-update-beta"));
     EXPECT_TRUE(ReleaseCatalogue::isBetaExecutable("/Applications/Updater BETA .app"));
-    EXPECT_FALSE(ReleaseCatalogue::isBetaExecutable("/usr/bin/velmar-converter-update"));
-    // Only the name counts, not the folder it sits in.
     EXPECT_FALSE(ReleaseCatalogue::isBetaExecutable("/home/beta/velmar-converter-update"));
-}
-
-// What main() builds: exchanges wait up to 5 s for a reply in 0.1 s turns of the event loop,
-// whatever the tests shorten them to.
-TEST(Startup, TheProgramsExchangesWaitFiveSecondsInTenthOfASecondTurns) {
     SimulatedHidService hidService;
     MainApplication program(hidService, MainApplication::Options::forThisExecutable());
     program.viewController().viewDidLoad();
     const ReportExchangeTiming& timing = program.viewController().usbHidManager->timing();
-    EXPECT_EQ(timing.deadline, 5000ms);
-    EXPECT_EQ(timing.slice, 100ms);
+    EXPECT_EQ(std::pair(timing.deadline, timing.slice), std::pair(5000ms, 100ms));
 }
 
-// The program started with the test configuration.
-class StartedWindow : public SampleWindowTest {
-protected:
-    void SetUp() override { startWindow(); }
-    QMainWindow& mainWindow() { return window->program->windowController().window(); }
-};
-
-TEST_F(StartedWindow, SearchesForTheConfiguredIdentitiesEveryHalfSecondWhileShown) {
+using StartedWindow = SampleWindowTest;
+TEST_F(StartedWindow, SearchesEveryHalfSecondWhileShownAndEachModeClickRebuildsThePopUp) {
+    startWindow();
+    QMainWindow& main = window->program->windowController().window();
     EXPECT_TRUE(window->alerts.alerts.empty());
-    EXPECT_EQ(mainWindow().windowTitle(), "Test Updater");
+    EXPECT_EQ(main.windowTitle(), "Test Updater");
     EXPECT_EQ(controller().usbHidManager->deviceMatchingList(),
               (std::vector<DeviceMatching>{{4617, 1}, {4617, 2}}));
     EXPECT_TRUE(window->runUntil([&] { return window->searchTicks() >= 2; }));
-    EXPECT_EQ(window->status(), UIStatus::NORMAL);
-
-    mainWindow().hide();
+    main.hide();
     EXPECT_FALSE(controller().usbScanner.isRunning());
     const int ticks = window->searchTicks();
     window->runFor(800ms);
     EXPECT_EQ(window->searchTicks(), ticks);
-    mainWindow().show();
-    EXPECT_TRUE(window->runUntil([&] { return window->searchTicks() > ticks; }));
-}
-
-TEST_F(StartedWindow, EachModeClickRebuildsThePopUpOnceForTheClickedMode) {
+    main.show();
     window->plugIn();
     ASSERT_TRUE(window->waitForStatus(UIStatus::DEVICE_PLUG));
 
-    // A rebuild empties the pop-up once and fills it again.
+    // A rebuild empties the pop-up once and fills it again, also for the mode already chosen.
     QSignalSpy resets(outlets().PopUpFwVerItems->model(), &QAbstractItemModel::rowsRemoved);
-    outlets().StandardButton->click(); // already selected: rebuilt all the same
+    outlets().StandardButton->click();
     EXPECT_EQ(resets.count(), 1);
     outlets().TournamentButton->click();
     EXPECT_EQ(resets.count(), 2);
-    EXPECT_TRUE(outlets().TournamentButton->isChecked());
     EXPECT_FALSE(outlets().StandardButton->isChecked());
 }

@@ -3,46 +3,27 @@
 #include "WindowHarness.h"
 #include "ui/PictureResources.h"
 
-// What each status shows, on the window the program builds, before any device is known.
-class StatusRendering : public ::testing::Test {
-protected:
-    void SetUp() override {
-        resources.writeConfig(TestConfig{});
-        window = std::make_unique<WindowHarness>(resources);
-        window->start();
-        // A configured converter's: an unknown one has a device screen of its own.
-        window->controller().identity.partNumber = QStringLiteral("QK100201");
-    }
-
-    void show(UIStatus status) { window->controller().mainVM.CurrentUIStatus = status; }
-    Ui::MainWindow& outlets() { return window->outlets(); }
-    double offset() { return window->controller().DeviceImageLeading.constant(); }
-    double savedOffset() { return window->controller().deviceImageLeading; }
-    // How many of the five device details are shown: all or none, never some.
-    int detailsShown() {
-        int shown = 0;
-        for (const QWidget* detail : std::initializer_list<const QWidget*>{
-                 outlets().DeviceName, outlets().ModeStatckView, outlets().SelectVersion,
-                 outlets().PopButtonView, outlets().CurrentVersion})
-            shown += detail->isVisible() ? 1 : 0;
-        return shown;
-    }
-
+// What each status shows on the window the program builds, for a configured converter.
+TEST(StatusRendering, EveryStatusHasItsPicturePromptAndButton) {
     TestResources resources;
-    std::unique_ptr<WindowHarness> window;
-};
-
-TEST_F(StatusRendering, EveryStatusHasItsPicturePromptAndButton) {
+    resources.writeConfig(TestConfig{});
+    WindowHarness window(resources);
+    window.start();
+    window.controller().identity.partNumber = QStringLiteral("QK100201");
+    Ui::MainWindow& ui = window.outlets();
+    const auto show = [&](UIStatus status) { window.controller().mainVM.CurrentUIStatus = status; };
+    const auto frameOf = [&](const QWidget* widget) {
+        ui.MainView->layout()->activate();
+        return QRect(widget->mapTo(ui.MainView, QPoint(0, 0)), widget->size());
+    };
     const QString configured = "Plug the converter in.";
-    struct Expected {
+    const struct {
         UIStatus status;
         const char* picture; // nullptr: the configured device picture
         QString prompt;
-        bool titleAndDetails;
-        bool buttonShown;
+        bool titleShown, buttonShown;
         const char* title; // after the device screen's "START"
-    };
-    const Expected table[] = {
+    } rows[] = {
         {UIStatus::NORMAL, nullptr, configured, true, false, "START"},
         {UIStatus::DEVICE_PLUG, nullptr, configured, true, true, "START"},
         {UIStatus::UPGRADE_FW, "0", "Don't remove the device", false, false, "START"},
@@ -54,68 +35,51 @@ TEST_F(StatusRendering, EveryStatusHasItsPicturePromptAndButton) {
          "START"},
         {UIStatus::DOWNLOAD_FAILED, "failed", "Download file failed.", false, true, "Confirm"},
     };
-    // The bottom panel, the prompt and the action button stand still on every status, read after
-    // the layout has settled, in the window's coordinates.
-    auto frameOf = [this](const QWidget* widget) {
-        outlets().MainView->layout()->activate();
-        return QRect(widget->mapTo(outlets().MainView, QPoint(0, 0)), widget->size());
-    };
     show(UIStatus::DEVICE_PLUG);
-    const QRect panel = frameOf(outlets().BottomBar);
-    const QRect button = frameOf(outlets().CommonButton);
-    const QRect prompt = frameOf(outlets().PromptText);
-    for (const Expected& expected : table) {
-        SCOPED_TRACE(static_cast<int>(expected.status));
-        show(UIStatus::DEVICE_PLUG);          // every element shown, title START
-        if (isFailureStatus(expected.status)) // the reason line must fit in the panel too
-            window->controller().mainVM.FailureReason =
-                "A reason long enough to take two lines of the bottom panel, so that nothing may "
-                "grow with it: plug the converter in again and start again.";
-        show(expected.status);
-        EXPECT_EQ(frameOf(outlets().BottomBar), panel);
-        EXPECT_EQ(frameOf(outlets().PromptText).topLeft(), prompt.topLeft());
-        if (expected.buttonShown) {
-            EXPECT_EQ(frameOf(outlets().CommonButton), button);
-        }
-        EXPECT_EQ(outlets().MainTitle->isVisible(), expected.titleAndDetails);
-        EXPECT_EQ(detailsShown(), expected.status == UIStatus::DEVICE_PLUG ? 5 : 0);
-        EXPECT_TRUE(outlets().DeviceImage->isVisible());
-        ASSERT_TRUE(outlets().DeviceImage->image().has_value());
-        if (expected.picture) {
-            EXPECT_EQ(*outlets().DeviceImage->image(), *PictureResources::named(expected.picture));
+    const QRect panel = frameOf(ui.BottomBar), button = frameOf(ui.CommonButton),
+                prompt = frameOf(ui.PromptText);
+    const double leading = window.controller().deviceImageLeading;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(static_cast<int>(row.status));
+        show(UIStatus::DEVICE_PLUG);     // every element shown, title START
+        if (isFailureStatus(row.status)) // a long reason must not move the panel either
+            window.controller().mainVM.FailureReason = QString("a long reason ").repeated(12);
+        show(row.status);
+        const bool device = row.status == UIStatus::DEVICE_PLUG;
+        EXPECT_EQ(frameOf(ui.BottomBar), panel);
+        EXPECT_EQ(frameOf(ui.PromptText).topLeft(), prompt.topLeft());
+        EXPECT_TRUE(!row.buttonShown || frameOf(ui.CommonButton) == button);
+        EXPECT_EQ(ui.MainTitle->isVisible(), row.titleShown);
+        for (const QWidget* detail : std::initializer_list<const QWidget*>{
+                 ui.DeviceName, ui.ModeStatckView, ui.SelectVersion, ui.PopButtonView,
+                 ui.CurrentVersion})
+            EXPECT_EQ(detail->isVisible(), device) << detail->objectName().toStdString();
+        ASSERT_TRUE(ui.DeviceImage->isVisible() && ui.DeviceImage->image());
+        if (row.picture) {
+            EXPECT_EQ(*ui.DeviceImage->image(), *PictureResources::named(row.picture));
         } else {
-            EXPECT_EQ(outlets().DeviceImage->image()->size(), QSize(64, 40));
+            EXPECT_EQ(ui.DeviceImage->image()->size(), QSize(64, 40));
         }
-        // The picture stands a hundred points further on the device screen only.
-        EXPECT_EQ(offset(), savedOffset() + (expected.status == UIStatus::DEVICE_PLUG ? 100 : 0));
-        EXPECT_TRUE(outlets().PromptText->isVisible());
-        EXPECT_EQ(outlets().PromptText->text(), expected.prompt);
-        EXPECT_EQ(outlets().CommonButton->isVisible(), expected.buttonShown);
-        EXPECT_EQ(outlets().CommonButton->title(), expected.title);
+        // Shown twice, the device screen still moves the picture a hundred points only once.
+        EXPECT_EQ(window.controller().DeviceImageLeading.constant(), leading + (device ? 100 : 0));
+        EXPECT_EQ(ui.PromptText->text(), row.prompt);
+        EXPECT_TRUE(ui.PromptText->isVisible());
+        EXPECT_EQ(ui.CommonButton->isVisible(), row.buttonShown);
+        EXPECT_EQ(ui.CommonButton->title(), row.title);
     }
-
-    // Shown twice, the device screen moves the picture once, and the layout follows on screen.
     show(UIStatus::NORMAL);
-    outlets().MainView->layout()->activate();
-    const int normalX = outlets().DeviceImage->geometry().x();
+    const int normalX = frameOf(ui.DeviceImage).x();
     show(UIStatus::DEVICE_PLUG);
-    show(UIStatus::DEVICE_PLUG);
-    outlets().MainView->layout()->activate();
-    EXPECT_EQ(outlets().DeviceImage->geometry().x(), normalX + 100);
-}
+    EXPECT_EQ(frameOf(ui.DeviceImage).x(), normalX + 100);
 
-// A record that does not know one of its modes leaves the mode choice as it is.
-TEST_F(StatusRendering, AOneModeRecordHidesTheModeChoiceAnUnknownModeLeavesIt) {
-    show(UIStatus::DEVICE_PLUG);
+    // A record without one of the modes hides the choice; one that does not say leaves it.
     auto record = std::make_shared<FwInfoModel>();
     record->Standard = true;
-    MainVM& vm = window->controller().mainVM;
-    vm.FwInfoVM = record;
-    EXPECT_TRUE(outlets().ModeStatckView->isVisible());
-    record->Tournament = false;
-    vm.FwInfoVM = record;
-    EXPECT_FALSE(outlets().ModeStatckView->isVisible());
-    record->Tournament = std::nullopt;
-    vm.FwInfoVM = record;
-    EXPECT_FALSE(outlets().ModeStatckView->isVisible());
+    const std::pair<std::optional<bool>, bool> steps[] = {
+        {std::nullopt, true}, {false, false}, {std::nullopt, false}};
+    for (const auto& [tournament, shown] : steps) {
+        record->Tournament = tournament;
+        window.controller().mainVM.FwInfoVM = record;
+        EXPECT_EQ(ui.ModeStatckView->isVisible(), shown);
+    }
 }

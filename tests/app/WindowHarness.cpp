@@ -6,20 +6,15 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
-#include <QPainter>
-#include <gtest/gtest.h>
-
-#include "device/EventLoopWaiting.h"
 
 static QString devicePictureBase64() {
     QImage picture(64, 40, QImage::Format_ARGB32);
     picture.fill(QColor(60, 70, 90));
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    picture.save(&buffer, "PNG");
+    QBuffer png;
+    png.open(QIODevice::WriteOnly);
+    picture.save(&png, "PNG");
     // Wrapped as an editor would leave it: the picture decoder skips the line breaks.
-    QString text = QString::fromLatin1(png.toBase64());
+    QString text = QString::fromLatin1(png.data().toBase64());
     for (qsizetype at = 60; at < text.size(); at += 61)
         text.insert(at, u'\n');
     return text;
@@ -29,19 +24,14 @@ QByteArray hexText(const QByteArray& image) {
     QByteArray text;
     for (qsizetype at = 0; at < image.size(); at += 16) {
         const QByteArray data = image.mid(at, 16);
-        QByteArray record;
-        record.append(static_cast<char>(data.size()));
-        record.append(static_cast<char>((at >> 8) & 0xFF));
-        record.append(static_cast<char>(at & 0xFF));
-        record.append('\0');
-        record.append(data);
+        QByteArray record =
+            QByteArray(1, char(data.size())) + char(at >> 8) + char(at) + '\0' + data;
         uint8_t sum = 0;
         for (char c : record)
             sum += static_cast<uint8_t>(c);
-        record.append(static_cast<char>(-sum));
-        text.append(':').append(record.toHex().toUpper()).append("\r\n");
+        text += ':' + (record + char(-sum)).toHex().toUpper() + "\r\n";
     }
-    return text.append(":00000001FF\r\n");
+    return text + ":00000001FF\r\n";
 }
 
 QByteArray checksumField(int64_t checkSum) {
@@ -72,18 +62,6 @@ QString TestConfig::xml() const {
                           "<LDCollection><LdVM><Vid>4617</Vid><Pid>2</Pid></LdVM></LDCollection>"
                           "<FwInfoCollection>%3</FwInfoCollection></Config>")
         .arg(online ? "true" : "false", devicePictureBase64(), products);
-}
-
-TestResources::TestResources() {
-    EXPECT_TRUE(dir_.isValid());
-}
-
-void TestResources::writeRawConfig(const QByteArray& bytes) {
-    addFile("config", bytes);
-}
-
-void TestResources::writeConfig(const TestConfig& config) {
-    writeRawConfig(config.xml().toUtf8().toBase64());
 }
 
 void TestResources::addFolder(const QString& relative) {
@@ -121,27 +99,17 @@ WindowHarness::WindowHarness(const TestResources& resources, Options options) {
     program = std::make_unique<MainApplication>(hidService, programOptions);
 }
 
-WindowHarness::~WindowHarness() {
-    program.reset();
-}
-
 HidDeviceRef WindowHarness::plugIn(const QByteArray& partNumber, uint32_t firmwareVersion,
                                    VirtualConverter::Faults faults) {
-    VirtualConverter::Identity identity;
-    identity.partNumber = partNumber;
-    identity.firmwareVersion = firmwareVersion;
-    auto converter = std::make_shared<VirtualConverter>(identity);
+    auto converter =
+        std::make_shared<VirtualConverter>(VirtualConverter::Identity{partNumber, firmwareVersion});
     converter->setFaults(faults);
     return hidService.plugIn(converter);
 }
 
-bool WindowHarness::runUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-    return runEventLoopUntil(done, limit);
-}
-
 void WindowHarness::runFor(std::chrono::milliseconds duration) {
     const auto end = std::chrono::steady_clock::now() + duration;
-    runEventLoopUntil([&] { return std::chrono::steady_clock::now() >= end; }, duration * 2);
+    runUntil([&] { return std::chrono::steady_clock::now() >= end; }, duration * 2);
 }
 
 QStringList WindowHarness::popupItems() {
@@ -152,9 +120,7 @@ QStringList WindowHarness::popupItems() {
 }
 
 int WindowHarness::searchTicks() const {
-    int ticks = 0;
-    for (const QString& line : diagnostics.lines())
-        if (line.startsWith("[" + ViewController::kClassName + "][205][onSearchTimerTick]"))
-            ++ticks;
-    return ticks;
+    const QString tick = "[" + ViewController::kClassName + "][205][onSearchTimerTick]";
+    return static_cast<int>(std::ranges::count_if(
+        diagnostics.lines(), [&](const QString& line) { return line.startsWith(tick); }));
 }

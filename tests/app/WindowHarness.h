@@ -2,16 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <QByteArray>
-#include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <chrono>
 #include <memory>
-#include <optional>
-#include <vector>
 
 #include "app/MainApplication.h"
+#include "device/EventLoopWaiting.h"
 #include "sim/SimulatedHidService.h"
 #include "sim/VirtualConverter.h"
 #include "support/ScopedDiagnosticCapture.h"
@@ -30,20 +27,15 @@ public:
     std::function<void()> whileShown;
 };
 
-// The image as HEX records of 16 bytes, as a release carries it.
+// The image as HEX records of 16 bytes, and a description file's checksum field.
 QByteArray hexText(const QByteArray& image);
-// A description file's checksum field: "0x" and upper-case hex digits.
 QByteArray checksumField(int64_t checkSum);
 
-// One product entry of a test configuration.
 struct TestProduct {
-    QString partNumber;
-    QString deviceName;
-    bool standard = true;
-    bool tournament = true;
+    QString partNumber, deviceName;
+    bool standard = true, tournament = true;
 };
 
-// The configuration document a test starts the program with.
 struct TestConfig {
     bool online = false;
     std::vector<TestProduct> products{{"QK100201", "Velmar Pad Converter Pro", true, true},
@@ -54,14 +46,12 @@ struct TestConfig {
 // A resource directory of the test's own: a "config" and whatever release folders it adds.
 class TestResources {
 public:
-    TestResources();
     QString path() const { return dir_.path(); }
-    void writeConfig(const TestConfig& config);
-    void writeRawConfig(const QByteArray& bytes);
-    // data/<relative> as a folder, or a file with `contents`.
+    void writeConfig(const TestConfig& config) {
+        addFile("config", config.xml().toUtf8().toBase64());
+    }
     void addFolder(const QString& relative);
     void addFile(const QString& relative, const QByteArray& contents);
-    // The shipped sample releases, copied in.
     void copySampleReleases();
 
 private:
@@ -81,7 +71,6 @@ public:
 
     explicit WindowHarness(const TestResources& resources, Options options);
     explicit WindowHarness(const TestResources& resources) : WindowHarness(resources, Options{}) {}
-    ~WindowHarness();
 
     void start() { program->start(); }
 
@@ -90,7 +79,9 @@ public:
                         VirtualConverter::Faults faults = {});
 
     bool runUntil(const std::function<bool()>& done,
-                  std::chrono::milliseconds limit = std::chrono::seconds{10});
+                  std::chrono::milliseconds limit = std::chrono::seconds{10}) {
+        return runEventLoopUntil(done, limit);
+    }
     // Lets the event loop run for a while when a test needs to see that nothing happens.
     void runFor(std::chrono::milliseconds duration);
 
@@ -117,9 +108,9 @@ protected:
         resources.writeConfig(TestConfig{});
         resources.copySampleReleases();
     }
-    void startWindow(WindowHarness::Options options = {}) {
+    void startWindow(WindowHarness::Options options = {}, const TestResources* tree = nullptr) {
         window.reset(); // one program, and one diagnostic capture, at a time
-        window = std::make_unique<WindowHarness>(resources, options);
+        window = std::make_unique<WindowHarness>(tree ? *tree : resources, options);
         window->start();
     }
     ViewController& controller() { return window->controller(); }

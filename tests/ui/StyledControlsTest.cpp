@@ -1,5 +1,4 @@
 #include <QEnterEvent>
-#include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
 #include <gtest/gtest.h>
@@ -7,61 +6,44 @@
 #include "ui/FlatButton.h"
 #include "ui/WindowController.h"
 
-static void sendEnter(FlatButton& button) {
+static void hover(FlatButton& button, bool over) {
     QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
-    QCoreApplication::sendEvent(&button, &enter);
-}
-
-static void sendLeave(FlatButton& button) {
     QEvent leave(QEvent::Leave);
-    QCoreApplication::sendEvent(&button, &leave);
+    QCoreApplication::sendEvent(&button, over ? static_cast<QEvent*>(&enter) : &leave);
 }
 
-TEST(FlatButton, CreatedInCodeStaysPlainUntilItsTitleIsAssigned) {
-    FlatButton button(QRect(0, 0, 150, 44), nullptr);
-    EXPECT_FALSE(button.isStyled());
-    sendEnter(button);
-    EXPECT_EQ(button.titleColor(), QColor(Qt::white)); // no hover without the style
-    button.setTitle("START");
-    EXPECT_TRUE(button.isStyled());
-    EXPECT_EQ(button.cursor().shape(), Qt::PointingHandCursor);
-}
+TEST(FlatButton, HoverColoursTheTitleOnceStyledAndANewTitleStartsInTheNormalColour) {
+    FlatButton plain(QRect(0, 0, 150, 44), nullptr); // created in code: plain until titled
+    hover(plain, true);
+    EXPECT_EQ(plain.titleColor(), QColor(Qt::white));
+    plain.setTitle("START");
+    EXPECT_EQ(plain.cursor().shape(), Qt::PointingHandCursor);
 
-TEST(FlatButton, HoverSwitchesTheTitleColourAndANewTitleIsShownInTheNormalColour) {
     FlatButton button(nullptr); // created as the window description creates it
-    sendEnter(button);
+    hover(button, true);
     EXPECT_EQ(button.titleColor(), QColor(255, 255, 0));
-    button.setTitle("Confirm"); // assigned while the pointer is over it
+    button.setTitle("Confirm");
     EXPECT_EQ(button.titleColor(), QColor(Qt::white));
-    sendLeave(button);
+    hover(button, false);
     button.setHoverColor(QColor(0, 200, 255));
-    EXPECT_EQ(button.titleColor(), QColor(Qt::white)); // nothing visible changes yet
-    sendEnter(button);
+    EXPECT_EQ(button.titleColor(), QColor(Qt::white));
+    hover(button, true);
     EXPECT_EQ(button.titleColor(), QColor(0, 200, 255));
 }
 
-// A missing outlet does not compile; the mode buttons' tag and the geometry are checked here.
-TEST(WindowController, WindowIsCentredAndFixedInSizeAndTheTournamentButtonIsTagged) {
+TEST(WindowController, WindowIsCentredAndFixedAndReportsOnlyAClose) {
     WindowController controller;
     QMainWindow& window = controller.window();
-    EXPECT_EQ(controller.outlets().TournamentButton->property("tag").toInt(), 1);
-    EXPECT_NE(controller.outlets().StandardButton->property("tag").toInt(), 1);
     controller.windowDidLoad();
     EXPECT_EQ(window.minimumSize(), window.maximumSize());
     const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
     EXPECT_LE((window.geometry().center() - available.center()).manhattanLength(), 1);
-}
-
-TEST(WindowController, ReportsTheUserClosingTheWindow) {
-    WindowController controller;
     int closed = 0;
     controller.setWindowDidClose([&] { ++closed; });
-    controller.window().show();
-    controller.window().hide(); // hiding alone is not closing
-    QCoreApplication::processEvents();
-    EXPECT_EQ(closed, 0);
-    controller.window().show();
-    controller.window().close();
+    window.show();
+    window.hide(); // hiding alone is not closing
+    window.show();
+    window.close();
     QCoreApplication::processEvents();
     EXPECT_EQ(closed, 1);
 }
