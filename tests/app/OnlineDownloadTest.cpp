@@ -14,7 +14,8 @@ using Behaviour = LoopbackFtpServer::Behaviour;
 // Downloads through the real curl from a real FTP server on loopback, in the program's window.
 class OnlineDownloadTest : public ::testing::Test {
 protected:
-    void startWindow(Behaviour behaviour, const QByteArray& list, const QByteArray& image) {
+    void startWindow(Behaviour behaviour, const QByteArray& list, const QByteArray& image,
+                     const QString& executable = "/opt/velmar/velmar-converter-update") {
         server = std::make_unique<LoopbackFtpServer>(behaviour);
         ASSERT_TRUE(server->start()) << server->errorText().toStdString();
         server->addFile("QK100201.txt", list);
@@ -24,6 +25,7 @@ protected:
         resources.writeConfig(config);
         WindowHarness::Options options;
         options.ftpHost = server->host();
+        options.executablePath = executable;
         window = std::make_unique<WindowHarness>(resources, options);
         window->start();
         statusLog = controller().mainVM.CurrentUIStatus.subscribe(
@@ -170,36 +172,6 @@ TEST_F(OnlineDownloadTest, ClosingDuringTheUpdateKeepsTheWindowAndTheUpdateThenC
     }
 }
 
-// Far larger than any real list or image: the download fails instead of taking the bytes.
-TEST_F(OnlineDownloadTest, AnOverlongListOrImageIsADownloadFailure) {
-    const QByteArray image(100, 'i');
-    const QByteArray padding(qsizetype{16} << 20, '\n');
-    struct Row {
-        const char* what;
-        QByteArray list;
-        QByteArray imageFile;
-        bool pressStart;
-    };
-    const Row rows[] = {
-        {"list over 1 MiB", listFor(image) + padding.left(1 << 20), hexText(image), false},
-        {"image over 16 MiB", listFor(image), hexText(image) + padding, true},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.what);
-        startWindow(Behaviour::Normal, row.list, row.imageFile);
-        window->plugIn("QK100201");
-        ASSERT_TRUE(window->runUntil([&] { return controller().identity.device != nullptr; }));
-        if (row.pressStart) {
-            ASSERT_EQ(window->status(), UIStatus::DEVICE_PLUG);
-            outlets().CommonButton->click();
-        }
-        EXPECT_TRUE(window->waitForStatus(UIStatus::DOWNLOAD_FAILED));
-        EXPECT_EQ(controller().downloader().lastFailureReason(),
-                  "The file on the server is too large.");
-        window.reset();
-    }
-}
-
 // The converter is pulled out while its version list downloads: the search screen it leads to
 // must stay true once the download is over, and the search go on.
 TEST_F(OnlineDownloadTest, AConverterPulledOutDuringItsListDownloadLeavesTheSearchRunning) {
@@ -217,4 +189,78 @@ TEST_F(OnlineDownloadTest, AConverterPulledOutDuringItsListDownloadLeavesTheSear
 
     window->plugIn("QK100201");
     EXPECT_TRUE(window->waitForStatus(UIStatus::DEVICE_PLUG));
+}
+
+TEST_F(OnlineDownloadTest, ARemovalDuringTheImageDownloadSearchesOnlyUntilTheTransferBegins) {
+    const QByteArray image(1000, 'i');
+    startWindow(Behaviour::Normal, listFor(image), hexText(image));
+    const HidDeviceRef device = window->plugIn("QK100201");
+    ASSERT_TRUE(window->waitForStatus(UIStatus::DEVICE_PLUG));
+    // Long enough for a search tick to fall inside the transfer if the search were running.
+    SimulatedDeviceFaults slow;
+    slow.replyDelay = 40ms;
+    window->hidService.setDeviceFaults(device, slow);
+    int ticksAtTransfer = -1;
+    const Cancellable removal = controller().mainVM.CurrentUIStatus.subscribe([&](UIStatus s) {
+        if (s == UIStatus::FTP_DOWNLOAD)
+            controller().hidDeviceRemoved(device);
+        if (s == UIStatus::UPGRADE_FW)
+            ticksAtTransfer = window->searchTicks();
+    });
+    statuses.clear();
+    outlets().CommonButton->click();
+    ASSERT_TRUE(window->waitForStatus(UIStatus::UPGRADE_FW_FINISH));
+    EXPECT_EQ(statuses, (std::vector<UIStatus>{UIStatus::FTP_DOWNLOAD, UIStatus::NORMAL,
+                                               UIStatus::UPGRADE_FW, UIStatus::UPGRADE_FW_FINISH}));
+    EXPECT_EQ(window->searchTicks(), ticksAtTransfer);
+    EXPECT_FALSE(controller().usbScanner.isRunning());
+    EXPECT_EQ(window->hidService.converter(device)->receivedImage(), image);
+}
+
+// A beta build reads the beta lists; what the server cannot deliver shows as a download failure
+// until "Confirm"; a part number without a record is offered nothing, not the last converter's.
+TEST_F(OnlineDownloadTest, FailedDownloadsAndUnknownConvertersLeaveNothingToStart) {
+    startWindow(Behaviour::Normal, "", "", "/opt/velmar/velmar-converter-update-beta");
+    const HidDeviceRef device = window->plugIn("QK100201");
+    ASSERT_TRUE(window->runUntil([&] { return controller().identity.device != nullptr; }));
+    // The failure is set while the device screen is being shown, and it is what stays.
+    EXPECT_EQ(window->status(), UIStatus::DOWNLOAD_FAILED);
+    EXPECT_EQ(outlets().PromptText->text(), "Download file failed.");
+    EXPECT_EQ(outlets().CommonButton->title(), "Confirm");
+    EXPECT_TRUE(window->popupItems().isEmpty());
+    EXPECT_FALSE(controller().chosenRelease(true).release);
+
+    server->addFile("QK100201_Beta.txt", "V3.0.0b,0x04,missing.hex\r\n");
+    server->addFile("QK100201_Beta_TE.txt", "V4.0.0b,0x05,e.hex\r\n");
+    outlets().CommonButton->click();
+    ASSERT_TRUE(window->waitForStatus(UIStatus::DEVICE_PLUG));
+    outlets().TournamentButton->click();
+    EXPECT_EQ(window->popupItems(), QStringList{"V4.0.0b"});
+    outlets().StandardButton->click();
+    EXPECT_EQ(window->popupItems(), QStringList{"V3.0.0b"});
+    statuses.clear();
+    window->hidService.converter(device)->clearHistory();
+    outlets().CommonButton->click();
+    ASSERT_TRUE(window->waitForStatus(UIStatus::DOWNLOAD_FAILED));
+    EXPECT_EQ(statuses, (std::vector<UIStatus>{UIStatus::FTP_DOWNLOAD, UIStatus::DOWNLOAD_FAILED}));
+    EXPECT_EQ(outlets().FailureReason->text(),
+              "The download of missing.hex failed: the file was not found on the server, or access "
+              "was refused. Check the connection to the server, press Confirm and try again.");
+    EXPECT_TRUE(outlets().FailureReason->isVisible());
+    EXPECT_TRUE(window->hidService.converter(device)->commandSequence().empty());
+
+    window->hidService.unplug(device);
+    ASSERT_TRUE(window->waitForStatus(UIStatus::NORMAL));
+    EXPECT_FALSE(outlets().FailureReason->isVisible());
+    window->plugIn("QK999901");
+    ASSERT_TRUE(window->waitForStatus(UIStatus::DEVICE_PLUG));
+    EXPECT_EQ(controller().mainVM.DeviceName.value(), "");
+    EXPECT_FALSE(outlets().DeviceName->isVisible());
+    EXPECT_TRUE(window->popupItems().isEmpty());
+    EXPECT_EQ(outlets().PromptText->text(), "This converter (part number QK999901) is not "
+                                            "supported by this version of the updater.");
+    EXPECT_FALSE(outlets().CommonButton->isVisible());
+    outlets().CommonButton->click();
+    window->runFor(300ms);
+    EXPECT_EQ(window->status(), UIStatus::DEVICE_PLUG);
 }

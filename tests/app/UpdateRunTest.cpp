@@ -7,7 +7,6 @@
 #include "RemovalToFailureWatch.h"
 #include "WindowHarness.h"
 #include "protocol/FirmwareTransfer.h"
-#include "support/LoopbackFtpServer.h"
 
 using namespace std::chrono_literals;
 
@@ -368,77 +367,4 @@ TEST_F(UpdateRunTest, StartDoesNothingWithoutAnImage) {
     EXPECT_TRUE(statuses.empty());
     EXPECT_EQ(converter->commandSequence(), (std::vector<uint8_t>{0xA4, 0xA6}));
     EXPECT_TRUE(alerts().empty());
-}
-
-// Online: the version list and the image come from a real FTP server on loopback, through curl.
-class OnlineUpdateRunTest : public UpdateRunTest {
-protected:
-    void SetUp() override { ASSERT_TRUE(server.start()) << server.errorText().toStdString(); }
-    void startOnline() {
-        TestConfig config;
-        config.online = true;
-        WindowHarness::Options options;
-        options.ftpHost = server.host();
-        startWindow(config, options);
-    }
-    LoopbackFtpServer server;
-};
-
-TEST_F(OnlineUpdateRunTest, AnImageThatCannotBeFetchedShowsTheDownloadFailure) {
-    // A missing image, a line without an image field, a line without a checksum field (which
-    // therefore names no image either).
-    server.addFile("QK100201.txt", "V2.0.0,0x10,missing.hex\r\n"
-                                   "V2.1.0,0x10\r\n"
-                                   "V2.2.0,fw.hex\r\n");
-    server.addFile("fw.hex", hexText(patternedImage(100)));
-    startOnline();
-    // Only a download that was tried has curl's reason to show.
-    const std::pair<QString, QString> rows[] = {
-        {"V2.0.0", "The download of missing.hex failed: the file was not found on the server, or "
-                   "access was refused. Check the connection to the server, press Confirm and "
-                   "try again."},
-        {"V2.1.0", ""},
-        {"V2.2.0", ""}};
-    for (const auto& [version, reason] : rows) {
-        SCOPED_TRACE(version.toStdString());
-        select(version);
-        ASSERT_TRUE(startAndWaitForResult());
-        EXPECT_EQ(statuses, (std::vector<Status>{Status::FTP_DOWNLOAD, Status::DOWNLOAD_FAILED}));
-        EXPECT_EQ(outlets().FailureReason->text(), reason);
-        EXPECT_EQ(outlets().FailureReason->isVisible(), !reason.isEmpty());
-        // Nothing reached the converter: no transfer, no end of upgrade.
-        EXPECT_TRUE(converter->commandSequence().empty());
-        statuses.clear();
-        ASSERT_TRUE(confirmAndWaitForDevice());
-        EXPECT_EQ(statuses.front(), Status::NORMAL);
-        EXPECT_FALSE(outlets().FailureReason->isVisible());
-    }
-}
-
-TEST_F(OnlineUpdateRunTest, ARemovalDuringTheDownloadSearchesOnlyUntilTheTransferBegins) {
-    const QByteArray image = patternedImage(1000);
-    server.addFile("QK100201.txt",
-                   "V2.0.0," + checksumField(VirtualConverter::checksum16(image)) + ",fw.hex\r\n");
-    server.addFile("fw.hex", hexText(image));
-    startOnline();
-    select("V2.0.0");
-    // Long enough for a search tick to fall inside the transfer if the search were running.
-    SimulatedDeviceFaults slow;
-    slow.replyDelay = 40ms;
-    window->hidService.setDeviceFaults(device, slow);
-
-    // The removal is reported as the download begins.
-    int ticksAtTransfer = -1;
-    Cancellable removal = controller().mainVM.CurrentUIStatus.subscribe([&](const UIStatus& s) {
-        if (s == Status::FTP_DOWNLOAD)
-            controller().hidDeviceRemoved(device);
-        if (s == Status::UPGRADE_FW)
-            ticksAtTransfer = window->searchTicks();
-    });
-    ASSERT_TRUE(startAndWaitForResult());
-    EXPECT_EQ(statuses, (std::vector<Status>{Status::FTP_DOWNLOAD, Status::NORMAL,
-                                             Status::UPGRADE_FW, Status::UPGRADE_FW_FINISH}));
-    EXPECT_EQ(window->searchTicks(), ticksAtTransfer);
-    EXPECT_FALSE(controller().usbScanner.isRunning());
-    EXPECT_EQ(converter->receivedImage(), image);
 }
