@@ -58,126 +58,62 @@ TEST_F(UpdateRunTest, EachResultShowsItsAlertAndReasonAndEndsTheUpgradeFirst) {
     const QString retry =
         " Plug the converter in again in loader mode, press Confirm and start again.";
     const QString chooseAnother = " Press Confirm and choose another version.";
-    const auto faults = [](auto change) {
-        VirtualConverter::Faults faults;
-        change(faults);
-        return faults;
-    };
+    const int64_t sum = VirtualConverter::checksum16(image);
+    VirtualConverter::Faults silentFrom6, wrongAt10;
+    silentFrom6.noReplyFromPackNo = 6;
+    wrongAt10.wrongChecksumAtPackNo = 10;
     SimulatedDeviceFaults pulledAfterAReply, pulledAwaitingOne;
     pulledAfterAReply.unplugAfterDataPackets = 5;
     pulledAwaitingOne.unplugAwaitingDataPacket = 9;
+    const VirtualConverter::Faults none;
+    const SimulatedDeviceFaults attached;
     struct Row {
         QString version;
         QByteArray image;
         std::optional<int64_t> checkSum;
-        VirtualConverter::Faults faults;
-        SimulatedDeviceFaults link;
         long dataPackets;
         QString alert;                    // empty: none
         QString reason;                   // empty: the update succeeded
         std::optional<int64_t> endPackNo; // absent: no end command reached the converter
-        std::optional<int> turnsFromRemovalToFailure; // absent: no removal before the failure
+        VirtualConverter::Faults faults;
+        SimulatedDeviceFaults link;
+        int turnsFromRemovalToFailure; // -1: no removal before the failure
     };
     const Row rows[] = {
-        {"V2.0.0.0", image, VirtualConverter::checksum16(image), {}, {}, 18, "", "", 38, {}},
-        {"V2.0.0.0",
-         image,
-         VirtualConverter::checksum16(image),
-         faults([](auto& f) { f.noReplyFromPackNo = 6; }),
-         {},
-         3,
-         "",
-         "The converter stopped answering at packet 3 of 18." + retry,
-         7,
-         {}},
-        {"V2.0.0.0",
-         image,
-         VirtualConverter::checksum16(image),
-         faults([](auto& f) { f.wrongChecksumAtPackNo = 10; }),
-         {},
-         5,
-         "Checksum is wrong.",
-         "The converter reported a wrong checksum for packet 5 of 18." + retry,
-         12,
-         {}},
-        {"V2.1.0.0",
-         sumAB,
-         0xAC,
-         {},
-         {},
-         2,
-         "Final Checksum: 0x  AB\nFinal Checksum is wrong.",
-         "The final checksum was 0x00AB where 0x00AC was expected." + retry,
-         6,
-         {}},
-        {"V2.2.0.0", small, VirtualConverter::checksum16(small), {}, {}, 6, "", "", 14, {}},
+        {"V2.0.0.0", image, sum, 18, "", "", 38, none, attached, -1},
+        {"V2.0.0.0", image, sum, 3, "",
+         "The converter stopped answering at packet 3 of 18." + retry, 7, silentFrom6, attached,
+         -1},
+        {"V2.0.0.0", image, sum, 5, "Checksum is wrong.",
+         "The converter reported a wrong checksum for packet 5 of 18." + retry, 12, wrongAt10,
+         attached, -1},
+        {"V2.1.0.0", sumAB, 0xAC, 2, "Final Checksum: 0x  AB\nFinal Checksum is wrong.",
+         "The final checksum was 0x00AB where 0x00AC was expected." + retry, 6, none, attached, -1},
+        {"V2.2.0.0", small, VirtualConverter::checksum16(small), 6, "", "", 14, none, attached, -1},
         // The same image from a release that names no checksum: the one before must not stand in.
-        {"V2.3.0.0",
-         small,
-         std::nullopt,
-         {},
-         {},
-         6,
-         "Final Checksum: 0x92E2\nFinal Checksum is wrong.",
+        {"V2.3.0.0", small, std::nullopt, 6, "Final Checksum: 0x92E2\nFinal Checksum is wrong.",
          "The final checksum was 0x92E2, and this version gives none to compare it with." +
              chooseAnother,
-         14,
-         {}},
+         14, none, attached, -1},
         // Images the converter cannot take fail before any data packet; a short one is padded.
-        {"V0.0.0.0",
-         QByteArray(),
-         0,
-         {},
-         {},
-         0,
-         "The firmware image is empty.",
-         "The firmware image of this version is empty." + chooseAnother,
-         4,
-         {}},
-        {"V9.9.9.9",
-         patternedImage(FirmwareTransfer::maximumImageLength + 1),
-         0,
-         {},
-         {},
-         0,
+        {"V0.0.0.0", QByteArray(), 0, 0, "The firmware image is empty.",
+         "The firmware image of this version is empty." + chooseAnother, 4, none, attached, -1},
+        {"V9.9.9.9", patternedImage(FirmwareTransfer::maximumImageLength + 1), 0, 0,
          "The firmware image is too large (1834945 bytes; the converter takes at most 1834944).",
          "The firmware image is too large: 1834945 bytes, where the converter takes at most "
          "1834944." +
              chooseAnother,
-         4,
-         {}},
-        {"V0.0.2.0",
-         patternedImage(20),
-         VirtualConverter::checksum16(patternedImage(20)),
-         {},
-         {},
-         1,
-         "",
-         "",
-         4,
-         {}},
+         4, none, attached, -1},
+        {"V0.0.2.0", patternedImage(20), VirtualConverter::checksum16(patternedImage(20)), 1, "",
+         "", 4, none, attached, -1},
         // Pulled out right after a reply, the next write fails; pulled out while a packet waits
         // for its reply, the removal ends that wait in the same turn of the event loop.
-        {"V2.0.0.0",
-         image,
-         VirtualConverter::checksum16(image),
-         {},
-         pulledAfterAReply,
-         5,
-         "",
-         "The converter stopped answering at packet 6 of 18." + retry,
-         {},
-         {}},
-        {"V2.0.0.0",
-         image,
-         VirtualConverter::checksum16(image),
-         {},
-         pulledAwaitingOne,
-         9,
-         "",
-         "The converter was unplugged during the update, at packet 9 of 18." + retry,
-         {},
-         0},
+        {"V2.0.0.0", image, sum, 5, "",
+         "The converter stopped answering at packet 6 of 18." + retry, std::nullopt, none,
+         pulledAfterAReply, -1},
+        {"V2.0.0.0", image, sum, 9, "",
+         "The converter was unplugged during the update, at packet 9 of 18." + retry, std::nullopt,
+         none, pulledAwaitingOne, 0},
     };
     for (const Row& row : rows)
         addRelease(row.version, row.image, row.checkSum);
@@ -248,10 +184,10 @@ TEST_F(UpdateRunTest, EachResultShowsItsAlertAndReasonAndEndsTheUpgradeFirst) {
             EXPECT_EQ(controller().identity.packNo, row.endPackNo);
         }
         EXPECT_EQ(atResult, std::make_pair(alerts().size(), row.endPackNo));
-        EXPECT_EQ(watch.turnsFromRemovalToFailure(), row.turnsFromRemovalToFailure);
+        EXPECT_EQ(watch.turnsFromRemovalToFailure().value_or(-1), row.turnsFromRemovalToFailure);
         // Tried only while the removal is not yet known; it never reaches a converter that is gone.
         EXPECT_EQ(window->diagnostics.lines().filter("[Commands][52]").size() - endsTried,
-                  row.turnsFromRemovalToFailure ? 0 : 1);
+                  row.turnsFromRemovalToFailure < 0 ? 1 : 0);
         EXPECT_EQ(alerts().empty(), row.alert.isEmpty());
         if (!alerts().empty()) {
             EXPECT_EQ(alerts().back(), (Alert{"Update Failed", row.alert, "OK"}));
@@ -282,28 +218,21 @@ TEST_F(UpdateRunTest, AConverterSwappedDuringTheSearchsWaitIsIdentifiedOnceAndWh
     addRelease("V2.0.0.0", patternedImage(1000), 0); // fails at packet 6 anyway
     resources.addFolder("data/QK100201/te/V2.0.0.0");
     resources.writeConfig({});
-    const struct {
-        const char* action;
-        std::optional<int64_t> wrongChecksumAtPackNo;
-        std::vector<Status> shown; // after NORMAL at start and NORMAL on the removal
-    } rows[] = {
-        {"START, the update fails at packet 6",
-         6,
-         {Status::DEVICE_PLUG, Status::UPGRADE_FW, Status::UPGRADE_FW_FAILED}},
-        {"Tournament chosen", {}, {Status::DEVICE_PLUG}},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.action);
-        const bool start = row.shown.size() > 1;
+    for (const bool start : {true, false}) { // START (the update fails at packet 6), Tournament
+        SCOPED_TRACE(start);
+        // NORMAL at start and on the removal, then the working converter's screen.
+        std::vector<Status> expected{Status::NORMAL, Status::NORMAL, Status::DEVICE_PLUG};
+        if (start)
+            expected.insert(expected.end(), {Status::UPGRADE_FW, Status::UPGRADE_FW_FAILED});
         WindowHarness::Options options;
         options.exchangeDeadline = 2s; // long enough for a search tick to fall inside it
         window.reset();
         window = std::make_unique<WindowHarness>(resources, options);
-        std::vector<Status> shown;
+        std::vector<Status> seen;
         bool acted = false;
         const Cancellable watch =
             controller().mainVM.CurrentUIStatus.subscribe([&](const UIStatus& status) {
-                shown.push_back(status);
+                seen.push_back(status);
                 if (status != Status::DEVICE_PLUG || acted)
                     return;
                 acted = true;
@@ -325,17 +254,15 @@ TEST_F(UpdateRunTest, AConverterSwappedDuringTheSearchsWaitIsIdentifiedOnceAndWh
             swap.stop();
             window->hidService.unplug(silent);
             VirtualConverter::Faults faults;
-            faults.wrongChecksumAtPackNo = row.wrongChecksumAtPackNo;
+            faults.wrongChecksumAtPackNo = start ? std::optional(6) : std::nullopt;
             working = window->hidService.converter(window->plugIn("QK100201", 0x01000005, faults));
         });
         swap.start(1);
         window->start();
 
-        ASSERT_TRUE(window->runUntil([&] { return shown.size() == row.shown.size() + 2; }));
+        ASSERT_TRUE(window->runUntil([&] { return seen.size() == expected.size(); }));
         window->runFor(3s);
-        std::vector<Status> expected{Status::NORMAL, Status::NORMAL};
-        expected.insert(expected.end(), row.shown.begin(), row.shown.end());
-        EXPECT_EQ(shown, expected);
+        EXPECT_EQ(seen, expected);
         const std::vector<uint8_t> commands = working->commandSequence();
         EXPECT_EQ(std::count(commands.begin(), commands.end(), VirtualConverter::getFWInfoCode), 1);
         EXPECT_EQ(outlets().TournamentButton->isChecked(), !start);
