@@ -172,31 +172,21 @@ TEST_F(UpdateRunTest, EachResultShowsItsAlertAndReasonAndEndsTheUpgradeFirst) {
         ASSERT_TRUE(window->waitForStatus(result));
         EXPECT_EQ(statuses, (std::vector<Status>{Status::UPGRADE_FW, result}));
         const std::vector<uint8_t> commands = converter->commandSequence();
-        EXPECT_EQ(std::ranges::count_if(commands,
-                                        [](uint8_t command) {
-                                            return command == VirtualConverter::firstDataCode ||
-                                                   command ==
-                                                       VirtualConverter::continuationDataCode;
-                                        }),
+        EXPECT_EQ(std::ranges::count(commands, VirtualConverter::firstDataCode) +
+                      std::ranges::count(commands, VirtualConverter::continuationDataCode),
                   row.dataPackets);
         EXPECT_EQ(converter->endUpgradePackNo(), row.endPackNo);
-        if (row.endPackNo) {
-            EXPECT_EQ(controller().identity.packNo, row.endPackNo);
-        }
+        EXPECT_TRUE(!row.endPackNo || controller().identity.packNo == *row.endPackNo);
         EXPECT_EQ(atResult, std::make_pair(alerts().size(), row.endPackNo));
         EXPECT_EQ(watch.turnsFromRemovalToFailure().value_or(-1), row.turnsFromRemovalToFailure);
         // Tried only while the removal is not yet known; it never reaches a converter that is gone.
         EXPECT_EQ(window->diagnostics.lines().filter("[Commands][52]").size() - endsTried,
                   row.turnsFromRemovalToFailure < 0 ? 1 : 0);
-        EXPECT_EQ(alerts().empty(), row.alert.isEmpty());
-        if (!alerts().empty()) {
-            EXPECT_EQ(alerts().back(), (Alert{"Update Failed", row.alert, "OK"}));
-        }
+        const std::vector<Alert> alert{{"Update Failed", row.alert, "OK"}};
+        EXPECT_EQ(alerts(), row.alert.isEmpty() ? std::vector<Alert>() : alert);
         EXPECT_EQ(outlets().FailureReason->text(), row.reason);
         EXPECT_EQ(outlets().FailureReason->isVisible(), !row.reason.isEmpty());
-        if (row.reason.isEmpty()) {
-            EXPECT_EQ(converter->receivedImage(), row.image);
-        }
+        EXPECT_TRUE(!row.reason.isEmpty() || converter->receivedImage() == row.image);
         // Nothing searches until "Confirm".
         const int ticks = window->searchTicks();
         window->runFor(700ms);
