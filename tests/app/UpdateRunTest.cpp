@@ -95,7 +95,7 @@ TEST_F(UpdateRunTest, EachResultShowsItsAlertAndReasonAndEndsTheUpgradeFirst) {
          "The final checksum was 0x92E2, and this version gives none to compare it with." +
              chooseAnother,
          14, none, attached, -1},
-        // Images the converter cannot take fail before any data packet; a short one is padded.
+        // Images the converter cannot take fail before any data packet.
         {"V0.0.0.0", QByteArray(), 0, 0, "The firmware image is empty.",
          "The firmware image of this version is empty." + chooseAnother, 4, none, attached, -1},
         {"V9.9.9.9", patternedImage(FirmwareTransfer::maximumImageLength + 1), 0, 0,
@@ -104,8 +104,6 @@ TEST_F(UpdateRunTest, EachResultShowsItsAlertAndReasonAndEndsTheUpgradeFirst) {
          "1834944." +
              chooseAnother,
          4, none, attached, -1},
-        {"V0.0.2.0", patternedImage(20), VirtualConverter::checksum16(patternedImage(20)), 1, "",
-         "", 4, none, attached, -1},
         // Pulled out right after a reply, the next write fails; pulled out while a packet waits
         // for its reply, the removal ends that wait in the same turn of the event loop.
         {"V2.0.0.0", image, sum, 5, "",
