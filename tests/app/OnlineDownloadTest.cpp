@@ -14,26 +14,26 @@ using Behaviour = LoopbackFtpServer::Behaviour;
 // Downloads through the real curl from a real FTP server on loopback, in the program's window.
 class OnlineDownloadTest : public ::testing::Test {
 protected:
-    void startWindow(Behaviour behaviour, const QByteArray& list, const QByteArray& image) {
+    // A release list naming one image, with the checksum the virtual converter will report.
+    void startWindow(Behaviour behaviour, const QByteArray& image, const QByteArray& listHead = "",
+                     const QString& executable = "/opt/velmar/velmar-converter-update") {
         server = std::make_unique<LoopbackFtpServer>(behaviour);
         ASSERT_TRUE(server->start()) << server->errorText().toStdString();
-        server->addFile("QK100201.txt", list);
-        server->addFile("fw.hex", image);
+        server->addFile("QK100201.txt", listHead + "V2.0.0," +
+                                            checksumField(VirtualConverter::checksum16(image)) +
+                                            ",fw.hex\r\n");
+        server->addFile("fw.hex", hexText(image));
         TestConfig config;
         config.online = true;
         resources.writeConfig(config);
         WindowHarness::Options options;
         options.ftpHost = server->host();
+        options.executablePath = executable;
         window = std::make_unique<WindowHarness>(resources, options);
         window->start();
         statusLog = controller().mainVM.CurrentUIStatus.subscribe(
             [this](const UIStatus& status) { statuses.push_back(status); });
         statuses.clear();
-    }
-
-    // A release list naming one image, with the checksum the virtual converter will report.
-    static QByteArray listFor(const QByteArray& image) {
-        return "V2.0.0," + checksumField(VirtualConverter::checksum16(image)) + ",fw.hex\r\n";
     }
 
     // What the window shows (its backing store, as painted so far) is what it would show when
@@ -91,10 +91,19 @@ private:
 TEST_F(OnlineDownloadTest, TheScreenIsPaintedBeforeTheFileArrivesAndNoControlStartsAnything) {
     const QByteArray image(300, 'i');
     // The line without a version comes first: the item offered must still name its own line.
-    startWindow(Behaviour::AnswersAfterTwoSeconds,
-                "// Pro releases\r\nnightly,0x0001,nightly.hex\r\n" + listFor(image),
-                hexText(image));
+    startWindow(Behaviour::AnswersAfterTwoSeconds, image,
+                "// Pro releases\r\nnightly,0x0001,nightly.hex\r\n");
     DownloadStartHook downloadStart;
+
+    // Pulled out while its version list downloads: the search screen must stay, the search go on.
+    HidDeviceRef device;
+    downloadStart.arm([&] { window->hidService.unplug(device); });
+    device = window->plugIn("QK100201");
+    ASSERT_TRUE(
+        window->runUntil([&] { return !statuses.empty() && controller().waitGate.isOpen(); }));
+    window->runFor(100ms);
+    EXPECT_EQ(window->status(), UIStatus::NORMAL);
+    EXPECT_TRUE(controller().usbScanner.isRunning());
 
     // The version list, which the identification downloads.
     bool listPending = false, painted = false;
@@ -106,8 +115,9 @@ TEST_F(OnlineDownloadTest, TheScreenIsPaintedBeforeTheFileArrivesAndNoControlSta
             outlets().CommonButton->click();
         },
         [&] { painted = paintedAsShown(); });
-    const HidDeviceRef device = window->plugIn("QK100201");
-    ASSERT_TRUE(window->runUntil([&] { return controller().identity.device != nullptr; }));
+    statuses.clear();
+    device = window->plugIn("QK100201");
+    ASSERT_TRUE(window->runUntil([&] { return controller().identity.device == device; }));
     EXPECT_TRUE(listPending);
     EXPECT_TRUE(painted);
     EXPECT_EQ(window->status(), UIStatus::DEVICE_PLUG);
@@ -133,22 +143,30 @@ TEST_F(OnlineDownloadTest, TheScreenIsPaintedBeforeTheFileArrivesAndNoControlSta
     EXPECT_EQ(window->hidService.converter(device)->receivedImage(), image);
 }
 
+// Closing is refused while the image downloads or transfers. In the second run the converter's
+// removal is reported as the download begins: the search it restarts must stop for the transfer.
 TEST_F(OnlineDownloadTest, ClosingDuringTheUpdateKeepsTheWindowAndTheUpdateThenClosingQuits) {
-    const QByteArray image(2000, 'i');
+    const QByteArray image(1000, 'i');
     for (const UIStatus closedIn : {UIStatus::FTP_DOWNLOAD, UIStatus::UPGRADE_FW}) {
         SCOPED_TRACE(static_cast<int>(closedIn));
-        startWindow(Behaviour::Normal, listFor(image), hexText(image));
+        const bool removal = closedIn == UIStatus::UPGRADE_FW;
+        startWindow(Behaviour::Normal, image);
         const HidDeviceRef device = window->plugIn("QK100201");
-        SimulatedDeviceFaults slow;
-        slow.replyDelay = 10ms;
+        SimulatedDeviceFaults slow; // long enough for a search tick to fall inside the transfer
+        slow.replyDelay = 40ms;
         window->hidService.setDeviceFaults(device, slow);
         ASSERT_TRUE(window->waitForStatus(UIStatus::DEVICE_PLUG));
         QMainWindow& mainWindow = window->program->windowController().window();
         // Closed on the first turn of the event loop in that status.
         QString promptAfterClose;
         bool queued = false;
+        int ticksAtTransfer = -1;
         const Cancellable closing =
             controller().mainVM.CurrentUIStatus.subscribe([&, closedIn](const UIStatus& now) {
+                if (removal && now == UIStatus::FTP_DOWNLOAD)
+                    controller().hidDeviceRemoved(device);
+                if (now == UIStatus::UPGRADE_FW)
+                    ticksAtTransfer = window->searchTicks();
                 if (now != closedIn || std::exchange(queued, true))
                     return;
                 QTimer::singleShot(0, &controller(), [&] {
@@ -156,8 +174,16 @@ TEST_F(OnlineDownloadTest, ClosingDuringTheUpdateKeepsTheWindowAndTheUpdateThenC
                     promptAfterClose = outlets().PromptText->text();
                 });
             });
+        statuses.clear();
         outlets().CommonButton->click();
         ASSERT_TRUE(window->waitForStatus(UIStatus::UPGRADE_FW_FINISH));
+        std::vector<UIStatus> expected{UIStatus::FTP_DOWNLOAD, UIStatus::UPGRADE_FW,
+                                       UIStatus::UPGRADE_FW_FINISH};
+        if (removal)
+            expected.insert(expected.begin() + 1, UIStatus::NORMAL);
+        EXPECT_EQ(statuses, expected);
+        EXPECT_EQ(window->searchTicks(), ticksAtTransfer);
+        EXPECT_FALSE(controller().usbScanner.isRunning());
         EXPECT_EQ(promptAfterClose, "Please wait until the update has finished: closing the window "
                                     "now could leave the converter without working firmware.");
         EXPECT_TRUE(mainWindow.isVisible());
@@ -170,51 +196,48 @@ TEST_F(OnlineDownloadTest, ClosingDuringTheUpdateKeepsTheWindowAndTheUpdateThenC
     }
 }
 
-// Far larger than any real list or image: the download fails instead of taking the bytes.
-TEST_F(OnlineDownloadTest, AnOverlongListOrImageIsADownloadFailure) {
-    const QByteArray image(100, 'i');
-    const QByteArray padding(qsizetype{16} << 20, '\n');
-    struct Row {
-        const char* what;
-        QByteArray list;
-        QByteArray imageFile;
-        bool pressStart;
-    };
-    const Row rows[] = {
-        {"list over 1 MiB", listFor(image) + padding.left(1 << 20), hexText(image), false},
-        {"image over 16 MiB", listFor(image), hexText(image) + padding, true},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.what);
-        startWindow(Behaviour::Normal, row.list, row.imageFile);
-        window->plugIn("QK100201");
-        ASSERT_TRUE(window->runUntil([&] { return controller().identity.device != nullptr; }));
-        if (row.pressStart) {
-            ASSERT_EQ(window->status(), UIStatus::DEVICE_PLUG);
-            outlets().CommonButton->click();
-        }
-        EXPECT_TRUE(window->waitForStatus(UIStatus::DOWNLOAD_FAILED));
-        EXPECT_EQ(controller().downloader().lastFailureReason(),
-                  "The file on the server is too large.");
-        window.reset();
-    }
-}
+// A beta build reads the beta lists; what the server cannot deliver shows as a download failure
+// until "Confirm"; a part number without a record is offered nothing, not the last converter's.
+TEST_F(OnlineDownloadTest, FailedDownloadsAndUnknownConvertersLeaveNothingToStart) {
+    startWindow(Behaviour::Normal, "", "", "/opt/velmar/velmar-converter-update-beta");
+    const HidDeviceRef device = window->plugIn("QK100201");
+    ASSERT_TRUE(window->runUntil([&] { return controller().identity.device != nullptr; }));
+    // The failure is set while the device screen is being shown, and it is what stays.
+    EXPECT_EQ(window->status(), UIStatus::DOWNLOAD_FAILED);
+    EXPECT_EQ(outlets().PromptText->text(), "Download file failed.");
+    EXPECT_EQ(outlets().CommonButton->title(), "Confirm");
+    EXPECT_TRUE(window->popupItems().isEmpty());
+    EXPECT_FALSE(controller().chosenRelease(true).release);
 
-// The converter is pulled out while its version list downloads: the search screen it leads to
-// must stay true once the download is over, and the search go on.
-TEST_F(OnlineDownloadTest, AConverterPulledOutDuringItsListDownloadLeavesTheSearchRunning) {
-    const QByteArray image(100, 'i');
-    startWindow(Behaviour::AnswersAfterTwoSeconds, listFor(image), hexText(image));
-    DownloadStartHook downloadStart;
-    HidDeviceRef device;
-    downloadStart.arm([&] { window->hidService.unplug(device); });
-    device = window->plugIn("QK100201");
-    ASSERT_TRUE(
-        window->runUntil([&] { return !statuses.empty() && controller().waitGate.isOpen(); }));
-    window->runFor(100ms);
-    EXPECT_EQ(window->status(), UIStatus::NORMAL);
-    EXPECT_TRUE(controller().usbScanner.isRunning());
+    server->addFile("QK100201_Beta.txt", "V3.0.0b,0x04,missing.hex\r\n");
+    server->addFile("QK100201_Beta_TE.txt", "V4.0.0b,0x05,e.hex\r\n");
+    outlets().CommonButton->click();
+    ASSERT_TRUE(window->waitForStatus(UIStatus::DEVICE_PLUG));
+    outlets().TournamentButton->click();
+    EXPECT_EQ(window->popupItems(), QStringList{"V4.0.0b"});
+    outlets().StandardButton->click();
+    statuses.clear();
+    window->hidService.converter(device)->clearHistory();
+    outlets().CommonButton->click();
+    ASSERT_TRUE(window->waitForStatus(UIStatus::DOWNLOAD_FAILED));
+    EXPECT_EQ(statuses, (std::vector<UIStatus>{UIStatus::FTP_DOWNLOAD, UIStatus::DOWNLOAD_FAILED}));
+    EXPECT_EQ(outlets().FailureReason->text(),
+              "The download of missing.hex failed: the file was not found on the server, or access "
+              "was refused. Check the connection to the server, press Confirm and try again.");
+    EXPECT_TRUE(outlets().FailureReason->isVisible());
+    EXPECT_TRUE(window->hidService.converter(device)->commandSequence().empty());
 
-    window->plugIn("QK100201");
-    EXPECT_TRUE(window->waitForStatus(UIStatus::DEVICE_PLUG));
+    window->hidService.unplug(device);
+    ASSERT_TRUE(window->waitForStatus(UIStatus::NORMAL));
+    EXPECT_FALSE(outlets().FailureReason->isVisible());
+    window->plugIn("QK999901");
+    ASSERT_TRUE(window->waitForStatus(UIStatus::DEVICE_PLUG));
+    EXPECT_EQ(controller().mainVM.DeviceName.value(), "");
+    EXPECT_TRUE(window->popupItems().isEmpty());
+    EXPECT_EQ(outlets().PromptText->text(), "This converter (part number QK999901) is not "
+                                            "supported by this version of the updater.");
+    EXPECT_FALSE(outlets().CommonButton->isVisible());
+    outlets().CommonButton->click();
+    window->runFor(300ms);
+    EXPECT_EQ(window->status(), UIStatus::DEVICE_PLUG);
 }
