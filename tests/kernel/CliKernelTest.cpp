@@ -5,7 +5,6 @@
 
 #include "firmware/HexImageDecoder.h"
 
-#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -14,18 +13,12 @@
 
 using Transport = ConverterDeviceProcess::Transport;
 
-static QByteArray readWhole(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 // What someone at a terminal does: name the converter's node and the newer shipped release.
 TEST(CliKernelTest, UpdatesAGadgetConverterWithAShippedRelease) {
     if (!ConverterDeviceProcess::available(Transport::Gadget))
         GTEST_SKIP() << "no USB device controller here; scripts/test-kernel runs this in the "
                         "test guest";
     QTemporaryDir folder;
-    ASSERT_TRUE(folder.isValid());
     const QString received = folder.filePath("received.bin");
     ConverterDeviceProcess converter(Transport::Gadget,
                                      {"--version", "1.0.0.5", "--received-image", received});
@@ -38,16 +31,13 @@ TEST(CliKernelTest, UpdatesAGadgetConverterWithAShippedRelease) {
     const QList<QByteArray> lines = cli.readAllStandardOutput().trimmed().split('\n');
     EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
     const QJsonObject result = QJsonDocument::fromJson(lines.last()).object();
-    EXPECT_EQ(result["event"].toString(), "result");
-    EXPECT_TRUE(result["ok"].toBool());
-    EXPECT_EQ(result["version"].toString(), "V1.0.0.5"); // converter-device keeps its version
+    EXPECT_EQ(result["version"].toString(), "V1.0.0.5"); // read again; the device keeps its own
 
     const std::optional<DeviceSideSummary> deviceSide = converter.unplug();
     ASSERT_TRUE(deviceSide.has_value());
-    EXPECT_TRUE(deviceSide->imageComplete);
-    EXPECT_TRUE(deviceSide->endUpgradeReceived);
-    const QByteArray release = readWhole(qEnvironmentVariable("UPDATER_RESOURCE_DIR") +
-                                         "/data/QK100201/standard/V1.1.0.2/tmp.hex");
-    EXPECT_TRUE(readWhole(received) ==
+    EXPECT_TRUE(deviceSide->imageComplete && deviceSide->endUpgradeReceived);
+    const QByteArray release = readWholeFile(qEnvironmentVariable("UPDATER_RESOURCE_DIR") +
+                                             "/data/QK100201/standard/V1.1.0.2/tmp.hex");
+    EXPECT_TRUE(readWholeFile(received) ==
                 HexImageDecoder::decodeHexImage(QString::fromLatin1(release)));
 }

@@ -1,23 +1,16 @@
 #include "KernelWindowSession.h"
 
 #include "ConverterDeviceProcess.h"
-#include "sim/VirtualConverter.h"
+#include "SoakFaultPlan.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QTest>
 
-const QString KernelWindowSession::releaseVersion = QStringLiteral("V9.9.9.9");
-
-static QString releaseFolder() {
-    return QStringLiteral("data/QK100201/standard/") + KernelWindowSession::releaseVersion +
-           QStringLiteral("/");
-}
-
 KernelWindowSession::KernelWindowSession(HidrawHidService& service,
                                          std::chrono::milliseconds exchangeDeadline) {
     resources.writeConfig(TestConfig{});
-    writeRelease(QByteArray(1, '\0')); // the version must be on offer when a converter comes
+    writeSoakRelease(resources, QByteArray(1, '\0')); // on offer when a converter comes
     MainApplication::Options options;
     options.resourceDirectory = resources.path();
     options.executablePath =
@@ -36,13 +29,6 @@ KernelWindowSession::KernelWindowSession(HidrawHidService& service,
 
 KernelWindowSession::~KernelWindowSession() = default;
 
-void KernelWindowSession::writeRelease(TestResources& resources, const QByteArray& image) {
-    resources.addFile(releaseFolder() + QStringLiteral("tmp.hex"), hexText(image));
-    resources.addFile(releaseFolder() + QStringLiteral("tmp.txt"),
-                      "// kernel release\r\n" + releaseVersion.toLatin1() + "," +
-                          checksumField(VirtualConverter::checksum16(image)) + ",tmp.hex\r\n");
-}
-
 bool KernelWindowSession::waitForStatus(UIStatus wanted, std::chrono::milliseconds limit) {
     return QTest::qWaitFor([&] { return status() == wanted; }, static_cast<int>(limit.count()));
 }
@@ -56,7 +42,7 @@ bool KernelWindowSession::identify() {
 
 bool KernelWindowSession::start() {
     Ui::MainWindow& outlets = controller().outlets;
-    const int item = outlets.PopUpFwVerItems->findText(releaseVersion);
+    const int item = outlets.PopUpFwVerItems->findText(soakVersion);
     if (item < 0 || outlets.CommonButton->title() != QStringLiteral("START"))
         return false;
     outlets.PopUpFwVerItems->setCurrentIndex(item);
@@ -67,15 +53,7 @@ bool KernelWindowSession::start() {
 }
 
 std::optional<UIStatus> KernelWindowSession::waitForResult(std::chrono::milliseconds limit) {
-    const bool ended = QTest::qWaitFor(
-        [&] {
-            return status() == UIStatus::UPGRADE_FW_FINISH ||
-                   status() == UIStatus::UPGRADE_FW_FAILED;
-        },
-        static_cast<int>(limit.count()));
+    const bool ended =
+        QTest::qWaitFor([&] { return statuses.size() > 1; }, static_cast<int>(limit.count()));
     return ended ? std::optional<UIStatus>(status()) : std::nullopt;
-}
-
-void KernelWindowSession::confirm() {
-    controller().outlets.CommonButton->click();
 }

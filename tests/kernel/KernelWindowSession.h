@@ -4,27 +4,19 @@
 #include "app/WindowHarness.h"
 #include "device/HidrawHidService.h"
 
-#include <QByteArray>
-#include <QString>
 #include <chrono>
 #include <map>
 #include <memory>
 #include <optional>
 #include <vector>
 
-// The whole program on the hidraw backend with a release folder each update rewrites, alerts
-// recorded, and when each status showed on converter-device's clock.
+// The whole program on the hidraw backend with the soak's release on offer, alerts recorded, and
+// when each status showed on converter-device's clock.
 class KernelWindowSession {
 public:
-    static const QString releaseVersion;
-
-    // `service`: the backend (a test may hand in one that keeps arrivals to itself).
     KernelWindowSession(HidrawHidService& service, std::chrono::milliseconds exchangeDeadline);
     ~KernelWindowSession();
 
-    // The release the next update sends: `image`, expected with its own 16-bit sum.
-    void writeRelease(const QByteArray& image) { writeRelease(resources, image); }
-    static void writeRelease(TestResources& resources, const QByteArray& image);
     ViewController& controller() { return program_->viewController(); }
     UIStatus status() { return controller().mainVM.CurrentUIStatus.value(); }
     bool waitForStatus(UIStatus wanted, std::chrono::milliseconds limit);
@@ -34,8 +26,6 @@ public:
     bool start();
     // The status the update ended in, absent when it did not end within `limit`.
     std::optional<UIStatus> waitForResult(std::chrono::milliseconds limit);
-    // "Confirm": back to searching.
-    void confirm();
 
     TestResources resources;
     RecordingAlertPresenter alerts;

@@ -1,55 +1,42 @@
 // The updater (update-driver) killed at a random data packet through the USB gadget: a fresh one
 // must find the converter in loader mode and complete the next update with the exact image.
 #include "ConverterDeviceProcess.h"
-#include "KernelWindowSession.h"
 #include "SoakFaultPlan.h"
 
+#include "app/WindowHarness.h"
+
+#include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <gtest/gtest.h>
+#include <memory>
 #include <random>
 
 using Transport = ConverterDeviceProcess::Transport;
 
 namespace {
 
-constexpr int recoveries = 10;
-
-// One update-driver: the program as a process of its own.
-class UpdaterProcess {
+// One update-driver: the program as a process of its own, killed when it is destroyed.
+class UpdaterProcess : public QProcess {
 public:
     explicit UpdaterProcess(const QString& resourceDirectory) {
-        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process_.start(QCoreApplication::applicationDirPath() + QStringLiteral("/update-driver"),
-                       {resourceDirectory, KernelWindowSession::releaseVersion});
+        setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        start(QCoreApplication::applicationDirPath() + QStringLiteral("/update-driver"),
+              {resourceDirectory, soakVersion});
     }
-    ~UpdaterProcess() {
-        if (process_.state() != QProcess::NotRunning) {
-            process_.kill();
-            process_.waitForFinished();
-        }
+    ~UpdaterProcess() override {
+        kill();
+        waitForFinished();
     }
-    qint64 pid() const { return process_.processId(); }
     // The next line it prints, empty when none came within `limitMs`.
     QByteArray nextLine(int limitMs) {
         QElapsedTimer elapsed;
         elapsed.start();
-        while (!process_.canReadLine() && elapsed.elapsed() < limitMs &&
-               process_.state() != QProcess::NotRunning)
-            process_.waitForReadyRead(100);
-        return process_.canReadLine() ? process_.readLine().trimmed() : QByteArray();
+        while (!canReadLine() && elapsed.elapsed() < limitMs && state() != QProcess::NotRunning)
+            waitForReadyRead(100);
+        return canReadLine() ? readLine().trimmed() : QByteArray();
     }
-    void startUpdate() { process_.write("start\n"); }
-    bool waitForEnd() { return process_.waitForFinished(600000); }
-    bool killed() const {
-        return process_.exitStatus() == QProcess::CrashExit &&
-               process_.error() == QProcess::Crashed;
-    }
-
-private:
-    QProcess process_;
 };
 
 } // namespace
@@ -58,16 +45,14 @@ TEST(UpdaterRecoveryKernelTest, AFreshUpdaterFinishesWhatAKilledOneLeftTenTimesO
     if (!ConverterDeviceProcess::available(Transport::Gadget))
         GTEST_SKIP() << "no USB device controller here; scripts/test-kernel runs this in the "
                         "test guest";
-    // The release on offer; the window of this process is not used otherwise.
     TestResources resources;
     resources.writeConfig(TestConfig{});
     std::mt19937 random(20261207);
     QByteArray image(6000, Qt::Uninitialized);
     for (char& byte : image)
         byte = static_cast<char>(std::uniform_int_distribution<int>(0, 255)(random));
-    KernelWindowSession::writeRelease(resources, image);
+    writeSoakRelease(resources, image);
     QTemporaryDir folder;
-    ASSERT_TRUE(folder.isValid());
     const QString received = folder.filePath(QStringLiteral("received.bin"));
     ConverterDeviceProcess converter(Transport::Gadget,
                                      {QStringLiteral("--received-image"), received});
@@ -79,16 +64,16 @@ TEST(UpdaterRecoveryKernelTest, AFreshUpdaterFinishesWhatAKilledOneLeftTenTimesO
     // Each fresh updater, once it has finished, is the one killed in the next run.
     auto updater = std::make_unique<UpdaterProcess>(resources.path());
     ASSERT_TRUE(updater->nextLine(60000).startsWith("identified "));
-    for (int run = 0; run < recoveries && !::testing::Test::HasFailure(); ++run) {
+    for (int run = 0; run < 10 && !::testing::Test::HasFailure(); ++run) {
         const int packet = std::uniform_int_distribution<int>(1, packets)(random);
-        SCOPED_TRACE(
-            QStringLiteral("run %1: killed at data packet %2").arg(run).arg(packet).toStdString());
-        ASSERT_TRUE(converter.arm({QStringLiteral("--kill-at-data-packet"), QString::number(packet),
-                                   QStringLiteral("--kill-pid"), QString::number(updater->pid())}))
+        SCOPED_TRACE(testing::Message() << "run " << run << ": killed at data packet " << packet);
+        ASSERT_TRUE(
+            converter.arm({QStringLiteral("--kill-at-data-packet"), QString::number(packet),
+                           QStringLiteral("--kill-pid"), QString::number(updater->processId())}))
             << converter.error().toStdString();
-        updater->startUpdate();
-        ASSERT_TRUE(updater->waitForEnd());
-        EXPECT_TRUE(updater->killed());
+        updater->write("start\n");
+        ASSERT_TRUE(updater->waitForFinished(600000));
+        EXPECT_EQ(updater->exitStatus(), QProcess::CrashExit);
         std::optional<DeviceSideSummary> seen = converter.report();
         ASSERT_TRUE(seen.has_value());
         EXPECT_EQ(seen->dataPackets, packet);
@@ -101,14 +86,13 @@ TEST(UpdaterRecoveryKernelTest, AFreshUpdaterFinishesWhatAKilledOneLeftTenTimesO
         const QByteArray identified = updater->nextLine(60000);
         const qint64 identifiedMs = sinceStart.elapsed();
         ASSERT_TRUE(identified.startsWith("identified ")) << identified.toStdString();
-        updater->startUpdate();
+        updater->write("start\n");
         const QByteArray result = updater->nextLine(600000);
         EXPECT_EQ(result, "finished");
         seen = converter.report();
         ASSERT_TRUE(seen.has_value());
-        EXPECT_TRUE(seen->imageComplete);
+        EXPECT_TRUE(seen->imageComplete && seen->endUpgradeReceived);
         EXPECT_TRUE(readWholeFile(received) == image) << "the device does not hold the image";
-        EXPECT_TRUE(seen->endUpgradeReceived);
         std::printf("%4d %7d %24lld %9s\n", run, packet, static_cast<long long>(identifiedMs),
                     result.constData());
         std::fflush(stdout);

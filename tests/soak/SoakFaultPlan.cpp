@@ -1,9 +1,22 @@
 #include "SoakFaultPlan.h"
 
+#include "app/WindowHarness.h"
+
 #include <cerrno>
 #include <cstdio>
+#include <gtest/gtest.h>
 
-QString soakFaultName(SoakFault fault) {
+const QString soakVersion = QStringLiteral("V9.9.9.9");
+
+void writeSoakRelease(TestResources& resources, const QByteArray& image) {
+    const QString folder = QStringLiteral("data/QK100201/standard/") + soakVersion + u'/';
+    resources.addFile(folder + QStringLiteral("tmp.hex"), hexText(image));
+    resources.addFile(folder + QStringLiteral("tmp.txt"),
+                      "// soak release\r\n" + soakVersion.toLatin1() + "," +
+                          checksumField(VirtualConverter::checksum16(image)) + ",tmp.hex\r\n");
+}
+
+static QString soakFaultName(SoakFault fault) {
     static const QStringList names =
         QStringLiteral("none|no reply|wrong packet number|wrong packet checksum|wrong final "
                        "checksum|unplugging|refusing to open|failed write|delays|late replies|"
@@ -31,19 +44,13 @@ void SoakTally::note(SoakFault fault, double milliseconds) {
 void SoakTally::print(const QString& title) const {
     std::printf("%s\n%-22s %6s %18s %18s\n", qPrintable(title), "fault", "runs",
                 "UPGRADE_FW_FINISH", "UPGRADE_FW_FAILED");
-    Row total;
     for (size_t i = 0; i < rows_.size(); ++i) {
         const Row& row = rows_[i];
         if (row.runs > 0) // a fault this soak draws
-            std::printf("%-22s %6d %18d %18d%s\n",
+            std::printf("%-22s %6d %18d %18d  %s\n",
                         qPrintable(soakFaultName(static_cast<SoakFault>(i))), row.runs,
-                        row.finished, row.runs - row.finished,
-                        qPrintable(row.notes.isEmpty() ? QString() : "  " + row.notes.join(u' ')));
-        total.runs += row.runs;
-        total.finished += row.finished;
+                        row.finished, row.runs - row.finished, qPrintable(row.notes.join(u' ')));
     }
-    std::printf("%-22s %6d %18d %18d\n", "all", total.runs, total.finished,
-                total.runs - total.finished);
     std::fflush(stdout);
 }
 
@@ -52,22 +59,26 @@ int SoakRun::dataPackets() const {
 }
 
 QString SoakRun::description(unsigned index, unsigned seed) const {
-    return QStringLiteral("run %1: %2 at packet %3 of %4, image %5 bytes, seed %6")
-        .arg(index)
-        .arg(soakFaultName(fault))
-        .arg(packet)
-        .arg(dataPackets())
-        .arg(image.size())
-        .arg(seed);
+    return QString::asprintf("run %u: %s at packet %d of %d, image %lld bytes, seed %u", index,
+                             qPrintable(soakFaultName(fault)), packet, dataPackets(),
+                             static_cast<long long>(image.size()), seed);
 }
 
-std::string SoakRun::unexpectedAlerts(const std::vector<Alert>& alerts) const {
+bool SoakRun::expectOutcome(const std::vector<UIStatus>& statuses, bool imageHeld,
+                            const std::vector<Alert>& alerts, bool outcomeOpen) const {
+    const bool finished = !statuses.empty() && statuses.back() == UIStatus::UPGRADE_FW_FINISH;
+    EXPECT_EQ(statuses, (std::vector<UIStatus>{UIStatus::UPGRADE_FW,
+                                               finished ? UIStatus::UPGRADE_FW_FINISH
+                                                        : UIStatus::UPGRADE_FW_FAILED}));
+    EXPECT_TRUE(outcomeOpen || finished == expectSuccess) << "finished: " << finished;
+    EXPECT_TRUE(!finished || (imageHeld && !converterFaults.wrongFinalChecksum));
     QStringList texts;
     for (const Alert& alert : alerts)
         texts << alert.informativeText;
     const bool expected =
         expectedAlert ? texts.size() == 1 && texts[0].startsWith(*expectedAlert) : texts.isEmpty();
-    return expected ? std::string() : texts.join(u'|').toStdString();
+    EXPECT_TRUE(expected) << texts.join(u'|').toStdString();
+    return finished;
 }
 
 SoakFaultPlan::SoakFaultPlan(unsigned seed, int identificationWrites,
@@ -84,9 +95,8 @@ std::vector<SoakFault> SoakFaultPlan::simulatedFaults() {
 }
 
 int SoakFaultPlan::dataPacketsFor(qsizetype imageLength) {
-    if (imageLength <= VirtualConverter::firstPacketPayload) {
+    if (imageLength <= VirtualConverter::firstPacketPayload)
         return 1;
-    }
     const qsizetype rest = imageLength - VirtualConverter::firstPacketPayload;
     return 1 + static_cast<int>((rest + VirtualConverter::continuationPayload - 1) /
                                 VirtualConverter::continuationPayload);
@@ -102,9 +112,8 @@ QByteArray SoakFaultPlan::randomImage() {
     const int length =
         uniform(0, 3) == 0 ? edges[static_cast<size_t>(uniform(0, 7))] : uniform(1, 6000);
     QByteArray image(length, Qt::Uninitialized);
-    for (char& byte : image) {
+    for (char& byte : image)
         byte = static_cast<char>(uniform(0, 255));
-    }
     return image;
 }
 
@@ -114,52 +123,46 @@ SoakRun SoakFaultPlan::next() {
     run.fault = faults_[static_cast<size_t>(uniform(0, static_cast<int>(faults_.size()) - 1))];
     const int packets = run.dataPackets();
     const int last = packets - 1;
+    run.expectSuccess = run.fault == SoakFault::None || run.fault == SoakFault::Delay ||
+                        run.fault == SoakFault::SlowReply;
 
     switch (run.fault) {
     case SoakFault::None:
         break;
+    case SoakFault::RefuseOpen:
+        run.deviceFaults.openError = -EACCES;
+        break;
     case SoakFault::NoReply:
         run.packet = uniform(-1, last);
-        run.converterFaults.noReplyFromPackNo = run.packet < 0 ? 0 : packNoOfDataPacket(run.packet);
-        run.expectSuccess = false;
+        run.converterFaults.noReplyFromPackNo = packNoOfDataPacket(run.packet);
         break;
     case SoakFault::WrongPackNo:
         run.packet = uniform(-1, last);
-        run.converterFaults.wrongPackNoAtPackNo =
-            run.packet < 0 ? 0 : packNoOfDataPacket(run.packet);
-        run.expectSuccess = false;
+        run.converterFaults.wrongPackNoAtPackNo = packNoOfDataPacket(run.packet);
         break;
     case SoakFault::WrongPacketChecksum:
-        // The last packet's own sum is not examined (its reply carries the final checksum), so
-        // a wrong sum there must not fail the update.
+        // The last packet's own sum is not examined (its reply carries the final checksum).
         run.packet = uniform(0, last);
         run.converterFaults.wrongChecksumAtPackNo = packNoOfDataPacket(run.packet);
         run.expectSuccess = run.packet == last;
-        if (!run.expectSuccess) {
+        if (!run.expectSuccess)
             run.expectedAlert = QStringLiteral("Checksum is wrong.");
-        }
         break;
     case SoakFault::WrongFinalChecksum:
         run.packet = last;
         run.converterFaults.wrongFinalChecksum = true;
-        run.expectSuccess = false;
         run.expectedAlert = QStringLiteral("Final Checksum: ");
         break;
     case SoakFault::Unplug:
-        // Gone after answering this many data packets (after the last, only the end command is
-        // lost) or while the last of them waits for its reply.
+        // Gone after answering packet `packet` (after the last, only the end command is lost)
+        // or while it waits for its reply.
         run.packet = uniform(0, last);
         if (uniform(0, 1) == 0) {
             run.deviceFaults.unplugAfterDataPackets = run.packet + 1;
             run.expectSuccess = run.packet == last;
         } else {
             run.deviceFaults.unplugAwaitingDataPacket = run.packet + 1;
-            run.expectSuccess = false;
         }
-        break;
-    case SoakFault::RefuseOpen:
-        run.deviceFaults.openError = -EACCES;
-        run.expectSuccess = false;
         break;
     case SoakFault::FailedWrite: {
         // The synchronisation, every data packet, the end command (failing it loses only that).
@@ -175,12 +178,11 @@ SoakRun SoakFaultPlan::next() {
         break;
     case SoakFault::LateReply:
         run.deviceFaults.replyDelay = deadline_ * 2;
-        run.expectSuccess = false;
         break;
     case SoakFault::SlowReply:
         run.packet = uniform(-1, last);
         run.deviceFaults.replyDelay = deadline_ * 2 / 3;
-        run.replyDelayAtPackNo = run.packet < 0 ? 0 : packNoOfDataPacket(run.packet);
+        run.replyDelayAtPackNo = packNoOfDataPacket(run.packet);
         break;
     }
     return run;

@@ -7,12 +7,14 @@
 #include <chrono>
 #include <optional>
 #include <random>
-#include <string>
 #include <vector>
 
 #include "sim/SimulatedDeviceFaults.h"
 #include "sim/VirtualConverter.h"
 #include "ui/AlertPresenter.h"
+#include "ui/UIStatus.h"
+
+class TestResources;
 
 // What can go wrong with the converter during one update, each at a random point of the transfer.
 enum class SoakFault {
@@ -30,7 +32,10 @@ enum class SoakFault {
 };
 inline constexpr int soakFaultCount = 11;
 
-QString soakFaultName(SoakFault fault);
+// The version every soak release carries.
+extern const QString soakVersion;
+// Makes `image`, with its own 16-bit sum, the release `soakVersion` of the first test product.
+void writeSoakRelease(TestResources& resources, const QByteArray& image);
 
 // One planned update: the image, the fault and where it strikes, and the outcome it must have.
 struct SoakRun {
@@ -39,19 +44,18 @@ struct SoakRun {
     // The data packet (0-based) the fault strikes; -1 is the synchronisation before the first.
     int packet = -1;
     VirtualConverter::Faults converterFaults;
-    SimulatedDeviceFaults deviceFaults; // applied once the device has been identified
-    // The reply delay holds only for the reply to this packet number (absent: for every reply).
-    std::optional<int64_t> replyDelayAtPackNo;
-
-    // The outcome the fault calls for, and the start of the alert's informative text, if any.
+    SimulatedDeviceFaults deviceFaults;        // applied once the device has been identified
+    std::optional<int64_t> replyDelayAtPackNo; // the delay holds only for this reply
     bool expectSuccess = true;
-    std::optional<QString> expectedAlert;
+    std::optional<QString> expectedAlert; // the start of its informative text
 
     int dataPackets() const;
     // What a failure message says of the run, so that it can be replayed.
     QString description(unsigned index, unsigned seed) const;
-    // Empty when the alerts are the one the fault calls for (or none), else their texts.
-    std::string unexpectedAlerts(const std::vector<Alert>& alerts) const;
+    // Checks the statuses since START, that a success is a true one, the alerts, and (unless
+    // `outcomeOpen`) the outcome itself; returns whether the update finished.
+    bool expectOutcome(const std::vector<UIStatus>& statuses, bool imageHeld,
+                       const std::vector<Alert>& alerts, bool outcomeOpen = false) const;
 };
 
 // A soak's setting from the environment (UPDATER_SOAK_RUNS, ...), or `fallback`.
@@ -78,11 +82,9 @@ private:
 class SoakFaultPlan {
 public:
     // `identificationWrites`: the search's writes before the update, which count towards a
-    // write failure; `faults`: drawn with equal odds.
+    // write failure; `faults`: drawn with equal odds (by default all the simulator plays).
     SoakFaultPlan(unsigned seed, int identificationWrites, std::chrono::milliseconds deadline,
                   std::vector<SoakFault> faults = simulatedFaults());
-
-    // What the simulated service can play: every fault but the one slow reply.
     static std::vector<SoakFault> simulatedFaults();
 
     SoakRun next();

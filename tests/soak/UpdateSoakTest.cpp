@@ -1,6 +1,5 @@
-// Whole updates in the window against virtual converters that misbehave at random points: each
-// must end as its fault calls for, with no search tick inside the transfer (also run under ASan).
-// UPDATER_SOAK_RUNS and UPDATER_SOAK_SEED override the run count and the seed.
+// Whole updates in the window against virtual converters that misbehave at random points (also
+// under ASan). UPDATER_SOAK_RUNS and UPDATER_SOAK_SEED override the run count and the seed.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,28 +11,17 @@
 
 using namespace std::chrono_literals;
 
-namespace {
-
-// Short enough for 1000 runs in minutes, long enough for a loaded machine under the sanitizers.
-constexpr std::chrono::milliseconds soakDeadline{200};
-const QString soakVersion = QStringLiteral("V9.9.9.9");
-
-} // namespace
-
 TEST(UpdateSoak, WholeUpdatesEndRightUnderRandomConverterFaults) {
     const unsigned runs = soakSetting("UPDATER_SOAK_RUNS", 1000);
     const unsigned seed = soakSetting("UPDATER_SOAK_SEED", 20261206);
+    // Short enough for 1000 runs in minutes, long enough for a loaded machine under the sanitizers.
+    constexpr std::chrono::milliseconds deadline{200};
     // The search's synchronisation and firmware-information requests come before the fault.
-    constexpr int identificationWrites = 2;
-    SoakFaultPlan plan(seed, identificationWrites, soakDeadline);
-
+    SoakFaultPlan plan(seed, 2, deadline);
     TestResources resources;
     resources.writeConfig(TestConfig{});
-    const QString release = "data/QK100201/standard/" + soakVersion + "/";
-    resources.addFile(release + "tmp.hex", hexText(QByteArray(1, '\0')));
-    WindowHarness::Options options;
-    options.exchangeDeadline = soakDeadline;
-    WindowHarness window(resources, options);
+    writeSoakRelease(resources, QByteArray(1, '\0'));
+    WindowHarness window(resources, {.exchangeDeadline = deadline});
     window.start();
     ViewController& controller = window.controller();
     Ui::MainWindow& outlets = window.outlets();
@@ -43,24 +31,17 @@ TEST(UpdateSoak, WholeUpdatesEndRightUnderRandomConverterFaults) {
     const Cancellable statusSubscription =
         controller.mainVM.CurrentUIStatus.subscribe([&](const UIStatus& status) {
             statuses.push_back(status);
-            if (status == UIStatus::UPGRADE_FW) {
+            if (status == UIStatus::UPGRADE_FW)
                 ticksDuringTransfer = -window.searchTicks();
-            } else if (status == UIStatus::UPGRADE_FW_FINISH ||
-                       status == UIStatus::UPGRADE_FW_FAILED) {
+            else if (status == UIStatus::UPGRADE_FW_FINISH || status == UIStatus::UPGRADE_FW_FAILED)
                 ticksDuringTransfer += window.searchTicks();
-            }
         });
     SoakTally tally;
 
     for (unsigned index = 0; index < runs && !::testing::Test::HasFailure(); ++index) {
         const SoakRun run = plan.next();
         SCOPED_TRACE(run.description(index, seed).toStdString());
-        resources.addFile(release + "tmp.hex", hexText(run.image));
-        resources.addFile(release + "tmp.txt",
-                          "// soak release\r\n" + soakVersion.toLatin1() + "," +
-                              checksumField(VirtualConverter::checksum16(run.image)) +
-                              ",tmp.hex\r\n");
-
+        writeSoakRelease(resources, run.image);
         // Plugged in and identified; the tick is run at once rather than waited for.
         const HidDeviceRef device = window.plugIn();
         const std::shared_ptr<VirtualConverter> converter = window.hidService.converter(device);
@@ -69,7 +50,6 @@ TEST(UpdateSoak, WholeUpdatesEndRightUnderRandomConverterFaults) {
         const int item = outlets.PopUpFwVerItems->findText(soakVersion);
         ASSERT_GE(item, 0);
         outlets.PopUpFwVerItems->setCurrentIndex(item);
-
         converter->clearHistory();
         converter->setFaults(run.converterFaults);
         window.hidService.setDeviceFaults(device, run.deviceFaults);
@@ -79,25 +59,11 @@ TEST(UpdateSoak, WholeUpdatesEndRightUnderRandomConverterFaults) {
 
         ASSERT_EQ(outlets.CommonButton->title(), "START");
         outlets.CommonButton->click();
-        ASSERT_TRUE(window.runUntil(
-            [&] {
-                return window.status() == UIStatus::UPGRADE_FW_FINISH ||
-                       window.status() == UIStatus::UPGRADE_FW_FAILED;
-            },
-            30s));
+        ASSERT_TRUE(window.runUntil([&] { return statuses.size() > 1; }, 30s));
         // Whatever the fault left in flight (a removal, a late reply) arrives before the checks.
         window.runFor(1ms);
-
-        const bool finished = window.status() == UIStatus::UPGRADE_FW_FINISH;
-        EXPECT_EQ(statuses, (std::vector<UIStatus>{UIStatus::UPGRADE_FW, window.status()}));
-        EXPECT_EQ(finished, run.expectSuccess);
-        // Success only when the converter holds exactly this image and confirmed its sum.
-        if (finished) {
-            EXPECT_TRUE(converter->imageComplete());
-            EXPECT_EQ(converter->receivedImage(), run.image);
-            EXPECT_FALSE(run.converterFaults.wrongFinalChecksum);
-        }
-        EXPECT_EQ(run.unexpectedAlerts(window.alerts.alerts), "");
+        const bool held = converter->imageComplete() && converter->receivedImage() == run.image;
+        tally.count(run.fault, run.expectOutcome(statuses, held, window.alerts.alerts));
         // The end-of-upgrade command goes last, with the transfer's counter, only to a device
         // still attached.
         const std::vector<uint8_t> commands = converter->commandSequence();
@@ -109,16 +75,13 @@ TEST(UpdateSoak, WholeUpdatesEndRightUnderRandomConverterFaults) {
             EXPECT_EQ(window.diagnostics.lines().count(
                           QStringLiteral("[Commands][52][endUpgradeFW(_:_:_:)]")),
                       1);
-        }
-        if (window.hidService.isAttached(device) && !run.deviceFaults.writeError &&
-            !run.deviceFaults.openError) {
-            ASSERT_FALSE(commands.empty());
-            EXPECT_EQ(commands.back(), VirtualConverter::endUpgradeFWCode);
-            EXPECT_EQ(converter->endUpgradePackNo(), controller.identity.packNo);
+            if (!run.deviceFaults.writeError && !run.deviceFaults.openError) {
+                ASSERT_FALSE(commands.empty());
+                EXPECT_EQ(commands.back(), VirtualConverter::endUpgradeFWCode);
+                EXPECT_EQ(converter->endUpgradePackNo(), controller.identity.packNo);
+            }
         }
         EXPECT_EQ(ticksDuringTransfer, 0);
-
-        tally.count(run.fault, finished);
 
         // "Confirm" returns to the search; the converter goes for the next run's.
         outlets.CommonButton->click();
