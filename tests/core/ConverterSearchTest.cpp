@@ -23,36 +23,22 @@ TEST(ConverterSearch, IdentifyAllTellsIdentifiedRefusedAndSilentConvertersApartI
         converter->setFaults(faults);
         return service.plugIn(converter, loader, link);
     };
-    SimulatedDeviceFaults mayNotOpen;
-    mayNotOpen.openError = -EACCES;
-    VirtualConverter::Faults onlySynchronises;
-    onlySynchronises.ignoreGetFWInfo = true;
     const HidDeviceRef pro = plug("QK100201", 0x01020304);
-    const HidDeviceRef refused = plug("QK100301", 0, {}, mayNotOpen);
-    const HidDeviceRef silent = plug("QK100401", 0, onlySynchronises);
+    const HidDeviceRef refused = plug("QK100301", 0, {}, {.openError = -EACCES});
+    const HidDeviceRef silent = plug("QK100401", 0, {.ignoreGetFWInfo = true});
     service.plugInUnrelatedDevice({0x046D, 0xC52B}); // not a converter: never listed
     const HidDeviceRef mini = plug("QK100501", 0x02000000);
 
-    const struct {
-        HidDeviceRef device;
-        QString node;
-        State state;
-        std::optional<QString> partNumber, version;
-    } rows[]{
-        {pro, "virtual-1", State::Identified, "QK100201", "V1.2.3.4"},
-        {refused, "virtual-2", State::AccessDenied, {}, {}},
-        {silent, "virtual-3", State::NotAnswering, {}, {}},
-        {mini, "virtual-5", State::Identified, "QK100501", "V2.0.0.0"},
-    };
-    const std::vector<ConverterSearch::Finding> found = search.identifyAll();
-    ASSERT_EQ(found.size(), std::size(rows));
-    for (size_t i = 0; i < std::size(rows); ++i) {
-        SCOPED_TRACE(rows[i].node.toStdString());
-        EXPECT_EQ(found[i].identity.device, rows[i].device);
-        EXPECT_EQ(found[i].identity.node, rows[i].node);
-        EXPECT_EQ(found[i].state, rows[i].state);
-        EXPECT_EQ(found[i].identity.vendorId, loader.VendorID);
-        EXPECT_EQ(found[i].identity.partNumber, rows[i].partNumber);
-        EXPECT_EQ(found[i].identity.firmwareVersion, rows[i].version);
-    }
+    using Row = std::tuple<HidDeviceRef, QString, State, int64_t, std::optional<QString>,
+                           std::optional<QString>>;
+    const int64_t vendor = loader.VendorID;
+    std::vector<Row> found;
+    for (const ConverterSearch::Finding& f : search.identifyAll())
+        found.emplace_back(f.identity.device, f.identity.node, f.state, f.identity.vendorId,
+                           f.identity.partNumber, f.identity.firmwareVersion);
+    EXPECT_EQ(found, (std::vector<Row>{
+                         {pro, "virtual-1", State::Identified, vendor, "QK100201", "V1.2.3.4"},
+                         {refused, "virtual-2", State::AccessDenied, vendor, {}, {}},
+                         {silent, "virtual-3", State::NotAnswering, vendor, {}, {}},
+                         {mini, "virtual-5", State::Identified, vendor, "QK100501", "V2.0.0.0"}}));
 }

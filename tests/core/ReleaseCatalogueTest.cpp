@@ -94,12 +94,7 @@ TEST(ReleaseCatalogue, OnlineListsAndImagesComeFromTheServerWithinTheirLimits) {
     EXPECT_EQ(OnlineVersionList::entries("V1,0x1,a.hex\nV2,0x2,b.hex\n")->size(), 1);
     EXPECT_EQ(OnlineVersionList::entries("\xc3\x28"), std::nullopt);
 
-    const struct {
-        const char* line;
-        Release release;
-        bool downloadFailed;
-        QString reason;
-    } rows[] = {
+    const std::tuple<const char*, Release, bool, QString> rows[] = {
         {"V1,0x2A,fw.hex", std::pair(QByteArray::fromHex("01020304"), 0x2A), false, ""},
         {"V3,0x10", std::nullopt, false, "The version list names no image for this version."},
         {"V1,0x01,old.hex", std::nullopt, true,
@@ -109,11 +104,9 @@ TEST(ReleaseCatalogue, OnlineListsAndImagesComeFromTheServerWithinTheirLimits) {
         {"V4,0x01,big.hex", std::nullopt, true,
          "The download of big.hex failed: the file on the server is too large." + next},
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.line);
-        const ReleaseCatalogue::ImageResult result = catalogue.onlineImage(row.line);
-        EXPECT_EQ(unpack(result), row.release);
-        EXPECT_EQ(result.downloadFailed, row.downloadFailed);
-        EXPECT_EQ(result.failureReason, row.reason);
+    for (const auto& [line, release, downloadFailed, reason] : rows) {
+        const ReleaseCatalogue::ImageResult result = catalogue.onlineImage(line);
+        EXPECT_EQ(std::tuple(line, unpack(result), result.downloadFailed, result.failureReason),
+                  std::tuple(line, release, downloadFailed, reason));
     }
 }

@@ -17,3 +17,7 @@ inline bool runEventLoopUntil(const std::function<bool()>& done,
     }
     return true;
 }
+
+inline void runEventLoopFor(std::chrono::milliseconds span = std::chrono::milliseconds{50}) {
+    runEventLoopUntil([] { return false; }, span);
+}

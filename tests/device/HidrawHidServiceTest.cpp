@@ -2,6 +2,7 @@
 #include "EventLoopWaiting.h"
 #include "SocketPairDevice.h"
 #include "device/HidrawDevice.h"
+#include "device/UdevHidId.h"
 
 #include <cerrno>
 #include <gtest/gtest.h>
@@ -10,10 +11,6 @@
 namespace {
 const HidrawNode loader{"/dev/hidraw3", 0x1209, 0x0002};
 const HidrawNode application{"/dev/hidraw4", 0x1209, 0x0001};
-
-void settle() {
-    runEventLoopUntil([] { return false; }, std::chrono::milliseconds{50});
-}
 
 // A service over one loader node, recording the removals it reports.
 struct Rig {
@@ -51,44 +48,41 @@ TEST(HidrawHidServiceTest, ReportsCrossWholeAndOnceEachUntilTheDeviceIsClosed) {
     r.device->send(QByteArray(64, 'B'));
     r.device->send(QByteArray(10, 'C'));
     ASSERT_TRUE(runEventLoopUntil([&] { return received.size() >= 2; }));
-    settle();
+    runEventLoopFor();
     EXPECT_EQ(received,
               (std::vector<QByteArray>{QByteArray(64, 'B'), QByteArray(10, 'C')})); // unpadded
     ASSERT_EQ(r.service->closeDevice(ref), 0);
     EXPECT_EQ(r.service->setOutputReport(ref, QByteArray(64, 0)), -EBADF);
 }
 
-// However it goes, a device is reported once, from the event loop, and refuses everything after.
+// However it goes (how, announced, which path noticed it), a device is reported once, from the
+// event loop, and refuses everything after.
 TEST(HidrawHidServiceTest, AGoneDeviceIsReportedOnceLaterAndStaysGone) {
     enum How { HangUp, HangUpUnread, WriteAfterHangUp, Remove };
-    const struct {
-        How how;
-        bool announces;
-        const char* reason; // which path noticed it
-    } rows[] = {
+    const std::tuple<How, bool, const char*> rows[] = {
         {HangUp, true, "read (end of file)"},
         {HangUpUnread, true, "read /dev/hidraw3: Connection reset"}, // a report left unread
         {WriteAfterHangUp, true, "write /dev/hidraw3: Broken pipe"}, // the write notices first
         {Remove, true, ""},
         {Remove, false, ""}, // found by rescanning
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(2 * row.how + row.announces);
+    for (const auto& [how, announces, reason] : rows) {
+        SCOPED_TRACE(2 * how + announces);
         Rig r;
-        r.source->setAnnounces(row.announces);
+        r.source->setAnnounces(announces);
         ASSERT_EQ(r.service->open(), 0);
         const HidDeviceRef ref = r.onlyDevice();
         ASSERT_EQ(r.service->openDevice(ref), 0);
-        if (row.how == HangUpUnread)
+        if (how == HangUpUnread)
             r.service->setOutputReport(ref, QByteArray(64, 0));
-        row.how == Remove ? r.source->removeNode(loader.devnode) : r.device->hangUp();
-        if (row.how == WriteAfterHangUp)
+        how == Remove ? r.source->removeNode(loader.devnode) : r.device->hangUp();
+        if (how == WriteAfterHangUp)
             r.service->setOutputReport(ref, QByteArray(64, 0));
         EXPECT_TRUE(r.removed.empty());
         ASSERT_TRUE(runEventLoopUntil([&] { return !r.removed.empty(); }));
-        settle();
+        runEventLoopFor();
         EXPECT_EQ(r.removed, std::vector<HidDeviceRef>{ref});
-        EXPECT_EQ(r.service->lastErrorReason(ref).left(qstrlen(row.reason)), row.reason);
+        EXPECT_EQ(r.service->lastErrorReason(ref).left(qstrlen(reason)), reason);
         EXPECT_EQ(r.service->setOutputReport(ref, QByteArray(64, 0)), -ENODEV);
         EXPECT_EQ(r.service->openDevice(ref), -ENODEV);
         EXPECT_EQ(r.service->deviceProperty(ref, "ProductID"), 0x0002); // still says who it was
@@ -109,7 +103,7 @@ TEST(HidrawHidServiceTest, MatchingDecidesTheCopiesAndTheRemovalsAndDestroyingEn
     r.source->removeNode(application.devnode); // not matching: nobody hears of it
     r.source->removeNode(loader.devnode);
     ASSERT_TRUE(runEventLoopUntil([&] { return !r.removed.empty(); }));
-    settle();
+    runEventLoopFor();
     EXPECT_EQ(r.removed, std::vector<HidDeviceRef>{before});
     EXPECT_TRUE(arrived.empty()); // attached before open(): for the copies to find
 
@@ -126,7 +120,7 @@ TEST(HidrawHidServiceTest, MatchingDecidesTheCopiesAndTheRemovalsAndDestroyingEn
     ASSERT_EQ(r.service->openDevice(after), 0);
     SocketPairDevice third(*r.source, application);
     r.service.reset();
-    settle();
+    runEventLoopFor();
     EXPECT_EQ(arrived.size(), 1u);
     EXPECT_FALSE(std::dynamic_pointer_cast<HidrawDevice>(after)->isOpen());
 }
@@ -138,5 +132,16 @@ TEST(HidrawDeviceTest, WhichWriteErrorsMeanTheDeviceHasGone) {
     EXPECT_FALSE(HidrawDevice::meansGone(EIO, true));
     EXPECT_FALSE(HidrawDevice::meansGone(EPIPE, false));
     EXPECT_TRUE(HidrawDevice::meansGone(EPIPE, true));
+}
+
+TEST(UdevHidIdTest, ReadsThreeHexFieldsOfEitherCaseAndRefusesAnythingElse) {
+    const std::optional<UdevHidId> id = UdevHidId::parse("0003:0000aAfF:000009c9");
+    ASSERT_TRUE(id);
+    EXPECT_EQ(std::tuple(id->bus, id->vendorId, id->productId),
+              std::tuple(3u, int64_t{0xAAFF}, int64_t{0x09C9}));
+    for (const char* text : {"", "0003:00001209", "0003:00001209:", "0003:00001209:00000002:",
+                             "0003:0000120G:00000002", "0003:100001209:00000002",
+                             "0003:00001209:0000 002", "0003:-0001209:00000002"})
+        EXPECT_FALSE(UdevHidId::parse(text)) << text;
 }
 } // namespace

@@ -8,8 +8,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-// The device side of a SOCK_SEQPACKET socket pair whose other end a DescriptorHidrawNodeSource
-// serves as a hidraw node: one message is one report, as on /dev/hidrawN.
+// The device end of a SOCK_SEQPACKET pair served as a hidraw node: one message is one report.
 class SocketPairDevice {
 public:
     SocketPairDevice(DescriptorHidrawNodeSource& source, const HidrawNode& node) {
@@ -24,17 +23,13 @@ public:
     SocketPairDevice(const SocketPairDevice&) = delete;
     SocketPairDevice& operator=(const SocketPairDevice&) = delete;
 
-    // One message the program wrote, whole (its true length even beyond `capacity`); absent when
-    // none arrives within `timeoutMs`.
+    // One message the program wrote, at its true length; absent when none arrives in time.
     std::optional<QByteArray> receive(int timeoutMs = 2000, int capacity = 256) {
         pollfd readable{fd_, POLLIN, 0};
         if (::poll(&readable, 1, timeoutMs) != 1)
             return std::nullopt;
         QByteArray message(capacity, '\0');
-        const ssize_t length = ::recv(fd_, message.data(), size_t(capacity), MSG_TRUNC);
-        if (length < 0)
-            return std::nullopt;
-        message.resize(length);
+        message.resize(::recv(fd_, message.data(), size_t(capacity), MSG_TRUNC));
         return message;
     }
     bool send(const QByteArray& report) {

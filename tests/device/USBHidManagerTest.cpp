@@ -1,5 +1,6 @@
 #include "device/USBHidManager.h"
 #include "EventLoopWaiting.h"
+#include "device/DeviceAccessProbe.h"
 #include "sim/SimulatedHidService.h"
 #include "support/ScopedDiagnosticCapture.h"
 
@@ -34,10 +35,6 @@ protected:
         manager->setupReportCallback(device);
     }
 
-    static void deliverPending() {
-        runEventLoopUntil([] { return false; }, milliseconds{30});
-    }
-
     std::optional<QByteArray> exchange(int64_t& packNo) {
         return manager->sendAndReceiveReport(device, packNo, syncRequest);
     }
@@ -54,7 +51,7 @@ TEST_F(USBHidManagerTest, KeepsOnlyTheLatestSuccessfulReportAndLogsEveryOutcome)
     service.injectInputReport(device, QByteArray("\x01\xAB", 2));
     service.injectInputReport(device, replyCarrying(3), -EIO);
     ScopedDiagnosticCapture log;
-    deliverPending();
+    runEventLoopFor();
     EXPECT_EQ(manager->receivedReport(), QByteArray("\x01\xAB", 2)); // unpadded
     EXPECT_TRUE(log.lines().first().endsWith("{name = main}]"));     // the thread that delivered it
     EXPECT_TRUE(
@@ -77,40 +74,38 @@ TEST_F(USBHidManagerTest, KeepsOnlyTheLatestSuccessfulReportAndLogsEveryOutcome)
     const HidDeviceRef second = service.plugIn(converter);
     manager.reset();
     service.unplug(second);
-    deliverPending();
+    runEventLoopFor();
     EXPECT_TRUE(delegate->removed.empty()) << "a manager that is gone passed on a removal";
 }
 
 TEST(USBHidManagerCheckPackNoTest, ReadsBytesFourToSixLittleEndianAndNeverBeyondTheReply) {
-    const std::tuple<QByteArray, int64_t, bool> rows[] = {
-        {QByteArray("\0\0\0\0\x03\0\0", 7), 3, true},
-        {QByteArray("\0\0\0\0\x03\0\x01", 7), 3, false},
-        {QByteArray("\0\0\0\0\x03\0\x01", 7), 65536 + 3, true},
-        {QByteArray("\0\0\0\0\x03\x02\0", 7), 0x0203, true},
-        {QByteArray("\0\0\0\0\xFF\xFF\xFF", 7), 16777215, true},
-        {QByteArray(6, '\0'), 0, false}, // too short to carry the field
-    };
-    for (const auto& [reply, packNo, matches] : rows)
-        EXPECT_EQ(USBHidManager::checkPackNo(packNo, reply), matches)
-            << reply.toHex().toStdString();
+    const std::tuple<const char*, int64_t, bool> rows[] = {{"\x03\0\0", 3, true},
+                                                           {"\x03\0\x01", 3, false},
+                                                           {"\x03\0\x01", 65536 + 3, true},
+                                                           {"\x03\x02\0", 0x0203, true},
+                                                           {"\xFF\xFF\xFF", 16777215, true}};
+    for (const auto& [bytes4to6, packNo, matches] : rows)
+        EXPECT_EQ(USBHidManager::checkPackNo(packNo, QByteArray(4, 0) + QByteArray(bytes4to6, 3)),
+                  matches)
+            << packNo;
+    EXPECT_FALSE(USBHidManager::checkPackNo(0, QByteArray(6, 0))); // too short to carry the field
 }
 
-// No acceptable reply: the exchange fails at its deadline with the counter advanced once.
+// No acceptable reply: the exchange fails at its deadline with the counter advanced once. Rows:
+// the converter answers with the request's own number (else not at all), replies pending before
+// the call, replies delivered together right after the request.
 TEST_F(USBHidManagerTest, ExchangeFailsOnEveryReportButTheReplyCarryingTheNextNumber) {
-    const struct {
-        bool ownNumber; // the converter answers with the request's own number, else not at all
-        std::vector<char> pendingBefore; // delivered before the call
-        std::vector<char> inFirstSlice;  // delivered together right after the request
-    } rows[] = {{true, {}, {}}, {false, {}, {}}, {false, {1}, {}}, {false, {}, {1, 9}}};
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.pendingBefore.size() + 2 * row.inFirstSlice.size() + 8 * row.ownNumber);
+    const std::tuple<bool, std::vector<char>, std::vector<char>> rows[] = {
+        {true, {}, {}}, {false, {}, {}}, {false, {1}, {}}, {false, {}, {1, 9}}};
+    for (const auto& [ownNumber, pendingBefore, inFirstSlice] : rows) {
+        SCOPED_TRACE(pendingBefore.size() + 2 * inFirstSlice.size() + 8 * ownNumber);
         VirtualConverter::Faults faults;
-        (row.ownNumber ? faults.wrongPackNoAtPackNo : faults.noReplyFromPackNo) = 0;
+        (ownNumber ? faults.wrongPackNoAtPackNo : faults.noReplyFromPackNo) = 0;
         converter->setFaults(faults);
-        for (char number : row.pendingBefore)
+        for (char number : pendingBefore)
             service.injectInputReport(device, replyCarrying(number));
-        deliverPending();
-        for (char number : row.inFirstSlice)
+        runEventLoopFor();
+        for (char number : inFirstSlice)
             service.injectInputReport(device, replyCarrying(number));
         int64_t packNo = 0;
         EXPECT_FALSE(exchange(packNo));
@@ -123,16 +118,12 @@ TEST_F(USBHidManagerTest, ExchangeFailsOnEveryReportButTheReplyCarryingTheNextNu
 TEST_F(USBHidManagerTest, ExchangeJudgesAReportDeliveredInTheLastSliceByItsNumber) {
     // The first slice outlasts the deadline; the reply lands in it, after the deadline.
     createManager({milliseconds{40}, milliseconds{2000}});
-    SimulatedDeviceFaults slow;
-    slow.replyDelay = milliseconds{120};
-    service.setDeviceFaults(device, slow);
+    service.setDeviceFaults(device, {.replyDelay = milliseconds{120}});
     int64_t packNo = 0;
     EXPECT_TRUE(exchange(packNo));
     EXPECT_EQ(packNo, 2);
 
-    VirtualConverter::Faults ownNumber;
-    ownNumber.wrongPackNoAtPackNo = 2;
-    converter->setFaults(ownNumber);
+    converter->setFaults({.wrongPackNoAtPackNo = 2});
     EXPECT_FALSE(exchange(packNo));
     EXPECT_EQ(packNo, 3);
     EXPECT_FALSE(manager->receivedReport());
@@ -145,11 +136,8 @@ TEST_F(USBHidManagerTest, ASecondExchangeStartedInsideAWaitIsRefusedAndTheFirstG
     ScopedDiagnosticCapture log;
     int64_t packNo = 0;
     const std::optional<QByteArray> reply = exchange(packNo);
-    ASSERT_TRUE(reply);
-    EXPECT_EQ(reply->mid(4, 3), QByteArray("\x01\x00\x00", 3));
-    EXPECT_EQ(packNo, 2);
-    EXPECT_FALSE(second);
-    EXPECT_EQ(secondPackNo, 10);
+    EXPECT_EQ(std::tuple(reply.value_or("").mid(4, 3), packNo, second, secondPackNo),
+              std::tuple(QByteArray("\x01\0\0", 3), 2, std::nullopt, 10));
     EXPECT_EQ(service.writtenReports(device), std::vector<QByteArray>{syncRequest});
     EXPECT_EQ(log.lines().first(), "[UsbHidManager][127][sendAndReceiveReport(_:_:data:)]");
     EXPECT_TRUE(log.contains("[UsbHidManager][129][sendAndReceiveReport(_:_:data:)] ❌ refused: "
@@ -157,12 +145,41 @@ TEST_F(USBHidManagerTest, ASecondExchangeStartedInsideAWaitIsRefusedAndTheFirstG
     EXPECT_TRUE(
         log.contains("[UsbHidManager][167][checkPackNo(packNo:data:)] packNo: 1, data: 64 bytes"));
 
-    SimulatedDeviceFaults failing; // a rejected send leaves the counter
-    failing.writeError = -EIO;
-    service.setDeviceFaults(device, failing);
+    service.setDeviceFaults(device, {.writeError = -EIO}); // a rejected send leaves the counter
     EXPECT_FALSE(exchange(packNo));
     EXPECT_EQ(packNo, 2);
     EXPECT_EQ(log.lines().last(),
               "[UsbHidManager][136][sendAndReceiveReport(_:_:data:)] ❌ 發送 HID 資料失敗: -5");
+}
+
+TEST(MainLoopWaitTest, ReturnsOnceAnEventWasHandledOrAtTheLimitWhenNothingHappens) {
+    MainLoopWait wait;
+    QObject context;
+    bool soon = false;
+    bool late = false;
+    QTimer::singleShot(std::chrono::milliseconds{10}, &context, [&] { soon = true; });
+    QTimer::singleShot(std::chrono::hours{1}, &context, [&] { late = true; });
+    // Other sources may wake a turn first; a wait that ran to its limit would hang for an hour.
+    for (int turn = 0; turn < 100 && !soon; ++turn)
+        wait.runOnce(std::chrono::hours{1});
+    EXPECT_TRUE(soon);
+    wait.runOnce(std::chrono::milliseconds{20});
+    EXPECT_FALSE(late);
+}
+
+// Telling a converter the user may not open from one that is merely silent or gone.
+TEST(DeviceAccessProbe, ReportsPermissionDeniedOnlyAndLeavesAnOpenableDeviceClosed) {
+    SimulatedHidService service;
+    for (const auto& [openError, denied] :
+         std::initializer_list<std::pair<std::optional<int32_t>, bool>>{
+             {-EACCES, true}, {-EPERM, true}, {-EIO, false}, {std::nullopt, false}}) {
+        const HidDeviceRef device =
+            service.plugIn(std::make_shared<VirtualConverter>(),
+                           SimulatedHidService::loaderIdentity, {.openError = openError});
+        EXPECT_EQ(DeviceAccessProbe::isPermissionDenied(service, device), denied)
+            << openError.value_or(0);
+        EXPECT_FALSE(service.isOpen(device));
+    }
+    EXPECT_FALSE(DeviceAccessProbe::isPermissionDenied(service, nullptr));
 }
 } // namespace

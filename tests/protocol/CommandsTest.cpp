@@ -34,31 +34,28 @@ protected:
 TEST_F(CommandsTest, SyncAndIdentifyWriteTheCounterAndExpectItPlusOne) {
     int64_t packNo = 7;
     EXPECT_TRUE(Commands::syncPackNo(manager, device, packNo));
-    EXPECT_EQ(lastWritten(), report({{0, 0xA4}, {4, 7}, {8, 7}}));
-    EXPECT_EQ(packNo, 9);
+    EXPECT_EQ(std::tuple(lastWritten(), packNo),
+              std::tuple(report({{0, 0xA4}, {4, 7}, {8, 7}}), 9));
     EXPECT_FALSE(service.isOpen(device));
     packNo = 2;
     const std::optional<QByteArray> reply = Commands::getFWInfo(manager, device, packNo);
     ASSERT_TRUE(reply);
-    EXPECT_EQ(packNo, 4);
-    EXPECT_EQ(lastWritten(), report({{0, 0xA6}, {4, 2}, {8, 'Q'}, {9, 'K'}}));
+    EXPECT_EQ(std::tuple(lastWritten(), packNo),
+              std::tuple(report({{0, 0xA6}, {4, 2}, {8, 'Q'}, {9, 'K'}}), 4));
     EXPECT_TRUE(service.isOpen(device)); // left open for the transfer
-    EXPECT_EQ(Commands::getPartNumber(*reply), "QK100301");
-    EXPECT_EQ(Commands::getFWVersion(*reply), "V4.3.2.1");
+    EXPECT_EQ(std::tuple(Commands::getPartNumber(*reply), Commands::getFWVersion(*reply)),
+              std::tuple("QK100301", "V4.3.2.1"));
 
     // A counter the one-byte field cannot carry is refused, not cut to another number.
     const size_t written = service.writtenReports(device).size();
     packNo = 256;
     EXPECT_FALSE(Commands::syncPackNo(manager, device, packNo));
     EXPECT_FALSE(Commands::getFWInfo(manager, device, packNo));
-    EXPECT_EQ(packNo, 256);
-    EXPECT_EQ(service.writtenReports(device).size(), written);
+    EXPECT_EQ(std::tuple(packNo, service.writtenReports(device).size()), std::tuple(256, written));
 }
 
 TEST_F(CommandsTest, AFailedOpenEndsEveryCommandBeforeAnythingIsSent) {
-    SimulatedDeviceFaults refusing;
-    refusing.openError = -EACCES;
-    service.setDeviceFaults(device, refusing);
+    service.setDeviceFaults(device, {.openError = -EACCES});
     int64_t packNo = 0;
     EXPECT_FALSE(Commands::syncPackNo(manager, device, packNo));
     EXPECT_FALSE(Commands::getFWInfo(manager, device, packNo));
@@ -82,9 +79,7 @@ TEST_F(CommandsTest, EndUpgradeFWSendsTheLowSixteenBitsOfTheCounterWithoutWaitin
     Commands::endUpgradeFW(manager, device, packNo);
     EXPECT_EQ(lastWritten(), report({{0, 0xAB}}));
 
-    SimulatedDeviceFaults failing;
-    failing.writeError = -EIO;
-    service.setDeviceFaults(device, failing);
+    service.setDeviceFaults(device, {.writeError = -EIO});
     Commands::endUpgradeFW(manager, device, packNo);
     EXPECT_EQ(log.lines().last(), "[endUpgradeFW(_:_:_:)] Result: false");
 }
@@ -123,8 +118,7 @@ TEST(CommandsDecoderTest, PartNumberAndVersionNeedTheirWholeFieldsAndRejectErase
         {"QK100201", "", 16, std::nullopt},
         {"QK100201", "", 17, "QK100201"},
         {"", "QK100301", 31, std::nullopt},
-        {"", "QK100301", 32, "QK100301"},
-    };
+        {"", "QK100301", 32, "QK100301"}};
     for (const auto& [first, second, length, expected] : partNumbers) {
         QByteArray reply = QByteArray(64, 0);
         reply.replace(9, first.size(), first).replace(24, second.size(), second);
@@ -136,8 +130,7 @@ TEST(CommandsDecoderTest, PartNumberAndVersionNeedTheirWholeFieldsAndRejectErase
         {"\xFE\xFF\xFF\xFF", 64, "V255.255.255.254"},
         {"\0\0\0\0", 64, std::nullopt},
         {"\xFF\xFF\xFF\xFF", 64, std::nullopt},
-        {"\x04\x03\x02\x01", 47, std::nullopt},
-    };
+        {"\x04\x03\x02\x01", 47, std::nullopt}};
     for (const auto& [bytes44to47, length, expected] : versions) {
         const QByteArray reply = QByteArray(44, 0) + QByteArray(bytes44to47, 4) + QByteArray(16, 0);
         EXPECT_EQ(Commands::getFWVersion(reply.first(length)), expected) << length;

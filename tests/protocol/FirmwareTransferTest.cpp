@@ -39,17 +39,15 @@ protected:
 };
 
 TEST_F(FirmwareTransferTest, ImagesAreCutIntoFortyEightAndThenFiftySixBytes) {
-    const std::pair<qsizetype, std::vector<uint8_t>> cases[] = {
-        {5, {0xA4, 0xA0}}, // padded; the length field says how much is real
-        {48, {0xA4, 0xA0}},
-        {104, {0xA4, 0xA0, 0x00}},
-        {105, {0xA4, 0xA0, 0x00, 0x00}},
-    };
-    for (const auto& [length, commands] : cases) {
+    // Image length, data packets; 5 is padded and the length field says how much is real.
+    for (const auto& [length, packets] :
+         std::initializer_list<std::pair<int, size_t>>{{5, 1}, {48, 1}, {104, 2}, {105, 3}}) {
         SCOPED_TRACE(length);
         converter->clearHistory();
         const QByteArray image = patternedImage(length);
         EXPECT_TRUE(transfer(image));
+        std::vector<uint8_t> commands{0xA4, 0xA0}; // synchronisation, first packet, then 0x00s
+        commands.resize(packets + 1);
         EXPECT_EQ(converter->commandSequence(), commands);
         EXPECT_EQ(converter->receivedImage(), image);
         EXPECT_EQ(converter->announcedLength(), length);
@@ -78,9 +76,7 @@ TEST_F(FirmwareTransferTest, TheFinalChecksumMustBeThereAndEqualTheReleasesValue
     EXPECT_FALSE(transfer(image, std::nullopt));
     EXPECT_TRUE(converter->imageComplete());      // every packet was confirmed, still no success
     EXPECT_FALSE(transfer(image, 0x10000 + sum)); // outside 16 bits: never a match
-    VirtualConverter::Faults wrongSum;
-    wrongSum.wrongFinalChecksum = true;
-    converter->setFaults(wrongSum);
+    converter->setFaults({.wrongFinalChecksum = true});
     EXPECT_FALSE(transfer(image, sum));
     ASSERT_EQ(alerts.size(), 3);
     EXPECT_EQ(alerts.back(),
@@ -88,9 +84,7 @@ TEST_F(FirmwareTransferTest, TheFinalChecksumMustBeThereAndEqualTheReleasesValue
 
     // Nine bytes with the right packet number; byte 8 alone carries the image's sum, 48.
     converter->setFaults({});
-    SimulatedDeviceFaults shortReplies;
-    shortReplies.replyLength = 9;
-    service.setDeviceFaults(device, shortReplies);
+    service.setDeviceFaults(device, {.replyLength = 9});
     EXPECT_FALSE(transfer(QByteArray(48, '\x01'), 48));
     EXPECT_EQ(alerts.back(), "Final Checksum: none\nFinal Checksum is wrong.");
 }
