@@ -4,8 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 
-// The server prints the port it was given, then serves until it is terminated. Its second argument
-// picks how it misbehaves, if at all (in the order of LoopbackFtpServer::Behaviour).
+// Prints its port, then serves until terminated; argv[2] names a LoopbackFtpServer::Behaviour.
 static const char* const behaviourNames[] = {"normal", "slow", "half", "silent"};
 static const char* const serverScript = R"(
 import logging, socket, sys
@@ -14,12 +13,9 @@ behaviour = sys.argv[2]
 if behaviour == "silent":
     listener = socket.create_server(("127.0.0.1", 0))
     print(listener.getsockname()[1], flush=True)
-    held = []
-    while True:
-        held.append(listener.accept()[0])
-from pyftpdlib.authorizers import DummyAuthorizer
+    held = [listener.accept()[0] for _ in iter(int, 1)]  # never answered, never closed
 from pyftpdlib.handlers import FTPHandler
-from pyftpdlib.servers import FTPServer
+from pyftpdlib import authorizers, servers
 class Handler(FTPHandler):
     def ftp_RETR(self, file):
         if behaviour == "slow":
@@ -34,10 +30,9 @@ class Handler(FTPHandler):
             self.close() # gone before the transfer is complete
         else:
             FTPHandler.respond(self, resp, logfun)
-authorizer = DummyAuthorizer()
-authorizer.add_anonymous(sys.argv[1])
-Handler.authorizer = authorizer
-server = FTPServer(("127.0.0.1", 0), Handler)
+Handler.authorizer = authorizers.DummyAuthorizer()
+Handler.authorizer.add_anonymous(sys.argv[1])
+server = servers.FTPServer(("127.0.0.1", 0), Handler)
 print(server.address[1], flush=True)
 server.serve_forever()
 )";
@@ -47,7 +42,6 @@ static constexpr int limitMs = 30000;
 
 LoopbackFtpServer::~LoopbackFtpServer() {
     server_.terminate(); // nothing happens to a server that never started
-
     if (!server_.waitForFinished(limitMs))
         server_.kill();
     server_.waitForFinished(limitMs);
