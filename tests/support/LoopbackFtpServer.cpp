@@ -7,7 +7,7 @@
 // Prints its port, then serves until terminated; argv[2] names a LoopbackFtpServer::Behaviour.
 static const char* const behaviourNames[] = {"normal", "slow", "half", "silent"};
 static const char* const serverScript = R"(
-import logging, socket, sys
+import logging, os, socket, sys
 logging.basicConfig(level=logging.WARNING)
 behaviour = sys.argv[2]
 if behaviour == "silent":
@@ -21,8 +21,7 @@ class Handler(FTPHandler):
         if behaviour == "slow":
             self.ioloop.call_later(2.0, FTPHandler.ftp_RETR, self, file)
         elif behaviour == "half":
-            data = open(file, "rb").read()
-            self.push_dtp_data(data[: len(data) // 2], cmd="RETR")
+            self.push_dtp_data(open(file, "rb").read()[: os.path.getsize(file) // 2], cmd="RETR")
         else:
             FTPHandler.ftp_RETR(self, file)
     def respond(self, resp, logfun=logging.debug):
@@ -55,13 +54,10 @@ bool LoopbackFtpServer::start() {
                    behaviourNames[static_cast<int>(behaviour_)]});
     while (!server_.canReadLine() && server_.waitForReadyRead(limitMs)) {
     }
-    bool ok = false;
-    port_ = server_.readLine().trimmed().toInt(&ok);
-    if (!ok || port_ <= 0 || !root_.isValid()) {
+    port_ = server_.readLine().trimmed().toInt(); // 0 when it printed no number
+    if (port_ <= 0 || !root_.isValid())
         error_ = QStringLiteral("the FTP server did not come up: ").append(server_.errorString());
-        return false;
-    }
-    return true;
+    return error_.isEmpty();
 }
 
 QString LoopbackFtpServer::host() const {
