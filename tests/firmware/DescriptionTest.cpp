@@ -9,9 +9,9 @@
 #include "firmware/DescriptionLine.h"
 
 TEST(DescriptionField, KindsIgnoreSurroundingSpaceAndCaseButNotAccents) {
-    EXPECT_TRUE(DescriptionField::isVersionField(u" V1.0.2\t") &&
-                DescriptionField::isChecksumField(u"\r\n0X2a ") &&
-                DescriptionField::isImageFileField(u" Firmware.HEX"));
+    EXPECT_TRUE(DescriptionField::isVersionField(u" V1.0.2\t"));
+    EXPECT_TRUE(DescriptionField::isChecksumField(u"\r\n0X2a "));
+    EXPECT_TRUE(DescriptionField::isImageFileField(u" Firmware.HEX"));
     EXPECT_FALSE(DescriptionField::isVersionField(u"1.0.2v") ||
                  DescriptionField::isChecksumField(u"x0x2A") ||
                  DescriptionField::isVersionField(QStringLiteral("v\u0301 1.0")) ||
