@@ -8,12 +8,6 @@
 
 static constexpr qsizetype kLimit = 1 << 20;
 
-static int64_t peakResidentBytes() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return int64_t{usage.ru_maxrss} * 1024;
-}
-
 TEST(FtpDownloader, GivesUpAfterThreeFailedAttemptsAndASuccessAtTheLimitClearsTheReason) {
     LoopbackFtpServer server;
     ASSERT_TRUE(server.start()) << server.errorText().toStdString();
@@ -45,10 +39,13 @@ TEST(FtpDownloader, GivesUpAfterThreeFailedAttemptsAndASuccessAtTheLimitClearsTh
 
     // An overlong file ends curl without the whole file held: reading it whole adds 64 MiB.
     ASSERT_TRUE(server.addZeroFile("QK100201.txt", qint64{64} << 20));
-    const int64_t peakBefore = peakResidentBytes();
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const int64_t peakKiBBefore = usage.ru_maxrss;
     EXPECT_EQ(downloader.curlDownload("QK100201.txt", 10.0, kLimit), std::nullopt);
     EXPECT_EQ(downloader.lastFailureReason(), "The file on the server is too large.");
-    EXPECT_LT(peakResidentBytes() - peakBefore, 8 * kLimit);
+    getrusage(RUSAGE_SELF, &usage);
+    EXPECT_LT((usage.ru_maxrss - peakKiBBefore) * 1024, 8 * kLimit);
 }
 
 TEST(FtpDownloaderFailure, EachFailedAttemptSaysWhy) {
