@@ -30,9 +30,8 @@ TEST(CliArguments, AcceptsOnlyWholeCommandsAndKeepsWhatTheySay) {
     const auto parsed = parse(
         "update --file a.hex --checksum 0x1A2B --simulate --unplug-after 7 --device /dev/hidraw3");
     const auto& arguments = std::get<CliArguments>(parsed);
-    EXPECT_EQ(arguments.command, CliArguments::Command::Update);
-    EXPECT_EQ(std::tuple(arguments.checksum, arguments.file, arguments.device),
-              std::tuple(0x1A2B, QStringLiteral("a.hex"), QStringLiteral("/dev/hidraw3")));
-    ASSERT_TRUE(arguments.simulation);
-    EXPECT_EQ(arguments.simulation->unplugAfter, 7);
+    EXPECT_EQ(std::tuple(arguments.command, arguments.checksum, arguments.file, arguments.device,
+                         arguments.simulation.value_or(CliArguments::Simulation{}).unplugAfter),
+              std::tuple(CliArguments::Command::Update, 0x1A2B, QStringLiteral("a.hex"),
+                         QStringLiteral("/dev/hidraw3"), 7));
 }

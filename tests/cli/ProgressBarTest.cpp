@@ -2,8 +2,7 @@
 
 #include "cli/ProgressBar.h"
 
-// A log gets eleven lines for a whole transfer; a terminal gets the line redrawn in place once a
-// percent and one newline at the end.
+// A log gets eleven lines a transfer; a terminal one line, redrawn in place once a percent.
 TEST(ProgressBar, SaysPercentPacketsSpeedAndTimeLeftRedrawnOnATerminalAndInTenthsElsewhere) {
     const std::pair<ProgressBar::Progress, const char*> rows[] = {
         {{0, 660, 0, 36960, 0}, "  0%  0/660 packets  --- B/s  -:-- left"},

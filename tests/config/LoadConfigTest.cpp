@@ -10,31 +10,28 @@
 
 TEST(LoadConfig, TakesOnlyStrictBase64AndSaysWhyOnlyWhenTheFileCannotBeReadOrParsed) {
     const QByteArray document = "<r><ProgramTitle>T</ProgramTitle></r>";
-    const struct {
-        std::optional<QByteArray> content; // absent: no file; null: a folder in its place
-        bool loads;
-        const char* logged;
-    } rows[] = {
+    // content (absent: no file; null: a folder in its place), whether it loads, what is logged
+    const std::tuple<std::optional<QByteArray>, bool, const char*> rows[] = {
         {document.toBase64(), true, nullptr},
         {document.toBase64() + "\n", false, nullptr}, // refused silently
         {std::nullopt, false, nullptr},
         {"", false, "[ParseConfig][156][parseXML(from:)] XML parsing failed"},
         {QByteArray(), false, "❌ 無法讀取Config檔案: "},
     };
-    for (const auto& row : rows) {
+    for (const auto& [content, loads, logged] : rows) {
         QTemporaryDir dir;
         QFile file(dir.filePath(QStringLiteral("config")));
-        if (row.content && row.content->isNull()) {
+        if (content && content->isNull()) {
             ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("config")));
-        } else if (row.content) {
-            ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(*row.content) >= 0);
+        } else if (content) {
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(*content) >= 0);
         }
         file.close();
         ScopedDiagnosticCapture log;
         const auto config = loadConfig(dir.path());
-        EXPECT_EQ(config.has_value(), row.loads) << row.content.value_or("<none>").toStdString();
-        EXPECT_EQ(log.lines().size(), row.logged ? 1 : 0);
-        EXPECT_TRUE(!row.logged || log.lines().value(0).startsWith(QString::fromUtf8(row.logged)));
+        EXPECT_EQ(config.has_value(), loads) << content.value_or("<none>").toStdString();
+        EXPECT_EQ(log.lines().size(), logged ? 1 : 0);
+        EXPECT_TRUE(!logged || log.lines().value(0).startsWith(QString::fromUtf8(logged)));
         EXPECT_TRUE(!config || config->ProgramTitle == QStringLiteral("T"));
     }
 }

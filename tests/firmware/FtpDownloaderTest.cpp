@@ -8,15 +8,10 @@
 
 static constexpr qsizetype kLimit = 1 << 20;
 
-// The real curl against a loopback FTP server.
-class FtpDownloaderTest : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_TRUE(server.start()) << server.errorText().toStdString(); }
+TEST(FtpDownloader, GivesUpAfterThreeFailedAttemptsAndASuccessAtTheLimitClearsTheReason) {
     LoopbackFtpServer server;
+    ASSERT_TRUE(server.start()) << server.errorText().toStdString();
     ScopedDiagnosticCapture log;
-};
-
-TEST_F(FtpDownloaderTest, GivesUpAfterThreeFailedAttemptsAndASuccessAtTheLimitClearsTheReason) {
     const QByteArray list = "// versions\r\nV1.0.2,0x2A,fw.hex\r\n";
     ASSERT_TRUE(server.addFile("my list.txt", list) && server.addFile("empty.hex", {}) &&
                 server.addFile("limit.hex", QByteArray(1000, 'x')));
@@ -41,47 +36,37 @@ TEST_F(FtpDownloaderTest, GivesUpAfterThreeFailedAttemptsAndASuccessAtTheLimitCl
     EXPECT_EQ(FtpDownloader("h").urlFor("a/ü;#?%[x]!$&'()*+,=:@~.hex"),
               QStringLiteral("ftp://h/a/%C3%BC%3B%23%3F%25%5Bx%5D!$&'()*+,=:@~.hex"));
     EXPECT_EQ(FtpDownloader("bad host").urlFor("fw.hex"), std::nullopt);
+
+    // An overlong file ends curl without the whole file held: reading it whole adds 64 MiB.
+    ASSERT_TRUE(server.addZeroFile("QK100201.txt", qint64{64} << 20));
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const int64_t peakKiBBefore = usage.ru_maxrss;
+    EXPECT_EQ(downloader.curlDownload("QK100201.txt", 10.0, kLimit), std::nullopt);
+    EXPECT_EQ(downloader.lastFailureReason(), "The file on the server is too large.");
+    getrusage(RUSAGE_SELF, &usage);
+    EXPECT_LT((usage.ru_maxrss - peakKiBBefore) * 1024, 8 * kLimit);
 }
 
 TEST(FtpDownloaderFailure, EachFailedAttemptSaysWhy) {
-    using B = LoopbackFtpServer::Behaviour;
-    const struct {
-        B behaviour;
-        QByteArray file; // served as "fw.hex"; absent when null
-        QString host;    // the test server's when empty
-        const char* reason;
-    } rows[] = {
-        {B::Normal, "", {}, "The server sent an empty file."},
-        {B::SendsHalfAndCloses,
-         QByteArray(800, 'x'),
-         {},
-         "The connection broke off before the whole file arrived."},
-        {B::Normal, QByteArray(1001, 'x'), {}, "The file on the server is too large."},
-        {B::Silent, {}, {}, "The download server did not answer in time."},
-        {B::Normal, {}, "127.0.0.1:1", "The download server could not be reached."},
+    using enum LoopbackFtpServer::Behaviour;
+    const QByteArray half(800, 'x');
+    // the server, the "fw.hex" it serves (none when null), another host, the reason given
+    const std::tuple<LoopbackFtpServer::Behaviour, QByteArray, QString, const char*> rows[] = {
+        {Normal, "", {}, "The server sent an empty file."},
+        {SendsHalfAndCloses, half, {}, "The connection broke off before the whole file arrived."},
+        {Normal, QByteArray(1001, 'x'), {}, "The file on the server is too large."},
+        {Silent, {}, {}, "The download server did not answer in time."},
+        {Normal, {}, "127.0.0.1:1", "The download server could not be reached."},
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.reason);
-        LoopbackFtpServer server(row.behaviour);
+    for (const auto& [behaviour, file, host, reason] : rows) {
+        SCOPED_TRACE(reason);
+        LoopbackFtpServer server(behaviour);
         ASSERT_TRUE(server.start()) << server.errorText().toStdString();
-        ASSERT_TRUE(row.file.isNull() || server.addFile("fw.hex", row.file));
-        FtpDownloader downloader(row.host.isEmpty() ? server.host() : row.host);
-        const double timeout = row.behaviour == B::Silent ? 1.0 : 10.0;
+        ASSERT_TRUE(file.isNull() || server.addFile("fw.hex", file));
+        FtpDownloader downloader(host.isEmpty() ? server.host() : host);
+        const double timeout = behaviour == Silent ? 1.0 : 10.0;
         EXPECT_EQ(downloader.curlDownload("fw.hex", timeout, 1000), std::nullopt);
-        EXPECT_EQ(downloader.lastFailureReason(), row.reason);
+        EXPECT_EQ(downloader.lastFailureReason(), reason);
     }
-}
-
-TEST_F(FtpDownloaderTest, AnOverlongFileEndsCurlWithoutHoldingTheWholeFile) {
-    const auto peakResidentBytes = [] {
-        rusage usage{};
-        getrusage(RUSAGE_SELF, &usage);
-        return int64_t{usage.ru_maxrss} * 1024;
-    };
-    ASSERT_TRUE(server.addZeroFile("QK100201.txt", qint64{64} << 20));
-    const int64_t peakBefore = peakResidentBytes();
-    FtpDownloader downloader(server.host());
-    EXPECT_EQ(downloader.curlDownload("QK100201.txt", 10.0, kLimit), std::nullopt);
-    EXPECT_EQ(downloader.lastFailureReason(), "The file on the server is too large.");
-    EXPECT_LT(peakResidentBytes() - peakBefore, 8 * kLimit); // reading it whole adds 64 MiB
 }

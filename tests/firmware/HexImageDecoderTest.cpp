@@ -32,12 +32,9 @@ TEST(HexImageDecoder, TakesType00PayloadsFromFixedCharacterPositionsWhateverTheR
         EXPECT_EQ(decode(line), QByteArray::fromHex(expected)) << line.toStdString();
 
     // Only type 00 counts, in file order; addresses, bad records and the end record do not matter.
-    const QString image = QStringLiteral(":020000040800F2\n"
-                                         ":0400000011223344EE\n"
-                                         ":02000000G3449A\n"
-                                         ":0280000055661D\n" // an address gap closes up
-                                         ":00000001FF\n"
-                                         ":0100100077FF\n"); // data after the end still counts
+    // An address gap closes up; data after the end record still counts.
+    const QString image = ":020000040800F2\n:0400000011223344EE\n:02000000G3449A\n:0280000055661D\n"
+                          ":00000001FF\n:0100100077FF\n";
     EXPECT_EQ(decode(image), QByteArray::fromHex("11223344556677"));
     // Broken UTF-16 and all-non-ASCII lines read without a crash.
     const QString broken = QString(QChar(0xD800)) + QStringLiteral("0400000001020304F2\n") +
@@ -47,9 +44,8 @@ TEST(HexImageDecoder, TakesType00PayloadsFromFixedCharacterPositionsWhateverTheR
 
 TEST(HexImageDecoder, EveryKindOfLineBreakGivesTheSameImage) {
     const QStringList records{":0400000001020304F2", ":0200040005069A", ":00000001FF"};
-    for (const QStringView separator :
-         {u"\n", u"\r", u"\r\n", u"\r\n\r\n\n", u"\u0085", u"\u2028", u"\u2029", u"\v", u"\f"})
-        EXPECT_EQ(decode(records.join(separator) + separator.toString()),
-                  QByteArray::fromHex("010203040506"))
+    for (const QString separator :
+         {"\n", "\r", "\r\n", "\r\n\r\n\n", "\u0085", "\u2028", "\u2029", "\v", "\f"})
+        EXPECT_EQ(decode(records.join(separator) + separator), QByteArray::fromHex("010203040506"))
             << "separator U+" << int(separator[0].unicode());
 }

@@ -1,17 +1,15 @@
-# Installs the build into a staging directory (DESTDIR, so that files bound for /etc stay in it
-# too) and checks that every installed file is in place.
+# Installs into a staging directory (DESTDIR: files bound for /etc stay in it too) and checks it.
 file(REMOVE_RECURSE ${STAGE_DIR})
 execute_process(COMMAND ${CMAKE_COMMAND} -E env DESTDIR=${STAGE_DIR} ${CMAKE_COMMAND} --install
                         ${BUILD_DIR} RESULT_VARIABLE result OUTPUT_QUIET)
 set(bin ${STAGE_DIR}${PREFIX}/bin)
 set(share ${STAGE_DIR}${PREFIX}/share)
-foreach(path ${bin}/velmar-converter-update ${bin}/velmar-converter-cli
-        ${share}/man/man1/velmar-converter-cli.1 ${share}/velmar-converter-update/config
-        ${share}/velmar-converter-update/data
-        ${share}/applications/org.velmar.ConverterUpdate.desktop
-        ${share}/metainfo/org.velmar.ConverterUpdate.metainfo.xml
-        ${share}/icons/hicolor/scalable/apps/org.velmar.ConverterUpdate.svg
-        ${share}/icons/hicolor/128x128/apps/org.velmar.ConverterUpdate.png)
+set(app ${share}/velmar-converter-update)
+set(id org.velmar.ConverterUpdate)
+foreach(path ${bin}/velmar-converter-update ${bin}/velmar-converter-cli ${app}/config ${app}/data
+        ${share}/man/man1/velmar-converter-cli.1 ${share}/applications/${id}.desktop
+        ${share}/metainfo/${id}.metainfo.xml ${share}/icons/hicolor/scalable/apps/${id}.svg
+        ${share}/icons/hicolor/128x128/apps/${id}.png)
     if(NOT result EQUAL 0 OR NOT EXISTS ${path})
         message(FATAL_ERROR "cmake --install failed (${result}) or did not install ${path}")
     endif()

@@ -1,5 +1,4 @@
-// The files generated from the configuration's USB identities: which identities they cover, and
-// the exact udev and AppStream syntax, where one wrong letter silently grants nothing.
+// Files generated from the configured USB identities, where one wrong letter grants nothing.
 #include <gtest/gtest.h>
 
 #include <QFile>
@@ -32,11 +31,9 @@ TEST(DeviceIdentityList, TakesApplicationThenLoaderIdentitiesOnceEachRefusingNoU
                    {ld(std::nullopt, 2), ld(4617, 2), ld(4617, 1)}),
         (std::vector<DeviceIdentity>{{0x1209, 0x0001, "application"}, {0x1209, 0x0002, "loader"}}));
     QString error;
-    EXPECT_FALSE(identities({}, {ld(0x10000, 2)}, &error));
-    EXPECT_TRUE(error.contains("65536"));
+    EXPECT_TRUE(!identities({}, {ld(0x10000, 2)}, &error) && error.contains("65536"));
     EXPECT_FALSE(identities({ap(4617, -1)}, {ld(4617, 2)}));
-    EXPECT_FALSE(identities({}, {}, &error));
-    EXPECT_TRUE(error.contains("no complete USB identity"));
+    EXPECT_TRUE(!identities({}, {}, &error) && error.contains("no complete USB identity"));
     EXPECT_TRUE(identities({}, {ld(0, 0xFFFF)}));
 }
 

@@ -4,29 +4,24 @@
 #include <QFile>
 #include <QFileInfo>
 
-// The server prints the port it was given, then serves until it is terminated. Its second argument
-// picks how it misbehaves, if at all (in the order of LoopbackFtpServer::Behaviour).
+// Prints its port, then serves until terminated; argv[2] names a LoopbackFtpServer::Behaviour.
 static const char* const behaviourNames[] = {"normal", "slow", "half", "silent"};
 static const char* const serverScript = R"(
-import logging, socket, sys
+import logging, os, socket, sys
 logging.basicConfig(level=logging.WARNING)
 behaviour = sys.argv[2]
 if behaviour == "silent":
     listener = socket.create_server(("127.0.0.1", 0))
     print(listener.getsockname()[1], flush=True)
-    held = []
-    while True:
-        held.append(listener.accept()[0])
-from pyftpdlib.authorizers import DummyAuthorizer
+    held = [listener.accept()[0] for _ in iter(int, 1)]  # never answered, never closed
 from pyftpdlib.handlers import FTPHandler
-from pyftpdlib.servers import FTPServer
+from pyftpdlib import authorizers, servers
 class Handler(FTPHandler):
     def ftp_RETR(self, file):
         if behaviour == "slow":
             self.ioloop.call_later(2.0, FTPHandler.ftp_RETR, self, file)
         elif behaviour == "half":
-            data = open(file, "rb").read()
-            self.push_dtp_data(data[: len(data) // 2], cmd="RETR")
+            self.push_dtp_data(open(file, "rb").read()[: os.path.getsize(file) // 2], cmd="RETR")
         else:
             FTPHandler.ftp_RETR(self, file)
     def respond(self, resp, logfun=logging.debug):
@@ -34,10 +29,9 @@ class Handler(FTPHandler):
             self.close() # gone before the transfer is complete
         else:
             FTPHandler.respond(self, resp, logfun)
-authorizer = DummyAuthorizer()
-authorizer.add_anonymous(sys.argv[1])
-Handler.authorizer = authorizer
-server = FTPServer(("127.0.0.1", 0), Handler)
+Handler.authorizer = authorizers.DummyAuthorizer()
+Handler.authorizer.add_anonymous(sys.argv[1])
+server = servers.FTPServer(("127.0.0.1", 0), Handler)
 print(server.address[1], flush=True)
 server.serve_forever()
 )";
@@ -47,7 +41,6 @@ static constexpr int limitMs = 30000;
 
 LoopbackFtpServer::~LoopbackFtpServer() {
     server_.terminate(); // nothing happens to a server that never started
-
     if (!server_.waitForFinished(limitMs))
         server_.kill();
     server_.waitForFinished(limitMs);
@@ -61,13 +54,10 @@ bool LoopbackFtpServer::start() {
                    behaviourNames[static_cast<int>(behaviour_)]});
     while (!server_.canReadLine() && server_.waitForReadyRead(limitMs)) {
     }
-    bool ok = false;
-    port_ = server_.readLine().trimmed().toInt(&ok);
-    if (!ok || port_ <= 0 || !root_.isValid()) {
+    port_ = server_.readLine().trimmed().toInt(); // 0 when it printed no number
+    if (port_ <= 0 || !root_.isValid())
         error_ = QStringLiteral("the FTP server did not come up: ").append(server_.errorString());
-        return false;
-    }
-    return true;
+    return error_.isEmpty();
 }
 
 QString LoopbackFtpServer::host() const {

@@ -5,8 +5,7 @@
 #include <QString>
 #include <QTemporaryDir>
 
-// A real anonymous FTP server (pyftpdlib) on 127.0.0.1 serving a temporary folder, for as long as
-// this object lives.
+// A real anonymous FTP server (pyftpdlib) on 127.0.0.1 serving a temporary folder while it lives.
 class LoopbackFtpServer {
 public:
     enum class Behaviour {
