@@ -55,11 +55,8 @@ TEST(StatusRendering, EveryStatusHasItsPicturePromptAndButton) {
                  ui.CurrentVersion})
             EXPECT_EQ(detail->isVisible(), device) << detail->objectName().toStdString();
         ASSERT_TRUE(ui.DeviceImage->isVisible() && ui.DeviceImage->image());
-        if (row.picture) {
-            EXPECT_EQ(*ui.DeviceImage->image(), *PictureResources::named(row.picture));
-        } else {
-            EXPECT_EQ(ui.DeviceImage->image()->size(), QSize(64, 40));
-        }
+        EXPECT_TRUE(row.picture ? *ui.DeviceImage->image() == *PictureResources::named(row.picture)
+                                : ui.DeviceImage->image()->size() == QSize(64, 40));
         // Shown twice, the device screen still moves the picture a hundred points only once.
         EXPECT_EQ(window.controller().DeviceImageLeading.constant(), leading + (device ? 100 : 0));
         EXPECT_EQ(ui.PromptText->text(), row.prompt);
