@@ -87,7 +87,6 @@ TEST_F(DeviceSearch, ARemovalSearchesAgainUnlessAnUpdateRunsOrItsResultShows) {
     }
 }
 
-// Each entry point used inside a tick's wait starts no work there; a stale tick changes nothing.
 TEST_F(DeviceSearch, NothingStartsInsideASearchTicksWaitAndAStaleTickChangesNothing) {
     using Status = UIStatus;
     const auto press = [](WindowHarness& w, const char* title) {

@@ -12,7 +12,6 @@ static QAccessibleInterface* reader(QWidget* widget) {
     return QAccessible::queryAccessibleInterface(widget);
 }
 
-// The window used without a mouse: from the keyboard, and as a screen reader sees it.
 using KeyboardAndScreenReader = SampleWindowTest;
 TEST_F(KeyboardAndScreenReader, DriveAndFollowAnUpdate) {
     startWindow();

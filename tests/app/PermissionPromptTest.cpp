@@ -5,7 +5,6 @@
 #include "WindowHarness.h"
 #include "app/PermissionPrompt.h"
 
-// The prompt names the fix while the search goes on, until the converter opens or is gone.
 using PermissionPromptTest = SampleWindowTest;
 TEST_F(PermissionPromptTest, NamesTheFixOnlyForARefusedConverterUntilItOpensOrIsGone) {
     startWindow();

@@ -3,7 +3,6 @@
 #include "WindowHarness.h"
 #include "ui/PictureResources.h"
 
-// What each status shows on the window the program builds, for a configured converter.
 TEST(StatusRendering, EveryStatusHasItsPicturePromptAndButton) {
     TestResources resources;
     resources.writeConfig(TestConfig{});
