@@ -18,10 +18,9 @@ protected:
         EXPECT_TRUE(window->waitForStatus(UIStatus::DEVICE_PLUG));
         return plugged;
     }
-    int infoRequests(const HidDeviceRef& device) {
-        const std::vector<uint8_t> sent = window->hidService.converter(device)->commandSequence();
-        return static_cast<int>(
-            std::count(sent.begin(), sent.end(), VirtualConverter::getFWInfoCode));
+    long infoRequests(const HidDeviceRef& device) {
+        return std::ranges::count(window->hidService.converter(device)->commandSequence(),
+                                  VirtualConverter::getFWInfoCode);
     }
     // A mode folder's entries in listing order: the pop-up does not sort.
     static QStringList listing(const TestResources& tree, const QString& folder) {
@@ -30,7 +29,7 @@ protected:
     }
 };
 
-// Offline the release tree, not the configuration, says which modes and versions there are.
+// Offline, the release tree, not the configuration, says which modes and versions there are.
 TEST_F(DeviceSearch, AConverterIsIdentifiedAndTheReleaseTreeDecidesWhatIsOffered) {
     TestResources teOnly, noTree;
     for (TestResources* tree : {&teOnly, &noTree})
@@ -88,28 +87,6 @@ TEST_F(DeviceSearch, ARemovalSearchesAgainUnlessAnUpdateRunsOrItsResultShows) {
     }
 }
 
-TEST_F(DeviceSearch, OfTwoConvertersExactlyOneIsIdentifiedAndOnlyOnce) {
-    startWindow();
-    const HidDeviceRef first = window->plugIn("QK100201");
-    const HidDeviceRef second = window->plugIn("QK100301");
-    ASSERT_TRUE(window->waitForStatus(UIStatus::DEVICE_PLUG));
-    window->runFor(700ms);
-    EXPECT_EQ(infoRequests(first) + infoRequests(second), 1);
-
-    // Another matching device's removal restarts the search while a converter is attached: the
-    // restart identifies it at once, and the search then stays off.
-    startWindow();
-    const HidDeviceRef converter = window->plugIn();
-    window->hidService.unplug(window->hidService.plugInUnrelatedDevice({4617, 2}));
-    ASSERT_TRUE(window->waitForStatus(UIStatus::DEVICE_PLUG));
-    EXPECT_EQ(window->searchTicks(), 1);
-    EXPECT_FALSE(controller().usbScanner.isRunning());
-    window->runFor(800ms);
-    EXPECT_EQ(infoRequests(converter), 1);
-}
-
-// Each entry point is used while a tick waits for a slow converter: none may start work inside
-// that wait, and a tick that resumes after the state moved on leaves it alone.
 TEST_F(DeviceSearch, NothingStartsInsideASearchTicksWaitAndAStaleTickChangesNothing) {
     using Status = UIStatus;
     const auto press = [](WindowHarness& w, const char* title) {
@@ -135,33 +112,26 @@ TEST_F(DeviceSearch, NothingStartsInsideASearchTicksWaitAndAStaleTickChangesNoth
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(&row - rows);
-        WindowHarness::Options options;
-        options.exchangeDeadline = 2s;
-        startWindow(options);
-        SimulatedDeviceFaults slow;
-        slow.replyDelay = 400ms;
+        startWindow({.exchangeDeadline = 2s});
         const auto converter = std::make_shared<VirtualConverter>();
         const HidDeviceRef again =
-            window->hidService.plugIn(converter, SimulatedHidService::loaderIdentity, slow);
+            window->hidService.plugIn(converter, SimulatedHidService::loaderIdentity,
+                                      with(&SimulatedDeviceFaults::replyDelay, 400ms));
         const HidDeviceRef other =
             window->hidService.plugInUnrelatedDevice(SimulatedHidService::loaderIdentity);
         const int ticks = window->searchTicks();
-        std::vector<Status> shown;
-        Cancellable watch;
         QTimer inside;
         QObject::connect(&inside, &QTimer::timeout, [&] {
             if (converter->requests().empty())
                 return;
             inside.stop();
-            watch = controller().mainVM.CurrentUIStatus.subscribe(
-                [&](const UIStatus& status) { shown.push_back(status); });
-            shown.clear();
+            window->statuses.clear();
             row.inside(*window, other);
         });
         inside.start(1);
         EXPECT_TRUE(window->runUntil(
             [&] { return converter->requests().size() >= 2 && controller().waitGate.isOpen(); }));
-        EXPECT_EQ(shown, row.shown);
+        EXPECT_EQ(window->statuses, row.shown);
         EXPECT_EQ(controller().identity.device,
                   row.shown.back() == Status::DEVICE_PLUG ? again : nullptr);
         EXPECT_EQ(converter->commandSequence(), (std::vector<uint8_t>{0xA4, 0xA6}));
@@ -176,7 +146,25 @@ static void runQueuedWork() {
         QCoreApplication::sendPostedEvents();
 }
 
-TEST_F(DeviceSearch, APlugIsIdentifiedAtOnceWhileSearchingAndLeftToTheTimerInsideAWait) {
+TEST_F(DeviceSearch, EachConverterIsIdentifiedOnceByThePlugOrTheTimer) {
+    startWindow();
+    const HidDeviceRef first = window->plugIn("QK100201");
+    const HidDeviceRef second = window->plugIn("QK100301");
+    ASSERT_TRUE(window->waitForStatus(UIStatus::DEVICE_PLUG));
+    window->runFor(700ms);
+    EXPECT_EQ(infoRequests(first) + infoRequests(second), 1);
+
+    // Another matching device's removal restarts the search: it identifies the converter at once.
+    startWindow();
+    const HidDeviceRef converter = window->plugIn();
+    window->hidService.unplug(window->hidService.plugInUnrelatedDevice({4617, 2}));
+    ASSERT_TRUE(window->waitForStatus(UIStatus::DEVICE_PLUG));
+    EXPECT_EQ(window->searchTicks(), 1);
+    EXPECT_FALSE(controller().usbScanner.isRunning());
+    window->runFor(800ms);
+    EXPECT_EQ(infoRequests(converter), 1);
+
+    // Identified at once by a plug while searching, left to the timer inside a wait.
     startWindow();
     window->hidService.plugInUnrelatedDevice({0x046d, 0xc077});
     runQueuedWork();

@@ -12,7 +12,6 @@ static QAccessibleInterface* reader(QWidget* widget) {
     return QAccessible::queryAccessibleInterface(widget);
 }
 
-// The window used without a mouse: from the keyboard, and as a screen reader sees it.
 using KeyboardAndScreenReader = SampleWindowTest;
 TEST_F(KeyboardAndScreenReader, DriveAndFollowAnUpdate) {
     startWindow();
@@ -30,8 +29,7 @@ TEST_F(KeyboardAndScreenReader, DriveAndFollowAnUpdate) {
     QTest::keyClick(outlets().TournamentButton, Qt::Key_Left);
     EXPECT_TRUE(controller().mainVM.IsStandard.value());
 
-    // While the update runs the picture is a progress bar whose value, name and numbered picture
-    // follow the transfer, read by a timer that fires inside the transfer's waits.
+    // The picture is a progress bar during the update, read by a timer inside the transfer's waits.
     QAccessibleInterface* picture = reader(outlets().DeviceImage);
     EXPECT_EQ(picture->text(QAccessible::Name), "Converter");
     QStringList heard;
@@ -50,9 +48,10 @@ TEST_F(KeyboardAndScreenReader, DriveAndFollowAnUpdate) {
             heard.append(now);
     });
     listener.start(1);
-    SimulatedDeviceFaults unhurried; // a packet a millisecond, so the listener hears every step
-    unhurried.replyDelay = std::chrono::milliseconds{1};
-    window->hidService.setDeviceFaults(controller().identity.device, unhurried);
+    // A packet a millisecond, so the listener hears every step.
+    window->hidService.setDeviceFaults(
+        controller().identity.device,
+        with(&SimulatedDeviceFaults::replyDelay, std::chrono::milliseconds{1}));
     QTest::keyClick(outlets().CommonButton, Qt::Key_Return);
     ASSERT_TRUE(window->waitForStatus(UIStatus::UPGRADE_FW_FINISH));
     listener.stop();

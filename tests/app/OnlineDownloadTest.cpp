@@ -11,8 +11,7 @@
 using namespace std::chrono_literals;
 using Behaviour = LoopbackFtpServer::Behaviour;
 
-// Downloads through the real curl from a real FTP server on loopback, in the program's window.
-class OnlineDownloadTest : public ::testing::Test {
+class OnlineDownloadTest : public WindowTest {
 protected:
     // A release list naming one image, with the checksum the virtual converter will report.
     void startWindow(Behaviour behaviour, const QByteArray& image, const QByteArray& listHead = "",
@@ -23,21 +22,12 @@ protected:
                                             checksumField(VirtualConverter::checksum16(image)) +
                                             ",fw.hex\r\n");
         server->addFile("fw.hex", hexText(image));
-        TestConfig config;
-        config.online = true;
-        resources.writeConfig(config);
-        WindowHarness::Options options;
-        options.ftpHost = server->host();
-        options.executablePath = executable;
-        window = std::make_unique<WindowHarness>(resources, options);
-        window->start();
-        statusLog = controller().mainVM.CurrentUIStatus.subscribe(
-            [this](const UIStatus& status) { statuses.push_back(status); });
-        statuses.clear();
+        resources.writeConfig({.online = true});
+        WindowTest::startWindow({.executablePath = executable, .ftpHost = server->host()});
+        window->statuses.clear();
     }
 
-    // What the window shows (its backing store, as painted so far) is what it would show when
-    // painted now.
+    // The window's backing store, as painted so far, is what it would show when painted now.
     bool paintedAsShown() {
         QMainWindow& main = window->program->windowController().window();
         const QImage shown = QGuiApplication::primaryScreen()->grabWindow(main.winId()).toImage();
@@ -45,49 +35,30 @@ protected:
                main.grab().toImage().convertToFormat(QImage::Format_RGB32);
     }
 
-    ViewController& controller() { return window->controller(); }
-    Ui::MainWindow& outlets() { return window->outlets(); }
-
     std::unique_ptr<LoopbackFtpServer> server;
-    TestResources resources;
-    std::unique_ptr<WindowHarness> window;
-    std::vector<UIStatus> statuses;
-    Cancellable statusLog;
 };
 
-// Runs a probe on the first turn of the event loop inside the next download: the attempt's
-// diagnostic line is written just before curl starts.
-class DownloadStartHook {
-public:
-    DownloadStartHook() {
-        previous_ = DiagnosticLog::setSink([this](const QString& line) {
-            if (previous_)
-                previous_(line);
-            if (!probe_ || !line.startsWith(QStringLiteral("🚀 FTP")))
-                return;
-            if (asCurlStarts_)
-                std::exchange(asCurlStarts_, {})();
-            QTimer::singleShot(0, std::exchange(probe_, {}));
-        });
+// `asCurlStarts` as curl starts the next download, `probe` on the event loop's first turn in it.
+struct DownloadStartHook {
+    void arm(std::function<void()> inside, std::function<void()> atStart = {}) {
+        probe = std::move(inside);
+        asCurlStarts = std::move(atStart);
     }
-    ~DownloadStartHook() { DiagnosticLog::setSink(previous_); }
-    DownloadStartHook(const DownloadStartHook&) = delete;
-    DownloadStartHook& operator=(const DownloadStartHook&) = delete;
+    ~DownloadStartHook() { DiagnosticLog::setSink(previous); }
 
-    // `probe` on the first turn of the event loop inside the download; `asCurlStarts` at once.
-    void arm(std::function<void()> probe, std::function<void()> asCurlStarts = {}) {
-        probe_ = std::move(probe);
-        asCurlStarts_ = std::move(asCurlStarts);
-    }
-
-private:
-    DiagnosticLog::Sink previous_;
-    std::function<void()> probe_;
-    std::function<void()> asCurlStarts_;
+    std::function<void()> probe, asCurlStarts;
+    DiagnosticLog::Sink previous = DiagnosticLog::setSink([this](const QString& line) {
+        if (previous)
+            previous(line);
+        if (!probe || !line.startsWith(QStringLiteral("🚀 FTP")))
+            return;
+        if (asCurlStarts)
+            std::exchange(asCurlStarts, {})();
+        QTimer::singleShot(0, std::exchange(probe, {}));
+    });
 };
 
-// The server holds every file back for two seconds. The window must be on screen as curl starts,
-// before the event loop turns; on its first turn, the controls are tried.
+// Every file is held back two seconds: the window is painted as curl starts; nothing else starts.
 TEST_F(OnlineDownloadTest, TheScreenIsPaintedBeforeTheFileArrivesAndNoControlStartsAnything) {
     const QByteArray image(300, 'i');
     // The line without a version comes first: the item offered must still name its own line.
@@ -99,8 +70,8 @@ TEST_F(OnlineDownloadTest, TheScreenIsPaintedBeforeTheFileArrivesAndNoControlSta
     HidDeviceRef device;
     downloadStart.arm([&] { window->hidService.unplug(device); });
     device = window->plugIn("QK100201");
-    ASSERT_TRUE(
-        window->runUntil([&] { return !statuses.empty() && controller().waitGate.isOpen(); }));
+    ASSERT_TRUE(window->runUntil(
+        [&] { return !window->statuses.empty() && controller().waitGate.isOpen(); }));
     window->runFor(100ms);
     EXPECT_EQ(window->status(), UIStatus::NORMAL);
     EXPECT_TRUE(controller().usbScanner.isRunning());
@@ -115,7 +86,7 @@ TEST_F(OnlineDownloadTest, TheScreenIsPaintedBeforeTheFileArrivesAndNoControlSta
             outlets().CommonButton->click();
         },
         [&] { painted = paintedAsShown(); });
-    statuses.clear();
+    window->statuses.clear();
     device = window->plugIn("QK100201");
     ASSERT_TRUE(window->runUntil([&] { return controller().identity.device == device; }));
     EXPECT_TRUE(listPending);
@@ -124,7 +95,7 @@ TEST_F(OnlineDownloadTest, TheScreenIsPaintedBeforeTheFileArrivesAndNoControlSta
     EXPECT_TRUE(outlets().StandardButton->isChecked());
     EXPECT_EQ(window->popupItems(), QStringList{"V2.0.0"});
     window->runFor(100ms); // a queued START would begin now
-    EXPECT_EQ(statuses, std::vector<UIStatus>{UIStatus::DEVICE_PLUG});
+    EXPECT_EQ(window->statuses, std::vector<UIStatus>{UIStatus::DEVICE_PLUG});
 
     // The image, which START downloads.
     bool imagePending = false;
@@ -143,8 +114,7 @@ TEST_F(OnlineDownloadTest, TheScreenIsPaintedBeforeTheFileArrivesAndNoControlSta
     EXPECT_EQ(window->hidService.converter(device)->receivedImage(), image);
 }
 
-// Closing is refused while the image downloads or transfers. In the second run the converter's
-// removal is reported as the download begins: the search it restarts must stop for the transfer.
+// Closing is refused during the update; a search restarted by a removal stops for the transfer.
 TEST_F(OnlineDownloadTest, ClosingDuringTheUpdateKeepsTheWindowAndTheUpdateThenClosingQuits) {
     const QByteArray image(1000, 'i');
     for (const UIStatus closedIn : {UIStatus::FTP_DOWNLOAD, UIStatus::UPGRADE_FW}) {
@@ -152,9 +122,8 @@ TEST_F(OnlineDownloadTest, ClosingDuringTheUpdateKeepsTheWindowAndTheUpdateThenC
         const bool removal = closedIn == UIStatus::UPGRADE_FW;
         startWindow(Behaviour::Normal, image);
         const HidDeviceRef device = window->plugIn("QK100201");
-        SimulatedDeviceFaults slow; // long enough for a search tick to fall inside the transfer
-        slow.replyDelay = 40ms;
-        window->hidService.setDeviceFaults(device, slow);
+        window->hidService.setDeviceFaults(
+            device, with(&SimulatedDeviceFaults::replyDelay, 40ms)); // a tick falls inside
         ASSERT_TRUE(window->waitForStatus(UIStatus::DEVICE_PLUG));
         QMainWindow& mainWindow = window->program->windowController().window();
         // Closed on the first turn of the event loop in that status.
@@ -174,14 +143,14 @@ TEST_F(OnlineDownloadTest, ClosingDuringTheUpdateKeepsTheWindowAndTheUpdateThenC
                     promptAfterClose = outlets().PromptText->text();
                 });
             });
-        statuses.clear();
+        window->statuses.clear();
         outlets().CommonButton->click();
         ASSERT_TRUE(window->waitForStatus(UIStatus::UPGRADE_FW_FINISH));
         std::vector<UIStatus> expected{UIStatus::FTP_DOWNLOAD, UIStatus::UPGRADE_FW,
                                        UIStatus::UPGRADE_FW_FINISH};
         if (removal)
             expected.insert(expected.begin() + 1, UIStatus::NORMAL);
-        EXPECT_EQ(statuses, expected);
+        EXPECT_EQ(window->statuses, expected);
         EXPECT_EQ(window->searchTicks(), ticksAtTransfer);
         EXPECT_FALSE(controller().usbScanner.isRunning());
         EXPECT_EQ(promptAfterClose, "Please wait until the update has finished: closing the window "
@@ -192,12 +161,10 @@ TEST_F(OnlineDownloadTest, ClosingDuringTheUpdateKeepsTheWindowAndTheUpdateThenC
 
         mainWindow.close();
         EXPECT_TRUE(window->runUntil([&] { return window->terminateRequests == 1; }));
-        window.reset();
     }
 }
 
-// A beta build reads the beta lists; what the server cannot deliver shows as a download failure
-// until "Confirm"; a part number without a record is offered nothing, not the last converter's.
+// Beta lists for a beta build; a failed download shows until "Confirm"; an unknown part, nothing.
 TEST_F(OnlineDownloadTest, FailedDownloadsAndUnknownConvertersLeaveNothingToStart) {
     startWindow(Behaviour::Normal, "", "", "/opt/velmar/velmar-converter-update-beta");
     const HidDeviceRef device = window->plugIn("QK100201");
@@ -216,11 +183,12 @@ TEST_F(OnlineDownloadTest, FailedDownloadsAndUnknownConvertersLeaveNothingToStar
     outlets().TournamentButton->click();
     EXPECT_EQ(window->popupItems(), QStringList{"V4.0.0b"});
     outlets().StandardButton->click();
-    statuses.clear();
+    window->statuses.clear();
     window->hidService.converter(device)->clearHistory();
     outlets().CommonButton->click();
     ASSERT_TRUE(window->waitForStatus(UIStatus::DOWNLOAD_FAILED));
-    EXPECT_EQ(statuses, (std::vector<UIStatus>{UIStatus::FTP_DOWNLOAD, UIStatus::DOWNLOAD_FAILED}));
+    EXPECT_EQ(window->statuses,
+              (std::vector<UIStatus>{UIStatus::FTP_DOWNLOAD, UIStatus::DOWNLOAD_FAILED}));
     EXPECT_EQ(outlets().FailureReason->text(),
               "The download of missing.hex failed: the file was not found on the server, or access "
               "was refused. Check the connection to the server, press Confirm and try again.");

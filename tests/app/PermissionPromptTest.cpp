@@ -5,8 +5,6 @@
 #include "WindowHarness.h"
 #include "app/PermissionPrompt.h"
 
-// A converter the user may not open: the prompt names the fix while the search goes on, and gives
-// way to the configured prompt once the converter opens or is gone.
 using PermissionPromptTest = SampleWindowTest;
 TEST_F(PermissionPromptTest, NamesTheFixOnlyForARefusedConverterUntilItOpensOrIsGone) {
     startWindow();
@@ -14,11 +12,10 @@ TEST_F(PermissionPromptTest, NamesTheFixOnlyForARefusedConverterUntilItOpensOrIs
     const auto promptBecomes = [&](const QString& text) {
         return window->runUntil([&] { return outlets().PromptText->text() == text; });
     };
-    SimulatedDeviceFaults refused;
-    refused.openError = -EACCES;
     for (const bool staysAway : {true, false}) {
         const HidDeviceRef device = window->plugIn();
-        window->hidService.setDeviceFaults(device, refused);
+        window->hidService.setDeviceFaults(device,
+                                           with(&SimulatedDeviceFaults::openError, -EACCES));
         ASSERT_TRUE(promptBecomes(PermissionPrompt::text));
         if (staysAway) {
             window->hidService.unplug(device);
@@ -33,12 +30,10 @@ TEST_F(PermissionPromptTest, NamesTheFixOnlyForARefusedConverterUntilItOpensOrIs
         EXPECT_EQ(outlets().PromptText->text(), configured);
     }
 
-    // Converters that open but do not tell their firmware: asked again, and nothing about
-    // permissions.
-    VirtualConverter::Faults silent, withoutFirmware;
-    silent.neverReply = true;
-    withoutFirmware.ignoreGetFWInfo = true;
-    for (const VirtualConverter::Faults& faults : {silent, withoutFirmware}) {
+    // Converters that open but do not tell their firmware: asked again, nothing about permissions.
+    for (const VirtualConverter::Faults faults :
+         {with(&VirtualConverter::Faults::neverReply, true),
+          with(&VirtualConverter::Faults::ignoreGetFWInfo, true)}) {
         startWindow();
         const auto converter = window->hidService.converter(window->plugIn("QK100201", 1, faults));
         ASSERT_TRUE(window->runUntil([&] { return converter->requests().size() >= 3; }));

@@ -3,7 +3,6 @@
 #include "WindowHarness.h"
 #include "ui/PictureResources.h"
 
-// What each status shows on the window the program builds, for a configured converter.
 TEST(StatusRendering, EveryStatusHasItsPicturePromptAndButton) {
     TestResources resources;
     resources.writeConfig(TestConfig{});
@@ -55,11 +54,8 @@ TEST(StatusRendering, EveryStatusHasItsPicturePromptAndButton) {
                  ui.CurrentVersion})
             EXPECT_EQ(detail->isVisible(), device) << detail->objectName().toStdString();
         ASSERT_TRUE(ui.DeviceImage->isVisible() && ui.DeviceImage->image());
-        if (row.picture) {
-            EXPECT_EQ(*ui.DeviceImage->image(), *PictureResources::named(row.picture));
-        } else {
-            EXPECT_EQ(ui.DeviceImage->image()->size(), QSize(64, 40));
-        }
+        EXPECT_TRUE(row.picture ? *ui.DeviceImage->image() == *PictureResources::named(row.picture)
+                                : ui.DeviceImage->image()->size() == QSize(64, 40));
         // Shown twice, the device screen still moves the picture a hundred points only once.
         EXPECT_EQ(window.controller().DeviceImageLeading.constant(), leading + (device ? 100 : 0));
         EXPECT_EQ(ui.PromptText->text(), row.prompt);

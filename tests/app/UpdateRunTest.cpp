@@ -10,18 +10,15 @@
 using namespace std::chrono_literals;
 using Status = UIStatus;
 
-namespace {
 // Bytes that differ from packet to packet, so a slice from the wrong offset shows.
-QByteArray patternedImage(qsizetype size) {
+static QByteArray patternedImage(qsizetype size) {
     QByteArray image(size, '\0');
     for (qsizetype i = 0; i < size; ++i)
         image[i] = static_cast<char>((i * 7 + 3) & 0xFF);
     return image;
 }
-} // namespace
 
-// The update on the window the program builds, a virtual converter in place of hardware.
-class UpdateRunTest : public ::testing::Test {
+class UpdateRunTest : public WindowTest {
 protected:
     // A release of the Pro's Standard mode; without `checkSum` its description names none.
     void addRelease(const QString& version, const QByteArray& image,
@@ -34,22 +31,11 @@ protected:
                               "tmp.hex\r\n");
     }
 
-    void select(const QString& version) {
-        const int index = outlets().PopUpFwVerItems->findText(version);
-        ASSERT_GE(index, 0) << version.toStdString();
-        outlets().PopUpFwVerItems->setCurrentIndex(index);
-    }
-
-    ViewController& controller() { return window->controller(); }
-    Ui::MainWindow& outlets() { return window->outlets(); }
+    void select(const QString& version) { outlets().PopUpFwVerItems->setCurrentText(version); }
     const std::vector<Alert>& alerts() { return window->alerts.alerts; }
-
-    TestResources resources;
-    std::unique_ptr<WindowHarness> window;
 };
 
-// One converter, one release after another, each result with its alert and its reason until
-// "Confirm"; the end of the upgrade is sent before the result shows, unless the converter is gone.
+// Each result with its alert and reason until "Confirm"; the end is sent first unless unplugged.
 TEST_F(UpdateRunTest, EachResultShowsItsAlertAndReasonAndEndsTheUpgradeFirst) {
     const QByteArray image = patternedImage(1000); // 18 data packets, packet n numbered 2n
     const QByteArray small = patternedImage(300);
@@ -59,85 +45,72 @@ TEST_F(UpdateRunTest, EachResultShowsItsAlertAndReasonAndEndsTheUpgradeFirst) {
         " Plug the converter in again in loader mode, press Confirm and start again.";
     const QString chooseAnother = " Press Confirm and choose another version.";
     const int64_t sum = VirtualConverter::checksum16(image);
-    VirtualConverter::Faults silentFrom6, wrongAt10;
-    silentFrom6.noReplyFromPackNo = 6;
-    wrongAt10.wrongChecksumAtPackNo = 10;
-    SimulatedDeviceFaults pulledAfterAReply, pulledAwaitingOne;
-    pulledAfterAReply.unplugAfterDataPackets = 5;
-    pulledAwaitingOne.unplugAwaitingDataPacket = 9;
-    const VirtualConverter::Faults none;
-    const SimulatedDeviceFaults attached;
+    using Faults = VirtualConverter::Faults;
+    const Faults none, silentFrom6 = with(&Faults::noReplyFromPackNo, 6),
+                       wrongAt10 = with(&Faults::wrongChecksumAtPackNo, 10);
+    const auto pulledAfterReply = with(&SimulatedDeviceFaults::unplugAfterDataPackets, 5),
+               pulledAwaitingOne = with(&SimulatedDeviceFaults::unplugAwaitingDataPacket, 9);
     struct Row {
         QString version;
         QByteArray image;
         std::optional<int64_t> checkSum;
         long dataPackets;
-        QString alert;                    // empty: none
-        QString reason;                   // empty: the update succeeded
+        QString alert, reason;            // empty: none; the update succeeded
         std::optional<int64_t> endPackNo; // absent: no end command reached the converter
-        VirtualConverter::Faults faults;
-        SimulatedDeviceFaults link;
-        int turnsFromRemovalToFailure; // -1: no removal before the failure
+        VirtualConverter::Faults faults{};
+        SimulatedDeviceFaults link{};
     };
     const Row rows[] = {
-        {"V2.0.0.0", image, sum, 18, "", "", 38, none, attached, -1},
+        {"V2.0.0.0", image, sum, 18, "", "", 38},
         {"V2.0.0.0", image, sum, 3, "",
-         "The converter stopped answering at packet 3 of 18." + retry, 7, silentFrom6, attached,
-         -1},
+         "The converter stopped answering at packet 3 of 18." + retry, 7, silentFrom6},
         {"V2.0.0.0", image, sum, 5, "Checksum is wrong.",
-         "The converter reported a wrong checksum for packet 5 of 18." + retry, 12, wrongAt10,
-         attached, -1},
+         "The converter reported a wrong checksum for packet 5 of 18." + retry, 12, wrongAt10},
         {"V2.1.0.0", sumAB, 0xAC, 2, "Final Checksum: 0x  AB\nFinal Checksum is wrong.",
-         "The final checksum was 0x00AB where 0x00AC was expected." + retry, 6, none, attached, -1},
-        {"V2.2.0.0", small, VirtualConverter::checksum16(small), 6, "", "", 14, none, attached, -1},
+         "The final checksum was 0x00AB where 0x00AC was expected." + retry, 6},
+        {"V2.2.0.0", small, VirtualConverter::checksum16(small), 6, "", "", 14},
         // The same image from a release that names no checksum: the one before must not stand in.
         {"V2.3.0.0", small, std::nullopt, 6, "Final Checksum: 0x92E2\nFinal Checksum is wrong.",
          "The final checksum was 0x92E2, and this version gives none to compare it with." +
              chooseAnother,
-         14, none, attached, -1},
+         14},
         // Images the converter cannot take fail before any data packet.
         {"V0.0.0.0", QByteArray(), 0, 0, "The firmware image is empty.",
-         "The firmware image of this version is empty." + chooseAnother, 4, none, attached, -1},
+         "The firmware image of this version is empty." + chooseAnother, 4},
         {"V9.9.9.9", patternedImage(FirmwareTransfer::maximumImageLength + 1), 0, 0,
          "The firmware image is too large (1834945 bytes; the converter takes at most 1834944).",
          "The firmware image is too large: 1834945 bytes, where the converter takes at most "
          "1834944." +
              chooseAnother,
-         4, none, attached, -1},
-        // Pulled out right after a reply, the next write fails; pulled out while a packet waits
-        // for its reply, the removal ends that wait in the same turn of the event loop.
+         4},
+        // Pulled out after a reply the next write fails; awaiting one, the removal ends the wait.
         {"V2.0.0.0", image, sum, 5, "",
          "The converter stopped answering at packet 6 of 18." + retry, std::nullopt, none,
-         pulledAfterAReply, -1},
+         pulledAfterReply},
         {"V2.0.0.0", image, sum, 9, "",
          "The converter was unplugged during the update, at packet 9 of 18." + retry, std::nullopt,
-         none, pulledAwaitingOne, 0},
+         none, pulledAwaitingOne},
     };
     for (const Row& row : rows)
         addRelease(row.version, row.image, row.checkSum);
     resources.addFile("data/QK100201/standard/V3.0.0.0/tmp.txt", "V3.0.0.0,0x10,tmp.hex\r\n");
     resources.writeConfig({});
-    window = std::make_unique<WindowHarness>(resources);
-    window->start();
+    startWindow();
     HidDeviceRef device;
     std::shared_ptr<VirtualConverter> converter;
-    std::vector<Status> statuses;
-    const Cancellable statusLog = controller().mainVM.CurrentUIStatus.subscribe(
-        [&](const UIStatus& status) { statuses.push_back(status); });
     std::optional<std::pair<size_t, std::optional<int64_t>>> atResult; // alerts, end command
     const Cancellable resultWatch = controller().mainVM.CurrentUIStatus.subscribe([&](Status s) {
         if (s == Status::UPGRADE_FW_FINISH || s == Status::UPGRADE_FW_FAILED)
             atResult.emplace(alerts().size(), converter->endUpgradePackNo());
     });
     const auto press = [&] {
-        statuses.clear();
+        window->statuses.clear();
         converter->clearHistory();
         window->alerts.alerts.clear();
         outlets().CommonButton->click();
         outlets().CommonButton->click(); // a double click queues one update
-        EXPECT_TRUE(statuses.empty());
+        EXPECT_TRUE(window->statuses.empty());
     };
-
     const auto plugIn = [&] {
         device = window->plugIn("QK100201", 0x01000005);
         converter = window->hidService.converter(device);
@@ -148,7 +121,7 @@ TEST_F(UpdateRunTest, EachResultShowsItsAlertAndReasonAndEndsTheUpgradeFirst) {
     select("V3.0.0.0");
     press();
     window->runFor(200ms);
-    EXPECT_TRUE(statuses.empty());
+    EXPECT_TRUE(window->statuses.empty());
     EXPECT_TRUE(converter->commandSequence().empty());
 
     for (const Row& row : rows) {
@@ -168,7 +141,7 @@ TEST_F(UpdateRunTest, EachResultShowsItsAlertAndReasonAndEndsTheUpgradeFirst) {
         const Status result =
             row.reason.isEmpty() ? Status::UPGRADE_FW_FINISH : Status::UPGRADE_FW_FAILED;
         ASSERT_TRUE(window->waitForStatus(result));
-        EXPECT_EQ(statuses, (std::vector<Status>{Status::UPGRADE_FW, result}));
+        EXPECT_EQ(window->statuses, (std::vector<Status>{Status::UPGRADE_FW, result}));
         const std::vector<uint8_t> commands = converter->commandSequence();
         EXPECT_EQ(std::ranges::count(commands, VirtualConverter::firstDataCode) +
                       std::ranges::count(commands, VirtualConverter::continuationDataCode),
@@ -176,10 +149,11 @@ TEST_F(UpdateRunTest, EachResultShowsItsAlertAndReasonAndEndsTheUpgradeFirst) {
         EXPECT_EQ(converter->endUpgradePackNo(), row.endPackNo);
         EXPECT_TRUE(!row.endPackNo || controller().identity.packNo == *row.endPackNo);
         EXPECT_EQ(atResult, std::make_pair(alerts().size(), row.endPackNo));
-        EXPECT_EQ(watch.turnsFromRemovalToFailure().value_or(-1), row.turnsFromRemovalToFailure);
+        const int removalTurns = row.link.unplugAwaitingDataPacket ? 0 : -1; // -1: no removal first
+        EXPECT_EQ(watch.turnsFromRemovalToFailure().value_or(-1), removalTurns);
         // Tried only while the removal is not yet known; it never reaches a converter that is gone.
         EXPECT_EQ(window->diagnostics.lines().filter("[Commands][52]").size() - endsTried,
-                  row.turnsFromRemovalToFailure < 0 ? 1 : 0);
+                  removalTurns < 0 ? 1 : 0);
         const std::vector<Alert> alert{{"Update Failed", row.alert, "OK"}};
         EXPECT_EQ(alerts(), row.alert.isEmpty() ? std::vector<Alert>() : alert);
         EXPECT_EQ(outlets().FailureReason->text(), row.reason);
@@ -199,28 +173,23 @@ TEST_F(UpdateRunTest, EachResultShowsItsAlertAndReasonAndEndsTheUpgradeFirst) {
     }
 }
 
-// A converter that never answers the synchronisation is plugged in; while the search waits for
-// it, it is pulled out and a working one plugged in. The user acts as soon as the working one is
-// identified: whatever follows must stay on screen, and the converter is identified once.
+// A mute converter swapped inside the search's wait: the new one identified once, all else stays.
 TEST_F(UpdateRunTest, AConverterSwappedDuringTheSearchsWaitIsIdentifiedOnceAndWhatFollowsStays) {
     addRelease("V2.0.0.0", patternedImage(1000), 0); // fails at packet 6 anyway
     resources.addFolder("data/QK100201/te/V2.0.0.0");
     resources.writeConfig({});
     for (const bool start : {true, false}) { // START (the update fails at packet 6), Tournament
         SCOPED_TRACE(start);
-        // NORMAL at start and on the removal, then the working converter's screen.
+        // At start, on the removal, then the working converter.
         std::vector<Status> expected{Status::NORMAL, Status::NORMAL, Status::DEVICE_PLUG};
         if (start)
             expected.insert(expected.end(), {Status::UPGRADE_FW, Status::UPGRADE_FW_FAILED});
-        WindowHarness::Options options;
-        options.exchangeDeadline = 2s; // long enough for a search tick to fall inside it
         window.reset();
-        window = std::make_unique<WindowHarness>(resources, options);
-        std::vector<Status> seen;
+        window = std::make_unique<WindowHarness>(resources,
+                                                 WindowHarness::Options{.exchangeDeadline = 2s});
         bool acted = false;
         const Cancellable watch =
             controller().mainVM.CurrentUIStatus.subscribe([&](const UIStatus& status) {
-                seen.push_back(status);
                 if (status != Status::DEVICE_PLUG || acted)
                     return;
                 acted = true;
@@ -231,9 +200,8 @@ TEST_F(UpdateRunTest, AConverterSwappedDuringTheSearchsWaitIsIdentifiedOnceAndWh
                     outlets().CommonButton->click();
                 });
             });
-        VirtualConverter::Faults mute;
-        mute.neverReply = true;
-        const HidDeviceRef silent = window->plugIn("QK100201", 0x01000005, mute);
+        const HidDeviceRef silent = window->plugIn(
+            "QK100201", 0x01000005, with(&VirtualConverter::Faults::neverReply, true));
         std::shared_ptr<VirtualConverter> working;
         QTimer swap;
         QObject::connect(&swap, &QTimer::timeout, [&] {
@@ -241,18 +209,19 @@ TEST_F(UpdateRunTest, AConverterSwappedDuringTheSearchsWaitIsIdentifiedOnceAndWh
                 return;
             swap.stop();
             window->hidService.unplug(silent);
-            VirtualConverter::Faults faults;
-            faults.wrongChecksumAtPackNo = start ? std::optional(6) : std::nullopt;
-            working = window->hidService.converter(window->plugIn("QK100201", 0x01000005, faults));
+            working = window->hidService.converter(
+                window->plugIn("QK100201", 0x01000005,
+                               with(&VirtualConverter::Faults::wrongChecksumAtPackNo,
+                                    start ? std::optional(6) : std::nullopt)));
         });
         swap.start(1);
         window->start();
 
-        ASSERT_TRUE(window->runUntil([&] { return seen.size() == expected.size(); }));
+        ASSERT_TRUE(window->runUntil([&] { return window->statuses.size() == expected.size(); }));
         window->runFor(3s);
-        EXPECT_EQ(seen, expected);
-        const std::vector<uint8_t> commands = working->commandSequence();
-        EXPECT_EQ(std::count(commands.begin(), commands.end(), VirtualConverter::getFWInfoCode), 1);
+        EXPECT_EQ(window->statuses, expected);
+        EXPECT_EQ(std::ranges::count(working->commandSequence(), VirtualConverter::getFWInfoCode),
+                  1);
         EXPECT_EQ(outlets().TournamentButton->isChecked(), !start);
     }
 }

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <array>
 
 static QString devicePictureBase64() {
     QImage picture(64, 40, QImage::Format_ARGB32);
@@ -40,18 +41,17 @@ QByteArray checksumField(int64_t checkSum) {
 
 QString TestConfig::xml() const {
     QString products;
-    for (const TestProduct& product : this->products) {
-        products +=
-            QStringLiteral("<FwInfoVM>"
-                           "<FileName>%1.txt</FileName><FileName_TE>%1_TE.txt</FileName_TE>"
-                           "<BetaFileName>%1_Beta.txt</BetaFileName>"
-                           "<BetaFileName_TE>%1_Beta_TE.txt</BetaFileName_TE>"
-                           "<PartNumber>%1</PartNumber><DeviceName>%2</DeviceName>"
-                           "<Standard>%3</Standard><Tournament>%4</Tournament>"
-                           "</FwInfoVM>")
-                .arg(product.partNumber, product.deviceName, product.standard ? "true" : "false",
-                     product.tournament ? "true" : "false");
-    }
+    using Product = std::array<QString, 3>; // part number, name, Tournament
+    for (const Product& product : {Product{"QK100201", "Velmar Pad Converter Pro", "true"},
+                                   Product{"QK100301", "Velmar Pad Converter Lite", "false"}})
+        products += QStringLiteral("<FwInfoVM>"
+                                   "<FileName>%1.txt</FileName><FileName_TE>%1_TE.txt</FileName_TE>"
+                                   "<BetaFileName>%1_Beta.txt</BetaFileName>"
+                                   "<BetaFileName_TE>%1_Beta_TE.txt</BetaFileName_TE>"
+                                   "<PartNumber>%1</PartNumber><DeviceName>%2</DeviceName>"
+                                   "<Standard>true</Standard><Tournament>%3</Tournament>"
+                                   "</FwInfoVM>")
+                        .arg(product[0], product[1], product[2]);
     return QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?><Config>"
                           "<ProgramTitle>Test Updater</ProgramTitle>"
                           "<PromptText>Plug the converter in.</PromptText>"
@@ -97,6 +97,8 @@ WindowHarness::WindowHarness(const TestResources& resources, Options options) {
     programOptions.exchangeTiming.deadline = options.exchangeDeadline;
     programOptions.exchangeTiming.slice = std::chrono::milliseconds{20};
     program = std::make_unique<MainApplication>(hidService, programOptions);
+    statusLog = controller().mainVM.CurrentUIStatus.subscribe(
+        [this](const UIStatus& status) { statuses.push_back(status); });
 }
 
 HidDeviceRef WindowHarness::plugIn(const QByteArray& partNumber, uint32_t firmwareVersion,

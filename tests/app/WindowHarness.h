@@ -27,19 +27,20 @@ public:
     std::function<void()> whileShown;
 };
 
+// A value with one field set (designated initializers warn about the fields they leave out).
+template <typename T, typename Field, typename Value> T with(Field T::*field, Value value) {
+    T result{};
+    result.*field = value;
+    return result;
+}
+
 // The image as HEX records of 16 bytes, and a description file's checksum field.
 QByteArray hexText(const QByteArray& image);
 QByteArray checksumField(int64_t checkSum);
 
-struct TestProduct {
-    QString partNumber, deviceName;
-    bool standard = true, tournament = true;
-};
-
+// Two products: the Pro with both modes, the Lite with Standard only.
 struct TestConfig {
     bool online = false;
-    std::vector<TestProduct> products{{"QK100201", "Velmar Pad Converter Pro", true, true},
-                                      {"QK100301", "Velmar Pad Converter Lite", true, false}};
     QString xml() const;
 };
 
@@ -58,15 +59,13 @@ private:
     QTemporaryDir dir_;
 };
 
-// The whole program as it runs: the window from its description, the controller, the simulated
-// HID service with virtual converters in place of hardware.
+// The whole program as it runs, with virtual converters in place of hardware.
 class WindowHarness {
 public:
     struct Options {
         QString executablePath = QStringLiteral("/opt/velmar/velmar-converter-update");
         QString ftpHost = QStringLiteral("ftp.example.invalid");
-        // Short enough that a converter that never answers does not make tests wait long.
-        std::chrono::milliseconds exchangeDeadline{300};
+        std::chrono::milliseconds exchangeDeadline{300}; // a mute converter costs little time
     };
 
     explicit WindowHarness(const TestResources& resources, Options options);
@@ -99,17 +98,15 @@ public:
     RecordingAlertPresenter alerts;
     int terminateRequests = 0;
     std::unique_ptr<MainApplication> program;
+    std::vector<UIStatus> statuses; // each status as it is set
+    Cancellable statusLog;
 };
 
-// The program on the test configuration and the shipped sample releases, one window at a time.
-class SampleWindowTest : public ::testing::Test {
+// One program, and one diagnostic capture, at a time.
+class WindowTest : public ::testing::Test {
 protected:
-    SampleWindowTest() {
-        resources.writeConfig(TestConfig{});
-        resources.copySampleReleases();
-    }
     void startWindow(WindowHarness::Options options = {}, const TestResources* tree = nullptr) {
-        window.reset(); // one program, and one diagnostic capture, at a time
+        window.reset();
         window = std::make_unique<WindowHarness>(tree ? *tree : resources, options);
         window->start();
     }
@@ -118,4 +115,13 @@ protected:
 
     TestResources resources;
     std::unique_ptr<WindowHarness> window;
+};
+
+// The program on the test configuration and the shipped sample releases.
+class SampleWindowTest : public WindowTest {
+protected:
+    SampleWindowTest() {
+        resources.writeConfig(TestConfig{});
+        resources.copySampleReleases();
+    }
 };
