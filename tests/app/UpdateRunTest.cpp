@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QTimer>
 #include <algorithm>
 
 #include "RemovalToFailureWatch.h"
@@ -170,58 +169,5 @@ TEST_F(UpdateRunTest, EachResultShowsItsAlertAndReasonAndEndsTheUpgradeFirst) {
         EXPECT_EQ(controller().mainVM.FailureReason.value(), "");
         ASSERT_TRUE(window->waitForStatus(
             window->hidService.isAttached(device) ? Status::DEVICE_PLUG : Status::NORMAL));
-    }
-}
-
-// A mute converter swapped inside the search's wait: the new one identified once, all else stays.
-TEST_F(UpdateRunTest, AConverterSwappedDuringTheSearchsWaitIsIdentifiedOnceAndWhatFollowsStays) {
-    addRelease("V2.0.0.0", patternedImage(1000), 0); // fails at packet 6 anyway
-    resources.addFolder("data/QK100201/te/V2.0.0.0");
-    resources.writeConfig({});
-    for (const bool start : {true, false}) { // START (the update fails at packet 6), Tournament
-        SCOPED_TRACE(start);
-        // At start, on the removal, then the working converter.
-        std::vector<Status> expected{Status::NORMAL, Status::NORMAL, Status::DEVICE_PLUG};
-        if (start)
-            expected.insert(expected.end(), {Status::UPGRADE_FW, Status::UPGRADE_FW_FAILED});
-        window.reset();
-        window = std::make_unique<WindowHarness>(resources,
-                                                 WindowHarness::Options{.exchangeDeadline = 2s});
-        bool acted = false;
-        const Cancellable watch =
-            controller().mainVM.CurrentUIStatus.subscribe([&](const UIStatus& status) {
-                if (status != Status::DEVICE_PLUG || acted)
-                    return;
-                acted = true;
-                QTimer::singleShot(0, &controller(), [&] {
-                    if (!start)
-                        return outlets().TournamentButton->click();
-                    select("V2.0.0.0");
-                    outlets().CommonButton->click();
-                });
-            });
-        const HidDeviceRef silent = window->plugIn(
-            "QK100201", 0x01000005, with(&VirtualConverter::Faults::neverReply, true));
-        std::shared_ptr<VirtualConverter> working;
-        QTimer swap;
-        QObject::connect(&swap, &QTimer::timeout, [&] {
-            if (window->hidService.converter(silent)->requests().empty())
-                return;
-            swap.stop();
-            window->hidService.unplug(silent);
-            working = window->hidService.converter(
-                window->plugIn("QK100201", 0x01000005,
-                               with(&VirtualConverter::Faults::wrongChecksumAtPackNo,
-                                    start ? std::optional(6) : std::nullopt)));
-        });
-        swap.start(1);
-        window->start();
-
-        ASSERT_TRUE(window->runUntil([&] { return window->statuses.size() == expected.size(); }));
-        window->runFor(3s);
-        EXPECT_EQ(window->statuses, expected);
-        EXPECT_EQ(std::ranges::count(working->commandSequence(), VirtualConverter::getFWInfoCode),
-                  1);
-        EXPECT_EQ(outlets().TournamentButton->isChecked(), !start);
     }
 }
