@@ -16,8 +16,7 @@ namespace {
 
 struct ProgramRun {
     int exitCode = -1;
-    QString out;
-    QString err;
+    QString out, err;
 };
 
 ProgramRun run(const QString& commandLine) {

@@ -14,7 +14,6 @@ TEST(ConverterSearch, IdentifyAllTellsIdentifiedRefusedAndSilentConvertersApartI
     USBHidManager manager(service, {loader}, {},
                           {std::chrono::milliseconds{200}, std::chrono::milliseconds{20}});
     ConverterSearch search(manager, {loader});
-    EXPECT_TRUE(search.identifyAll().empty());
 
     auto plug = [&](const QByteArray& partNumber, uint32_t version,
                     VirtualConverter::Faults faults = {}, SimulatedDeviceFaults link = {}) {
@@ -28,6 +27,9 @@ TEST(ConverterSearch, IdentifyAllTellsIdentifiedRefusedAndSilentConvertersApartI
     const HidDeviceRef silent = plug("QK100401", 0, {.ignoreGetFWInfo = true});
     service.plugInUnrelatedDevice({0x046D, 0xC52B}); // not a converter: never listed
     const HidDeviceRef mini = plug("QK100501", 0x02000000);
+    const HidDeviceRef notPermitted = plug("QK100601", 0, {}, {.openError = -EPERM});
+    const HidDeviceRef broken = plug("QK100701", 0, {}, {.openError = -EIO});
+    const HidDeviceRef mute = plug("QK100801", 0, {.noReplyFromPackNo = 0});
 
     using Row = std::tuple<HidDeviceRef, QString, State, int64_t, std::optional<QString>,
                            std::optional<QString>>;
@@ -40,5 +42,9 @@ TEST(ConverterSearch, IdentifyAllTellsIdentifiedRefusedAndSilentConvertersApartI
                          {pro, "virtual-1", State::Identified, vendor, "QK100201", "V1.2.3.4"},
                          {refused, "virtual-2", State::AccessDenied, vendor, {}, {}},
                          {silent, "virtual-3", State::NotAnswering, vendor, {}, {}},
-                         {mini, "virtual-5", State::Identified, vendor, "QK100501", "V2.0.0.0"}}));
+                         {mini, "virtual-5", State::Identified, vendor, "QK100501", "V2.0.0.0"},
+                         {notPermitted, "virtual-6", State::AccessDenied, vendor, {}, {}},
+                         {broken, "virtual-7", State::NotAnswering, vendor, {}, {}},
+                         {mute, "virtual-8", State::NotAnswering, vendor, {}, {}}}));
+    EXPECT_FALSE(service.isOpen(mute));
 }

