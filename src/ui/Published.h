@@ -11,7 +11,9 @@
 
 // A value whose subscribers hear of every assignment, synchronously and before the new value is
 // stored: a subscriber that reads the property while it runs still sees the old value. Equal
-// values are delivered too. A new subscriber gets the current value at once.
+// values are delivered too. A new subscriber gets the current value at once. No subscriber is
+// ever handed a value older than one it already has: once a subscriber assigns anew, the
+// delivery of the assignment it interrupted stops.
 template <typename T> class Published {
 public:
     using Subscriber = std::function<void(const T&)>;
@@ -32,7 +34,8 @@ public:
     void set(T newValue) {
         // A subscriber may itself assign (the status shown for a plugged-in device can turn into
         // a download failure while it is being shown). That later assignment is the one that
-        // stands; storing this one after it would leave a value nobody sees on screen.
+        // stands: handing this one to the subscribers after it, or storing it, would leave them
+        // with a value that is no longer true.
         const uint64_t assignment = ++assignments_;
         // A subscriber may subscribe or cancel while we deliver; walk a snapshot of the ids and
         // skip those cancelled on the way.
@@ -41,6 +44,8 @@ public:
         for (const auto& entry : *subscribers_)
             ids.push_back(entry.first);
         for (uint64_t id : ids) {
+            if (assignments_ != assignment)
+                return;
             auto found = subscribers_->find(id);
             if (found != subscribers_->end()) {
                 Subscriber subscriber = found->second;

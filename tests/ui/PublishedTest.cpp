@@ -13,10 +13,13 @@ TEST(Published, DeliversCurrentThenEveryAssignmentWithTheOldValueStillStored) {
         if (value == 3)
             property = 4; // stands over the value being delivered
     });
+    std::vector<int> late; // a subscriber after the one that assigns
+    Cancellable lateHandle = property.subscribe([&](const int& value) { late.push_back(value); });
     property = 2;
     property = 2;
     property = 3;
     EXPECT_EQ(seen, (std::vector<std::pair<int, int>>{{5, 5}, {2, 5}, {2, 2}, {3, 2}, {4, 2}}));
+    EXPECT_EQ(late, (std::vector<int>{5, 2, 2, 4})); // never 3 after the 4 that replaced it
     EXPECT_EQ(property.value(), 4);
 }
 
