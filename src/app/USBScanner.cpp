@@ -14,13 +14,6 @@ void USBScanner::stop() {
     searchUSBTimer_.stop();
 }
 
-bool USBScanner::fire() {
-    if (!searchUSBTimer_.isActive())
-        return false;
-    searchUSBTimerTick();
-    return true;
-}
-
 void USBScanner::searchUSBTimerTick() {
     if (onSearchTimerTick)
         onSearchTimerTick();

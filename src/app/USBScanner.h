@@ -21,9 +21,6 @@ public:
     void start();
     // The timer never calls again until it is started; stopping a stopped timer does nothing.
     void stop();
-    // A running timer ticks at once, synchronously, and keeps its schedule; a stopped one does
-    // nothing. True when a tick ran.
-    bool fire();
 
     void searchUSBTimerTick();
 

@@ -1,52 +1,60 @@
 #include "app/UpdateRun.h"
 
-#include <QTimer>
-
-UpdateRun::UpdateRun(QObject& context, Parts parts) : context_(context), parts_(std::move(parts)) {}
+const QString UpdateRun::kUnpluggedWhileDownloading =
+    QStringLiteral("The converter was unplugged while the firmware downloaded. Plug it in again "
+                   "in loader mode, press Confirm and start again.");
 
 bool UpdateRun::queue(bool online) {
     if (active_)
         return false;
     active_ = true;
-    QTimer::singleShot(0, &context_, [this, online] { run(online); });
+    parts_.entries.post([this, online] {
+        run(online);
+        active_ = false;
+    });
     return true;
 }
 
 void UpdateRun::run(bool online) {
-    // Delivered inside a wait (START pressed while a search tick waited on a device, say): the
-    // update would run under that tick and its transfer would share the device and the counter
-    // with it. Refused; the screen still shows what is true and START can be pressed again.
-    if (!parts_.waitGate.isOpen()) {
-        active_ = false;
+    // START pressed just before the screen moved on (the converter was pulled out, say): what it
+    // would have updated is no longer offered.
+    MainVM& vm = parts_.mainVM;
+    if (vm.CurrentUIStatus.value() != UIStatus::DEVICE_PLUG || !vm.FwInfoVM.value())
         return;
-    }
     // Each update is checked against its own release's checksum only: the image and its
     // checksum are fetched together, never kept from an earlier update.
     if (online)
-        parts_.mainVM.CurrentUIStatus = UIStatus::FTP_DOWNLOAD;
+        vm.CurrentUIStatus = UIStatus::FTP_DOWNLOAD;
     const ReleaseCatalogue::ImageResult fetched = parts_.fetchImage(online);
-    if (fetched.release)
+    if (!fetched.release) {
+        // Offline, no image (a missing release file) ends the job without a word: the screen
+        // stays as it was and START can be pressed again.
+        if (online)
+            vm.CurrentUIStatus = UIStatus::DOWNLOAD_FAILED;
+        return;
+    }
+    // Whatever now answers to the old converter's node is not known to be the converter that
+    // was identified, so nothing is written.
+    if (parts_.converterUnplugged())
+        fail(kUnpluggedWhileDownloading);
+    else
         transferAndFinish(*fetched.release);
-    else if (online)
-        parts_.mainVM.CurrentUIStatus = UIStatus::DOWNLOAD_FAILED;
-    // Offline, no image (a missing release file) ends the job without a word: the screen stays
-    // as it was and START can be pressed again.
-    active_ = false;
 }
 
 void UpdateRun::transferAndFinish(const ReleaseImage& release) {
-    // A removal during the download restarted the search. Its ticks would run inside the
-    // transfer's waits, talk to the same device and reset the packet counter; from here until
-    // "Confirm" nothing searches.
+    // From here until "Confirm" nothing searches: a tick would talk to the converter under the
+    // transfer and reset the packet counter.
     parts_.usbScanner.stop();
     parts_.mainVM.CurrentUIStatus = UIStatus::UPGRADE_FW;
-    ConverterUpdate::Outcome outcome;
-    {
-        const WaitGate::Scope waiting = parts_.waitGate.close();
-        outcome = parts_.update(release);
-    }
+    const ConverterUpdate::Outcome outcome = parts_.update(release);
+    if (outcome.confirmed)
+        parts_.mainVM.CurrentUIStatus = UIStatus::UPGRADE_FW_FINISH;
+    else
+        fail(outcome.failureReason);
+}
+
+void UpdateRun::fail(const QString& reason) {
     // Shown once the failure status is; until then it waits in the view model.
-    parts_.mainVM.FailureReason = outcome.failureReason;
-    parts_.mainVM.CurrentUIStatus =
-        outcome.confirmed ? UIStatus::UPGRADE_FW_FINISH : UIStatus::UPGRADE_FW_FAILED;
+    parts_.mainVM.FailureReason = reason;
+    parts_.mainVM.CurrentUIStatus = UIStatus::UPGRADE_FW_FAILED;
 }

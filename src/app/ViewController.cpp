@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QPalette>
-#include <QTimer>
 
 #include "config/LoadConfig.h"
 #include "core/OnlineVersionList.h"
@@ -23,17 +22,30 @@ ViewController::ViewController(WindowController& windowController, Environment e
       environment_(std::move(environment)), statusRenderer_(outlets, DeviceImageLeading),
       permissionPrompt_(*outlets.PromptText), catalogueDownload_(environment_.downloader),
       releaseCatalogue_(environment_.resourceDirectory, catalogueDownload_, isBeta),
-      updateRun_(*this, {waitGate, usbScanner, mainVM,
-                         [this](bool online) { return chosenRelease(online); },
-                         [this](const ReleaseImage& release) { return upgradeFW(release); }}) {
+      updateRun_({entryQueue, usbScanner, mainVM,
+                  [this](bool online) { return chosenRelease(online); },
+                  [this] { return usbHidManager->isRemoved(identity.device); },
+                  [this](const ReleaseImage& release) { return upgradeFW(release); }}) {
     catalogueDownload_.setObserver({[this](const QString&) { downloadStarted(); },
                                     [this](const QString&, bool ok) { downloadFinished(ok); }});
-    connect(outlets.StandardButton, &QAbstractButton::clicked, this,
-            [this] { RadioButtonClicked(outlets.StandardButton); });
-    connect(outlets.TournamentButton, &QAbstractButton::clicked, this,
-            [this] { RadioButtonClicked(outlets.TournamentButton); });
-    connect(outlets.CommonButton, &QAbstractButton::clicked, this,
-            [this] { CommonButton(outlets.CommonButton); });
+    // A click that waited its turn counts only if its control still offers what it offered.
+    for (QAbstractButton* button : {static_cast<QAbstractButton*>(outlets.StandardButton),
+                                    static_cast<QAbstractButton*>(outlets.TournamentButton),
+                                    static_cast<QAbstractButton*>(outlets.CommonButton)})
+        connect(button, &QAbstractButton::clicked, this, [this, button] {
+            const auto offer = [this, button] {
+                const bool shown = button->isEnabled() && button->isVisibleTo(outlets.MainView);
+                return shown ? button->text() + outlets.CommonButton->title() : QString();
+            };
+            entryQueue.arrive([this, button, offer, offered = offer()] {
+                if (offered.isEmpty() || offer() != offered)
+                    return;
+                if (button == outlets.CommonButton)
+                    CommonButton(outlets.CommonButton);
+                else
+                    RadioButtonClicked(button);
+            });
+        });
     outlets.MainView->installEventFilter(this);
 }
 
@@ -51,7 +63,7 @@ bool ViewController::eventFilter(QObject* watched, QEvent* event) {
     // window is not the view appearing or going away.
     if (watched == outlets.MainView && !event->spontaneous()) {
         if (event->type() == QEvent::Show)
-            viewWillAppear();
+            entryQueue.arrive([this] { viewWillAppear(); });
         else if (event->type() == QEvent::Hide)
             viewWillDisappear();
     }
@@ -84,7 +96,9 @@ void ViewController::viewDidLoad() {
         loaders = ConverterSearch::loaderIdentities(*configModel);
     }
 
-    usbScanner.onSearchTimerTick = [this] { onSearchTimerTick(); };
+    usbScanner.onSearchTimerTick = [this] {
+        entryQueue.arriveOrDrop([this] { onSearchTimerTick(); });
+    };
 
     usbHidManager = std::make_unique<USBHidManager>(environment_.hidService, std::move(matching),
                                                     delegateToken_, environment_.exchangeTiming);
@@ -150,20 +164,18 @@ void ViewController::viewWillDisappear() {
 
 void ViewController::restartSearchTimer() {
     // Without a configuration there is nothing to search for, and its empty matching list would
-    // match every HID device attached.
-    if (!configModel) {
+    // match every HID device attached. A closed window searches no more.
+    if (!configModel || entryQueue.isClosed()) {
         usbScanner.stop();
         return;
     }
-    // A running timer ticks once at once. If that tick identified a converter the search is meant
-    // to stay off; starting a timer anyway would identify the converter again every half second
-    // and rebuild the version pop-up under the user's hand.
-    lastTickEndedSearch_ = false;
-    const bool ticked = usbScanner.fire();
+    // A running timer ticks once at once. The tick runs on the new timer, so that one which
+    // identifies a converter leaves the search off, as every identifying tick does.
+    const bool wasRunning = usbScanner.isRunning();
     usbScanner.stop();
-    if (ticked && lastTickEndedSearch_)
-        return;
     usbScanner.start();
+    if (wasRunning)
+        onSearchTimerTick();
 }
 
 void ViewController::RadioButtonClicked(QAbstractButton* sender) {
@@ -194,13 +206,20 @@ void ViewController::CommonButton(FlatButton* sender) {
 }
 
 bool ViewController::windowShouldClose() {
-    const UIStatus status = mainVM.CurrentUIStatus.value();
-    if (status != UIStatus::FTP_DOWNLOAD && status != UIStatus::UPGRADE_FW)
-        return true;
-    outlets.PromptText->setText(
-        QStringLiteral("Please wait until the update has finished: closing the window now could "
-                       "leave the converter without working firmware."));
-    return false;
+    if (updateRun_.isActive()) {
+        outlets.PromptText->setText(
+            QStringLiteral("Please wait until the update has finished: closing the window now "
+                           "could leave the converter without working firmware."));
+        return false;
+    }
+    // Accepted at once, also inside a wait: whatever waits gives up and nothing new starts, so
+    // the program can quit as soon as the wait returns.
+    entryQueue.close();
+    usbScanner.stop();
+    downloader().cancel();
+    if (usbHidManager)
+        usbHidManager->stopExchanges();
+    return true;
 }
 
 ConverterUpdate::Outcome ViewController::upgradeFW(const ReleaseImage& release) {
@@ -220,37 +239,23 @@ ConverterUpdate::Outcome ViewController::upgradeFW(const ReleaseImage& release) 
 // ---- Device search ----------------------------------------------------------------------------
 
 void ViewController::onSearchTimerTick() {
-    // A tick inside another tick's or an update's wait would talk to the device under it and
-    // replace the screen that wait's work is about to show. The timer keeps running, so the
-    // search goes on once the wait is over, unless that work ends it.
-    if (!waitGate.isOpen())
-        return;
     log(205, u"onSearchTimerTick");
-    lastTickEndedSearch_ = false;
     usbScanner.stop();
     if (!configModel || !converterSearch_ || !converterSearch_->hasLoaderIdentities()) {
         restartSearchTimer();
         return;
     }
 
-    ConverterSearch::FirstFound found;
-    {
-        const WaitGate::Scope waiting = waitGate.close();
-        found = converterSearch_->identifyFirst([this](int64_t vendorId, int64_t productId) {
+    const ConverterSearch::FirstFound found =
+        converterSearch_->identifyFirst([this](int64_t vendorId, int64_t productId) {
             log(217, u"onSearchTimerTick",
                 QString(QStringLiteral(" \U0001F646\u2642\uFE0F Get Usb Device, "))
                     .append(QString::number(vendorId))
                     .append(QStringLiteral(", "))
                     .append(QString::number(productId)));
         });
-    }
-
-    // The waits let the state move on: START pressed, a result on screen. Whatever did that owns
-    // the screen and the search now; this tick's finding is stale.
-    if (mainVM.CurrentUIStatus.value() != UIStatus::NORMAL || updateRun_.isActive()) {
-        lastTickEndedSearch_ = true;
-        return;
-    }
+    if (entryQueue.isClosed())
+        return; // the window closed while the converter was asked
     if (!found.identity) {
         permissionPrompt_.update(found.accessDenied, configModel->PromptText.value_or(QString()));
         restartSearchTimer();
@@ -264,18 +269,6 @@ void ViewController::onSearchTimerTick() {
             .append(found.identity->firmwareVersion.value_or(QString())));
     mainVM.CurrentUIStatus = UIStatus::DEVICE_PLUG;
     identity = *found.identity;
-    if (usbHidManager->isRemoved(identity.device)) {
-        // Pulled out while its screen was being built (online, the version list downloads inside
-        // the change of status): the search screen its removal showed was stored over, so it is
-        // shown again and the search goes on.
-        mainVM.CurrentUIStatus = UIStatus::NORMAL;
-        restartSearchTimer();
-        return;
-    }
-    // A removal reported while this tick waited for the device may have restarted the search;
-    // an identified device ends it either way.
-    usbScanner.stop();
-    lastTickEndedSearch_ = true;
 }
 
 void ViewController::hidDeviceRemoved(const HidDeviceRef& removed) {
@@ -290,7 +283,12 @@ void ViewController::hidDeviceRemoved(const HidDeviceRef& removed) {
     else
         log(17, u"hidDeviceRemoved(_:)",
             QStringLiteral("🙁 HID 設備已移除 -> 未知裝置"));
+    entryQueue.arrive([this] { searchAfterRemoval(); });
+}
 
+void ViewController::searchAfterRemoval() {
+    // An update and its result keep their screen; a converter pulled out during them fails the
+    // update by itself.
     const UIStatus status = mainVM.CurrentUIStatus.value();
     if (status == UIStatus::UPGRADE_FW || status == UIStatus::UPGRADE_FW_FINISH ||
         status == UIStatus::UPGRADE_FW_FAILED)
@@ -302,17 +300,12 @@ void ViewController::hidDeviceRemoved(const HidDeviceRef& removed) {
 void ViewController::hidDeviceArrived(const HidDeviceRef& arrived) {
     if (!converterSearch_ || !converterSearch_->isLoaderIdentity(arrived))
         return;
-    // Queued, so that the tick starts from the event loop and not inside whatever delivered the
-    // news, which may be a wait of its own.
-    QTimer::singleShot(0, this, [this] { searchOnPlug(); });
-}
-
-void ViewController::searchOnPlug() {
-    // The tick the timer would have run, run early: only while the window searches (the timer
-    // runs) and never inside another wait, which would find its state replaced. A plug that
-    // comes at such a moment is left to the timer.
-    if (mainVM.CurrentUIStatus.value() == UIStatus::NORMAL && waitGate.isOpen())
-        usbScanner.fire();
+    // Posted, so that the tick starts from the event loop and not inside whatever delivered the
+    // news. It is the tick the timer would have run, run early: only while the window searches.
+    entryQueue.post([this] {
+        if (mainVM.CurrentUIStatus.value() == UIStatus::NORMAL && usbScanner.isRunning())
+            onSearchTimerTick();
+    });
 }
 
 // ---- Status rendering -------------------------------------------------------------------------
@@ -356,7 +349,9 @@ void ViewController::applyDeviceFwInfo() {
         model->Tournament = modes->tournament;
     }
     mainVM.FwInfoVM = model;
-    outlets.StandardButton->click();
+    // What a click on Standard does, done here: this runs inside an entry, where a click would
+    // wait its turn until the pop-up has been shown empty.
+    RadioButtonClicked(outlets.StandardButton);
 }
 
 void ViewController::showUnsupportedConverter() {
@@ -434,8 +429,7 @@ ReleaseCatalogue::ImageResult ViewController::chosenRelease(bool online) {
 
 void ViewController::downloadStarted() {
     // The event loop runs while curl does: the window stays drawn and answers the window manager,
-    // but nothing the user or a timer does may start other work until the file is in.
-    downloadWait_.emplace(waitGate.close());
+    // and its controls show that they will not act until the file is in.
     setControlsEnabled(false);
     paintWindowNow();
 }
@@ -444,7 +438,6 @@ void ViewController::downloadFinished(bool succeeded) {
     setControlsEnabled(true);
     if (!succeeded)
         mainVM.FailureReason = catalogueDownload_.failureReason();
-    downloadWait_.reset();
 }
 
 void ViewController::paintWindowNow() {

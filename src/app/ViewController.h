@@ -11,10 +11,10 @@
 #include <optional>
 #include <vector>
 
+#include "app/EntryQueue.h"
 #include "app/PermissionPrompt.h"
 #include "app/USBScanner.h"
 #include "app/UpdateRun.h"
-#include "app/WaitGate.h"
 #include "config/ConfigModel.h"
 #include "core/CatalogueDownload.h"
 #include "core/ConverterIdentity.h"
@@ -36,8 +36,9 @@
 
 // The one controller of the main window: it loads the configuration, searches for the converter,
 // identifies it, offers its releases and shows every status through the view model. Everything
-// runs on the GUI thread; device exchanges wait by running the event loop, so timer ticks and
-// removals can arrive in the middle of one.
+// runs on the GUI thread; device exchanges wait by running the event loop, so timer ticks, clicks
+// and removals can arrive in the middle of one. They reach the controller through one queue of
+// entries, which runs one at a time.
 class ViewController : public QObject, public HIDManagerDelegate {
     Q_OBJECT
 
@@ -68,7 +69,8 @@ public:
     void setBinding();
     void restartSearchTimer();
 
-    // Device search.
+    // Device search. The tick is what the timer runs; the news from the HID manager is logged at
+    // once and acted on in its turn.
     void onSearchTimerTick();
     void hidDeviceRemoved(const HidDeviceRef& device) override;
     // A converter plugged in while the window searches is identified at once, not at the next
@@ -102,14 +104,13 @@ public:
     std::vector<Cancellable> cancellables;
     std::unique_ptr<USBHidManager> usbHidManager;
     USBScanner usbScanner;
+    EntryQueue entryQueue{*this};
     std::optional<ConfigModel> configModel;
     // The converter identified last; its device stays null until one is.
     ConverterIdentity identity;
     double deviceImageLeading = 0;
     QStringList fwVerItems;
     QStringList onlineFwInfoArray;
-    // Closed while a search tick, an update or a download waits on the event loop.
-    WaitGate waitGate;
 
     // The window's controls by the names the window description gives them.
     Ui::MainWindow& outlets;
@@ -118,17 +119,17 @@ public:
     AlertPresenter& alerts;
     FtpDownloader& downloader() { return environment_.downloader; }
 
-    // The window's answer when the user closes it: false, and the prompt says why, while an
-    // update downloads or sends its image.
+    // The window's answer when the user closes it: false, and the prompt says why, from START
+    // until the update's result shows. Otherwise true, and the controller stops for good.
     bool windowShouldClose();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void searchOnPlug();
-    // Every download runs with the window drawn, its controls held still and the wait gate
-    // closed until it ends.
+    // What a removal means for the screen showing when its turn comes.
+    void searchAfterRemoval();
+    // Every download runs with the window drawn and its controls held still until it ends.
     void downloadStarted();
     void downloadFinished(bool succeeded);
     void paintWindowNow();
@@ -142,13 +143,9 @@ private:
     PermissionPrompt permissionPrompt_;
     CatalogueDownload catalogueDownload_;
     ReleaseCatalogue releaseCatalogue_;
-    std::optional<WaitGate::Scope> downloadWait_;
     // Made with the HID manager when the view loads.
     std::unique_ptr<ConverterSearch> converterSearch_;
     UpdateRun updateRun_;
-    // Set by a tick that ended the search (it identified a device, or found that the state had
-    // moved on while it waited), so restarting the search after firing that tick leaves it off.
-    bool lastTickEndedSearch_ = false;
     // The HID manager holds its delegate weakly; this token dies with the controller.
     std::shared_ptr<HIDManagerDelegate> delegateToken_{this, [](HIDManagerDelegate*) {}};
 };

@@ -155,6 +155,8 @@ std::optional<QByteArray> USBHidManager::sendAndReceiveReport(HidDeviceRef devic
                                                               const QByteArray& data) {
     constexpr QStringView function = u"sendAndReceiveReport(_:_:data:)";
     DiagnosticLog::write(logClass, 127, function);
+    if (stopped_)
+        return std::nullopt;
     if (awaitedDevice_) {
         DiagnosticLog::write(logClass, 129, function,
                              u" ❌ refused: another exchange is still waiting for its reply");
@@ -184,10 +186,14 @@ std::optional<QByteArray> USBHidManager::sendAndReceiveReport(HidDeviceRef devic
             return reply;
         // A reply to some other request: drop it so that only newer reports are examined.
         receivedReport_.reset();
-        if (awaitedDeviceRemoved_ || Clock::now() >= deadline)
+        if (awaitedDeviceRemoved_ || stopped_ || Clock::now() >= deadline)
             return std::nullopt;
         mainLoopWait_.runOnce(timing_.slice);
     }
+}
+
+void USBHidManager::stopExchanges() {
+    stopped_ = true;
 }
 
 std::optional<QByteArray> USBHidManager::takeAcceptedReply(int64_t& packNo) {

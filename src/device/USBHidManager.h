@@ -56,6 +56,10 @@ public:
     // Whether the service has reported `device` removed: nothing sent to it can arrive.
     bool isRemoved(const HidDeviceRef& device) const;
 
+    // For good, as the program closes: the exchange waiting now ends as "no reply", and every
+    // later one is refused unsent.
+    void stopExchanges();
+
     const ReportExchangeTiming& timing() const { return timing_; }
 
     // Whether bytes 4..6 of `data` (24-bit, little-endian) equal `packNo`. A reply too short to
@@ -76,6 +80,7 @@ private:
     // The device the exchange in progress waits on, and whether it has been removed meanwhile.
     HidDeviceRef awaitedDevice_;
     bool awaitedDeviceRemoved_ = false;
+    bool stopped_ = false;
     std::vector<std::weak_ptr<HidDevice>> removedDevices_;
     MainLoopWait mainLoopWait_;
     // The callbacks handed to the service hold this weakly, so a report or removal that the

@@ -17,6 +17,8 @@
 // curl's own -m ends it; this is only for a curl that hangs regardless, which would otherwise
 // keep the window waiting for good.
 static constexpr std::chrono::seconds kCurlOverrun{5};
+static const QString kStoppedReason =
+    QStringLiteral("The download was stopped because the program is closing.");
 
 QString FtpDownloader::defaultHost() {
     return QStringLiteral(UPDATER_FTP_HOST);
@@ -31,7 +33,7 @@ FtpDownloader::FtpDownloader(QString host, QString curlPath)
 
 std::optional<QByteArray> FtpDownloader::download(const QString& path, int maxRetry, double timeout,
                                                   qsizetype maxBytes) {
-    for (int attempt = 1; attempt <= maxRetry; ++attempt) {
+    for (int attempt = 1; attempt <= maxRetry && !cancelled_; ++attempt) {
         DiagnosticLog::write(QStringLiteral("🚀 FTP 下載嘗試 %1...").arg(attempt));
         if (auto bytes = curlDownload(path, timeout, maxBytes)) {
             DiagnosticLog::write(QStringLiteral("✅ 成功下載 (%1 bytes)").arg(bytes->size()));
@@ -45,6 +47,10 @@ std::optional<QByteArray> FtpDownloader::download(const QString& path, int maxRe
 std::optional<QByteArray> FtpDownloader::curlDownload(const QString& path, double timeout,
                                                       qsizetype maxBytes) {
     lastFailureReason_.clear();
+    if (cancelled_) {
+        lastFailureReason_ = kStoppedReason;
+        return std::nullopt;
+    }
     const std::optional<QString> url = urlFor(path);
     if (!url) {
         lastFailureReason_ = QStringLiteral("The file name does not make a valid address.");
@@ -83,8 +89,8 @@ std::optional<QByteArray> FtpDownloader::curlDownload(const QString& path, doubl
     while (curl.state() != QProcess::NotRunning) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
-        if (left <= std::chrono::milliseconds{0}) {
-            overran = true;
+        if (cancelled_ || left <= std::chrono::milliseconds{0}) {
+            overran = !cancelled_;
             curl.kill();
             curl.waitForFinished(-1);
             break;
@@ -92,7 +98,9 @@ std::optional<QByteArray> FtpDownloader::curlDownload(const QString& path, doubl
         wait.runOnce(left);
     }
 
-    if (tooLarge)
+    if (cancelled_)
+        lastFailureReason_ = kStoppedReason;
+    else if (tooLarge)
         lastFailureReason_ = QStringLiteral("The file on the server is too large.");
     else if (overran)
         lastFailureReason_ = QStringLiteral("The download did not finish in time.");

@@ -27,6 +27,8 @@ public:
                                        qsizetype maxBytes);
     // One attempt: the whole, non-empty file, or absent.
     std::optional<QByteArray> curlDownload(const QString& path, double timeout, qsizetype maxBytes);
+    // For good, as the program closes: a running curl is ended and no attempt starts again.
+    void cancel() { cancelled_ = true; }
 
     // Why the last failed attempt failed, in a short sentence the user can be shown; empty when
     // the last attempt succeeded or none ran yet.
@@ -43,4 +45,5 @@ private:
     QString host_;
     QString curlPath_;
     QString lastFailureReason_;
+    bool cancelled_ = false;
 };

@@ -84,28 +84,33 @@ TEST_F(DeviceSearch, ARemovalSearchesAgainUnlessAnUpdateRunsOrItsResultShows) {
     }
 }
 
-TEST_F(DeviceSearch, NothingStartsInsideASearchTicksWaitAndAStaleTickChangesNothing) {
+// What arrives while a tick waits on the converter takes its turn after the tick, on the screen
+// the tick left; a timer tick is dropped, and a close is accepted at once and ends the search.
+TEST_F(DeviceSearch, WhatArrivesInsideASearchTicksWaitTakesItsTurnAfterTheTick) {
     using Status = UIStatus;
-    const auto press = [](WindowHarness& w, const char* title) {
-        FlatButton button(QRect(0, 0, 10, 10), nullptr);
-        button.setTitle(title);
-        w.controller().CommonButton(&button);
-    };
+    constexpr uint8_t sync = 0xA4, info = 0xA6;
     const struct {
         std::function<void(WindowHarness&, const HidDeviceRef& other)> inside;
         std::vector<Status> shown; // from the event on
+        std::vector<uint8_t> commands;
+        int ticks;
     } rows[] = {
-        {[](WindowHarness& w, auto&) { w.controller().onSearchTimerTick(); },
-         {Status::DEVICE_PLUG}},
+        {[](WindowHarness& w, auto&) { w.controller().usbScanner.searchUSBTimerTick(); },
+         {Status::DEVICE_PLUG},
+         {sync, info},
+         1},
         {[](WindowHarness& w, auto& other) { w.hidService.unplug(other); },
-         {Status::NORMAL, Status::DEVICE_PLUG}},
-        {[&](WindowHarness& w, auto&) { press(w, "START"); }, {Status::DEVICE_PLUG}},
-        {[&](WindowHarness& w, auto&) { press(w, "Confirm"); },
-         {Status::NORMAL, Status::DEVICE_PLUG}},
-        {[](WindowHarness& w, auto&) {
-             w.controller().mainVM.CurrentUIStatus = Status::UPGRADE_FW_FAILED;
-         },
-         {Status::UPGRADE_FW_FAILED}},
+         {Status::DEVICE_PLUG, Status::NORMAL, Status::DEVICE_PLUG},
+         {sync, info, sync, info},
+         2},
+        {[](WindowHarness& w, auto&) { w.outlets().CommonButton->click(); },
+         {Status::DEVICE_PLUG},
+         {sync, info},
+         1},
+        {[](WindowHarness& w, auto&) { w.program->windowController().window().close(); },
+         {},
+         {sync},
+         1},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(&row - rows);
@@ -117,6 +122,7 @@ TEST_F(DeviceSearch, NothingStartsInsideASearchTicksWaitAndAStaleTickChangesNoth
         const HidDeviceRef other =
             window->hidService.plugInUnrelatedDevice(SimulatedHidService::loaderIdentity);
         const int ticks = window->searchTicks();
+        bool delivered = false;
         QTimer inside;
         QObject::connect(&inside, &QTimer::timeout, [&] {
             if (converter->requests().empty())
@@ -124,16 +130,21 @@ TEST_F(DeviceSearch, NothingStartsInsideASearchTicksWaitAndAStaleTickChangesNoth
             inside.stop();
             window->statuses.clear();
             row.inside(*window, other);
+            delivered = true;
         });
         inside.start(1);
-        EXPECT_TRUE(window->runUntil(
-            [&] { return converter->requests().size() >= 2 && controller().waitGate.isOpen(); }));
+        EXPECT_TRUE(window->runUntil([&] {
+            return delivered && controller().entryQueue.isIdle() &&
+                   converter->commandSequence().size() >= row.commands.size() &&
+                   window->statuses == row.shown;
+        }));
+        window->runFor(100ms);
         EXPECT_EQ(window->statuses, row.shown);
-        EXPECT_EQ(controller().identity.device,
-                  row.shown.back() == Status::DEVICE_PLUG ? again : nullptr);
-        EXPECT_EQ(converter->commandSequence(), (std::vector<uint8_t>{0xA4, 0xA6}));
-        EXPECT_EQ(window->searchTicks(), ticks + 1);
+        EXPECT_EQ(controller().identity.device, row.shown.empty() ? nullptr : again);
+        EXPECT_EQ(converter->commandSequence(), row.commands);
+        EXPECT_EQ(window->searchTicks(), ticks + row.ticks);
         EXPECT_FALSE(controller().usbScanner.isRunning());
+        EXPECT_EQ(window->terminateRequests, row.shown.empty() ? 1 : 0);
     }
 }
 
@@ -144,28 +155,21 @@ static void runQueuedWork() {
 }
 
 TEST_F(DeviceSearch, EachConverterIsIdentifiedOnceByThePlugOrTheTimer) {
-    // Another matching device's removal restarts the search: it identifies the converter at once.
-    startWindow();
-    const HidDeviceRef converter = window->plugIn();
-    window->hidService.unplug(window->hidService.plugInUnrelatedDevice({4617, 2}));
-    ASSERT_TRUE(window->waitForStatus(UIStatus::DEVICE_PLUG));
-    EXPECT_EQ(window->searchTicks(), 1);
-    EXPECT_FALSE(controller().usbScanner.isRunning());
-    window->runFor(800ms);
-    EXPECT_EQ(infoRequests(converter), 1);
-
-    // Identified at once by a plug while searching, left to the timer inside a wait.
+    // Identified at once by a plug while searching; inside other work, as soon as it has ended.
     startWindow();
     window->hidService.plugInUnrelatedDevice({0x046d, 0xc077});
     runQueuedWork();
     EXPECT_EQ(window->searchTicks(), 0);
 
-    std::optional<WaitGate::Scope> wait(controller().waitGate.close());
-    HidDeviceRef plugged = window->plugIn();
+    HidDeviceRef plugged;
+    controller().entryQueue.arrive([&] {
+        plugged = window->plugIn();
+        runQueuedWork();
+        EXPECT_EQ(window->searchTicks(), 0);
+    });
     runQueuedWork();
-    EXPECT_EQ(window->searchTicks(), 0);
-    wait.reset();
-    ASSERT_TRUE(window->waitForStatus(UIStatus::DEVICE_PLUG));
+    EXPECT_EQ(window->searchTicks(), 1);
+    ASSERT_EQ(window->status(), UIStatus::DEVICE_PLUG);
 
     // Plugged in again: identified by the plug, with the version read anew.
     window->hidService.unplug(plugged);

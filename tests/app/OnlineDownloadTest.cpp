@@ -66,36 +66,35 @@ TEST_F(OnlineDownloadTest, TheScreenIsPaintedBeforeTheFileArrivesAndNoControlSta
                 "// Pro releases\r\nnightly,0x0001,nightly.hex\r\n");
     DownloadStartHook downloadStart;
 
-    // Pulled out while its version list downloads: the search screen must stay, the search go on.
-    HidDeviceRef device;
-    downloadStart.arm([&] { window->hidService.unplug(device); });
-    device = window->plugIn("QK100201");
-    ASSERT_TRUE(window->runUntil(
-        [&] { return !window->statuses.empty() && controller().waitGate.isOpen(); }));
-    window->runFor(100ms);
-    EXPECT_EQ(window->status(), UIStatus::NORMAL);
-    EXPECT_TRUE(controller().usbScanner.isRunning());
-
-    // The version list, which the identification downloads.
+    // Another converter pulled out while the identified one's version list downloads: the
+    // device screen shows, then the search screen, and the search finds the converter again.
+    HidDeviceRef other;
     bool listPending = false, painted = false;
-    downloadStart.arm(
-        [&] {
-            listPending = window->popupItems().isEmpty() && !controller().waitGate.isOpen();
-            // Each would start work of its own in the middle of the download.
-            outlets().TournamentButton->click();
-            outlets().CommonButton->click();
-        },
-        [&] { painted = paintedAsShown(); });
-    window->statuses.clear();
-    device = window->plugIn("QK100201");
-    ASSERT_TRUE(window->runUntil([&] { return controller().identity.device == device; }));
+    downloadStart.arm([&] {
+        window->hidService.unplug(other);
+        // The version list of the second identification.
+        downloadStart.arm(
+            [&] {
+                listPending = window->popupItems().isEmpty() && !controller().entryQueue.isIdle();
+                // Each would start work of its own in the middle of the download.
+                outlets().TournamentButton->click();
+                outlets().CommonButton->click();
+            },
+            [&] { painted = paintedAsShown(); });
+    });
+    const HidDeviceRef device = window->plugIn("QK100201");
+    other = window->plugIn("QK100301");
+    ASSERT_TRUE(window->runUntil([&] { return window->statuses.size() == 3; }));
+    ASSERT_TRUE(window->runUntil([&] { return controller().entryQueue.isIdle(); }));
+    EXPECT_EQ(window->statuses, (std::vector<UIStatus>{UIStatus::DEVICE_PLUG, UIStatus::NORMAL,
+                                                       UIStatus::DEVICE_PLUG}));
+    EXPECT_EQ(controller().identity.device, device);
     EXPECT_TRUE(listPending);
     EXPECT_TRUE(painted);
-    EXPECT_EQ(window->status(), UIStatus::DEVICE_PLUG);
     EXPECT_TRUE(outlets().StandardButton->isChecked());
     EXPECT_EQ(window->popupItems(), QStringList{"V2.0.0"});
     window->runFor(100ms); // a queued START would begin now
-    EXPECT_EQ(window->statuses, std::vector<UIStatus>{UIStatus::DEVICE_PLUG});
+    EXPECT_EQ(window->statuses.size(), 3u);
 
     // The image, which START downloads.
     bool imagePending = false;
@@ -114,29 +113,46 @@ TEST_F(OnlineDownloadTest, TheScreenIsPaintedBeforeTheFileArrivesAndNoControlSta
     EXPECT_EQ(window->hidService.converter(device)->receivedImage(), image);
 }
 
-// Closing is refused during the update; a search restarted by a removal stops for the transfer.
-TEST_F(OnlineDownloadTest, ClosingDuringTheUpdateKeepsTheWindowAndTheUpdateThenClosingQuits) {
+// From START until the result shows, the window stays open and never returns to the search; a
+// converter pulled out while its image downloads is not written to.
+TEST_F(OnlineDownloadTest, FromStartToTheResultTheWindowStaysAndAPulledConverterIsNotWritten) {
     const QByteArray image(1000, 'i');
-    for (const UIStatus closedIn : {UIStatus::FTP_DOWNLOAD, UIStatus::UPGRADE_FW}) {
-        SCOPED_TRACE(static_cast<int>(closedIn));
-        const bool removal = closedIn == UIStatus::UPGRADE_FW;
+    const struct {
+        UIStatus closedIn;
+        bool unplugUpdated, unplugOther; // during the download
+        std::vector<UIStatus> shown;
+    } rows[] = {
+        {UIStatus::FTP_DOWNLOAD,
+         false,
+         false,
+         {UIStatus::FTP_DOWNLOAD, UIStatus::UPGRADE_FW, UIStatus::UPGRADE_FW_FINISH}},
+        {UIStatus::UPGRADE_FW,
+         false,
+         true,
+         {UIStatus::FTP_DOWNLOAD, UIStatus::UPGRADE_FW, UIStatus::UPGRADE_FW_FINISH}},
+        {UIStatus::FTP_DOWNLOAD,
+         true,
+         false,
+         {UIStatus::FTP_DOWNLOAD, UIStatus::UPGRADE_FW_FAILED}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(&row - rows);
         startWindow(Behaviour::Normal, image);
         const HidDeviceRef device = window->plugIn("QK100201");
+        const HidDeviceRef other = window->plugIn("QK100301");
+        const auto converter = window->hidService.converter(device);
         window->hidService.setDeviceFaults(
-            device, with(&SimulatedDeviceFaults::replyDelay, 40ms)); // a tick falls inside
+            device, with(&SimulatedDeviceFaults::replyDelay, 40ms)); // a tick would fall inside
         ASSERT_TRUE(window->waitForStatus(UIStatus::DEVICE_PLUG));
         QMainWindow& mainWindow = window->program->windowController().window();
         // Closed on the first turn of the event loop in that status.
         QString promptAfterClose;
         bool queued = false;
-        int ticksAtTransfer = -1;
         const Cancellable closing =
-            controller().mainVM.CurrentUIStatus.subscribe([&, closedIn](const UIStatus& now) {
-                if (removal && now == UIStatus::FTP_DOWNLOAD)
-                    controller().hidDeviceRemoved(device);
-                if (now == UIStatus::UPGRADE_FW)
-                    ticksAtTransfer = window->searchTicks();
-                if (now != closedIn || std::exchange(queued, true))
+            controller().mainVM.CurrentUIStatus.subscribe([&](const UIStatus& now) {
+                if (now == UIStatus::FTP_DOWNLOAD && (row.unplugUpdated || row.unplugOther))
+                    window->hidService.unplug(row.unplugUpdated ? device : other);
+                if (now != row.closedIn || std::exchange(queued, true))
                     return;
                 QTimer::singleShot(0, &controller(), [&] {
                     mainWindow.close();
@@ -144,20 +160,22 @@ TEST_F(OnlineDownloadTest, ClosingDuringTheUpdateKeepsTheWindowAndTheUpdateThenC
                 });
             });
         window->statuses.clear();
+        converter->clearHistory();
+        const int ticks = window->searchTicks();
         outlets().CommonButton->click();
-        ASSERT_TRUE(window->waitForStatus(UIStatus::UPGRADE_FW_FINISH));
-        std::vector<UIStatus> expected{UIStatus::FTP_DOWNLOAD, UIStatus::UPGRADE_FW,
-                                       UIStatus::UPGRADE_FW_FINISH};
-        if (removal)
-            expected.insert(expected.begin() + 1, UIStatus::NORMAL);
-        EXPECT_EQ(window->statuses, expected);
-        EXPECT_EQ(window->searchTicks(), ticksAtTransfer);
+        ASSERT_TRUE(window->waitForStatus(row.shown.back()));
+        window->runFor(100ms);
+        EXPECT_EQ(window->statuses, row.shown);
+        EXPECT_EQ(window->searchTicks(), ticks);
         EXPECT_FALSE(controller().usbScanner.isRunning());
         EXPECT_EQ(promptAfterClose, "Please wait until the update has finished: closing the window "
                                     "now could leave the converter without working firmware.");
         EXPECT_TRUE(mainWindow.isVisible());
         EXPECT_EQ(window->terminateRequests, 0);
-        EXPECT_EQ(window->hidService.converter(device)->receivedImage(), image);
+        EXPECT_EQ(converter->receivedImage(), row.unplugUpdated ? QByteArray() : image);
+        EXPECT_EQ(converter->commandSequence().empty(), row.unplugUpdated);
+        EXPECT_EQ(outlets().FailureReason->text(),
+                  row.unplugUpdated ? UpdateRun::kUnpluggedWhileDownloading : QString());
 
         mainWindow.close();
         EXPECT_TRUE(window->runUntil([&] { return window->terminateRequests == 1; }));
@@ -167,9 +185,14 @@ TEST_F(OnlineDownloadTest, ClosingDuringTheUpdateKeepsTheWindowAndTheUpdateThenC
 // Beta lists for a beta build; a failed download shows until "Confirm"; an unknown part, nothing.
 TEST_F(OnlineDownloadTest, FailedDownloadsAndUnknownConvertersLeaveNothingToStart) {
     startWindow(Behaviour::Normal, "", "", "/opt/velmar/velmar-converter-update-beta");
+    std::vector<UIStatus> heardLast; // by a subscriber after the window's own
+    const Cancellable last = controller().mainVM.CurrentUIStatus.subscribe(
+        [&](const UIStatus& status) { heardLast.push_back(status); });
     const HidDeviceRef device = window->plugIn("QK100201");
     ASSERT_TRUE(window->runUntil([&] { return controller().identity.device != nullptr; }));
-    // The failure is set while the device screen is being shown, and it is what stays.
+    // The failure is set while the device screen is being shown, and it is what stays: no one
+    // hears of the device screen after the failure that replaced it.
+    EXPECT_EQ(heardLast, (std::vector<UIStatus>{UIStatus::NORMAL, UIStatus::DOWNLOAD_FAILED}));
     EXPECT_EQ(window->status(), UIStatus::DOWNLOAD_FAILED);
     EXPECT_EQ(outlets().PromptText->text(), "Download file failed.");
     EXPECT_TRUE(window->popupItems().isEmpty());
