@@ -211,7 +211,8 @@ void BM_CliUpdateSimulated(benchmark::State& state) {
     CliSession session(service, {ResourceDirectory::path(), "velmar-converter-cli"}, report);
     const ReleaseImage release{largestImage(), VirtualConverter::checksum16(largestImage())};
     ExitCode failure = ExitCode::Success;
-    std::optional<ConverterIdentity> identity = session.chooseConverter(std::nullopt, failure);
+    std::optional<ConverterIdentity> identity =
+        session.chooseConverter(std::nullopt, std::nullopt, failure);
     for (auto _ : state) {
         converter->clearHistory();
         if (!identity || UpdateCommand(session).install(*identity, release) != ExitCode::Success) {

@@ -8,6 +8,10 @@
 
 #include "app/HelpWithoutDisplay.h"
 #include "app/MainApplication.h"
+#include "core/ReleaseTree.h"
+#include "core/ReleaseVersion.h"
+#include "core/Utf8Text.h"
+#include "firmware/HexImageDecoder.h"
 #include "sim/SimulatedHidService.h"
 #include "sim/VirtualConverter.h"
 
@@ -21,6 +25,19 @@ static QString onlineConfiguration(const QString& shipped, const QTemporaryDir& 
     xml.replace("<IsOnline>false</IsOnline>", "<IsOnline>true</IsOnline>");
     target.write(xml.toBase64());
     return folder.path();
+}
+
+// Tells the converter the version each shipped release's image carries, so that after an update
+// it reports the new one, as a converter restarted into its new firmware does.
+static void teachShippedReleases(VirtualConverter& converter, const QString& resources) {
+    const ReleaseTree tree(resources);
+    const std::optional<QString> partNumber = QString::fromLatin1(converter.identity().partNumber);
+    for (const bool standard : {true, false})
+        for (const QString& version : tree.listFwVersions(partNumber, standard))
+            if (const auto path = tree.releaseFile(partNumber, standard, version, "tmp.hex"))
+                if (const auto text = Utf8Text::readFile(*path))
+                    if (const auto number = ReleaseVersion::number(version))
+                        converter.setImageVersion(HexImageDecoder::decodeHexImage(*text), *number);
 }
 
 // The updater's window on a virtual converter instead of hardware: a converter in loader mode,
@@ -77,6 +94,8 @@ int main(int argc, char** argv) {
     VirtualConverter::Faults converterFaults;
     converterFaults.wrongFinalChecksum = parser.isSet(wrongFinalChecksum);
     converter->setFaults(converterFaults);
+    teachShippedReleases(*converter,
+                         MainApplication::Options::forThisExecutable().resourceDirectory);
     SimulatedDeviceFaults linkFaults;
     linkFaults.replyDelay = std::chrono::milliseconds{parser.value(replyDelay).toInt()};
     if (parser.isSet(unplugAfter))

@@ -6,36 +6,47 @@ namespace {
 
 using Usage = CliArguments::UsageError;
 
+// The simulator's fault switches stay out of --help; the manual page lists them.
+QCommandLineOption hidden(QCommandLineOption option) {
+    option.setFlags(QCommandLineOption::HiddenFromHelp);
+    return option;
+}
+
 struct Options {
     QCommandLineOption device{"device", "Use the converter on this hidraw node.", "node"};
     QCommandLineOption json{"json", "Write one JSON object per line for each event."};
     QCommandLineOption online{"online", "Use the release server's version lists."};
     QCommandLineOption mode{"mode", "standard or tournament (default standard).", "mode"};
-    QCommandLineOption version{"version", "The release to install.", "V"};
+    QCommandLineOption release{"release", "The release to install.", "V"};
+    QCommandLineOption partNumber{"part-number", "List the releases of this part number.", "P"};
     QCommandLineOption file{"file", "Install this HEX image instead of a release.", "image.hex"};
     QCommandLineOption checksum{"checksum", "The image's checksum, as 0xNNNN.", "0xNNNN"};
     QCommandLineOption description{"description", "The image's description file.", "tmp.txt"};
+    QCommandLineOption force{"force", "Install a file whose record checksums are wrong."};
+    QCommandLineOption wait{"wait", "Wait up to this long (no number: no limit) for a converter.",
+                            "seconds"};
     QCommandLineOption ftpHost{"ftp-host", "Release server (host or host:port).", "host"};
     QCommandLineOption simulate{"simulate", "Run against a virtual converter, no hardware."};
-    QCommandLineOption converters{"converters", "With --simulate: how many (0 to 2).", "n"};
-    QCommandLineOption refuseOpen{"refuse-open",
-                                  "With --simulate: the last converter may not be opened."};
-    QCommandLineOption replyDelay{"reply-delay", "With --simulate: answer after this long.", "ms"};
-    QCommandLineOption unplugAfter{
-        "unplug-after", "With --simulate: pull it out after this many data packets.", "packets"};
-    QCommandLineOption unplugAwaiting{
-        "unplug-awaiting", "With --simulate: pull it out while this data packet awaits its answer.",
-        "packet"};
-    QCommandLineOption wrongFinalChecksum{"wrong-final-checksum",
-                                          "With --simulate: report a wrong final checksum."};
+    QCommandLineOption converters = hidden({"converters", "", "n"});
+    QCommandLineOption refuseOpen = hidden({"refuse-open", ""});
+    QCommandLineOption replyDelay = hidden({"reply-delay", "", "ms"});
+    QCommandLineOption unplugAfter = hidden({"unplug-after", "", "packets"});
+    QCommandLineOption unplugAwaiting = hidden({"unplug-awaiting", "", "packet"});
+    QCommandLineOption wrongFinalChecksum = hidden({"wrong-final-checksum", ""});
+    QCommandLineOption plugAfter = hidden({"plug-after", "", "ms"});
     QCommandLineOption help{{"h", "help"}, "Show this help."};
+    QCommandLineOption version{"version", "Show the program's version."};
 
+    // The switches that only --simulate takes.
+    QList<QCommandLineOption> simulation() const {
+        return {converters,     refuseOpen,         replyDelay, unplugAfter,
+                unplugAwaiting, wrongFinalChecksum, plugAfter};
+    }
     QList<QCommandLineOption> all() const {
-        return {device,     json,        online,         mode,
-                version,    file,        checksum,       description,
-                ftpHost,    simulate,    converters,     refuseOpen,
-                replyDelay, unplugAfter, unplugAwaiting, wrongFinalChecksum,
-                help};
+        return QList<QCommandLineOption>{device,     json,    online,   mode,        release,
+                                         partNumber, file,    checksum, description, force,
+                                         wait,       ftpHost, simulate, help,        version} +
+               simulation();
     }
 };
 
@@ -45,12 +56,30 @@ void describe(QCommandLineParser& parser, const Options& options) {
         "Commands:\n"
         "  list       every converter attached now\n"
         "  releases   the releases for the converter [--mode M] [--online]\n"
-        "  update     --version V [--mode M] [--online]\n"
-        "             | --file IMAGE.hex (--checksum 0xNNNN | --description tmp.txt)\n\n"
+        "             [--part-number P]\n"
+        "  update     --release V [--mode M] [--online] [--wait [SECONDS]]\n"
+        "             | --file IMAGE.hex (--checksum 0xNNNN | --description tmp.txt)\n"
+        "               [--force]\n\n"
+        "Ctrl-C, SIGTERM and SIGHUP end the program at once until the transfer starts\n"
+        "(exit 130 for Ctrl-C); from then on the update runs to its end and keeps its\n"
+        "exit status.\n\n"
         "Exit status: 0 done, 1 update failed, 2 usage error, 3 no converter,\n"
-        "4 permission denied, 5 download failed. See velmar-converter-cli(1).");
+        "4 permission denied, 5 download failed, 6 image refused (nothing was written).\n"
+        "See velmar-converter-cli(1).");
     parser.addPositionalArgument("command", "list, releases or update.");
     parser.addOptions(options.all());
+}
+
+// --wait takes its number of seconds only when one follows: "--wait update" waits without limit.
+QStringList withWaitValue(QStringList arguments) {
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        bool seconds = false;
+        if (i + 1 < arguments.size())
+            arguments[i + 1].toUInt(&seconds);
+        if (arguments[i] == "--wait" && !seconds)
+            arguments.insert(i + 1, "0");
+    }
+    return arguments;
 }
 
 // A whole number within [least, most], or absent.
@@ -73,11 +102,8 @@ std::optional<qint64> checksumValue(const QString& text) {
 
 std::optional<Usage> readSimulation(const QCommandLineParser& parser, const Options& options,
                                     CliArguments& arguments) {
-    const QList<QCommandLineOption> simulationOnly = {
-        options.converters,  options.refuseOpen,     options.replyDelay,
-        options.unplugAfter, options.unplugAwaiting, options.wrongFinalChecksum};
     if (!parser.isSet(options.simulate)) {
-        for (const QCommandLineOption& option : simulationOnly) {
+        for (const QCommandLineOption& option : options.simulation()) {
             if (parser.isSet(option))
                 return Usage{QString("--%1 goes with --simulate.").arg(option.names().first())};
         }
@@ -90,8 +116,12 @@ std::optional<Usage> readSimulation(const QCommandLineParser& parser, const Opti
     };
     const std::optional<int> converters = count(options.converters, 1, 2);
     const std::optional<int> delay = count(options.replyDelay, 0, 60000);
-    if (!converters || !delay)
-        return Usage{"--converters takes 0 to 2, --reply-delay milliseconds up to 60000."};
+    const std::optional<int> plugAfter = count(options.plugAfter, -1, 60000);
+    if (!converters || !delay || !plugAfter)
+        return Usage{"--converters takes 0 to 2, --reply-delay and --plug-after milliseconds up "
+                     "to 60000."};
+    if (*plugAfter >= 0)
+        simulation.plugAfterMs = *plugAfter;
     simulation.converters = *converters;
     simulation.replyDelayMs = *delay;
     simulation.refuseOpen = parser.isSet(options.refuseOpen);
@@ -112,20 +142,24 @@ std::optional<Usage> readSimulation(const QCommandLineParser& parser, const Opti
 // Which options go with which command, and the two ways of naming an image for an update.
 std::optional<Usage> checkCombination(const CliArguments& arguments) {
     using Command = CliArguments::Command;
-    const bool release = arguments.version.has_value();
+    const bool release = arguments.release.has_value();
     const bool file = arguments.file.has_value();
-    const bool fileCheck = arguments.checksum || arguments.description;
-    if (arguments.command != Command::Update && (release || file || fileCheck))
-        return Usage{"--version, --file, --checksum and --description go with update."};
+    const bool fileCheck = arguments.checksum || arguments.description || arguments.force;
+    if (arguments.command != Command::Update &&
+        (release || file || fileCheck || arguments.waitSeconds))
+        return Usage{"--release, --file, --checksum, --description, --force and --wait go with "
+                     "update."};
+    if (arguments.partNumber && (arguments.command != Command::Releases || arguments.device))
+        return Usage{"--part-number goes with releases, instead of --device."};
     if (arguments.command == Command::List && arguments.online)
         return Usage{"--online goes with releases and update."};
     if (arguments.command != Command::Update)
         return std::nullopt;
     if (release == file)
-        return Usage{"update needs either --version V or --file IMAGE.hex."};
+        return Usage{"update needs either --release V or --file IMAGE.hex."};
     if (release && fileCheck)
-        return Usage{"A release carries its own checksum; --checksum and --description go with "
-                     "--file."};
+        return Usage{"A release carries its own checksum; --checksum, --description and --force "
+                     "go with --file."};
     if (file && arguments.online)
         return Usage{"--online chooses a release; it does not go with --file."};
     if (file && (arguments.checksum.has_value() == arguments.description.has_value()))
@@ -140,17 +174,22 @@ CliArguments::parse(const QStringList& commandLine) {
     QCommandLineParser parser;
     const Options options;
     describe(parser, options);
-    if (!parser.parse(commandLine)) {
+    if (!parser.parse(withWaitValue(commandLine))) {
         QString error = parser.errorText();
         return Usage{error.endsWith('.') ? error : error + "."};
     }
 
     CliArguments arguments;
-    if (parser.isSet(options.help)) {
-        arguments.help = true;
+    const QStringList positional = parser.positionalArguments();
+    // An older script's "update --version V" must not pass for an update that went through.
+    if (parser.isSet(options.version) && !positional.isEmpty())
+        return Usage{"--version shows the program's version; name the release to install with "
+                     "--release V."};
+    if (parser.isSet(options.help) || parser.isSet(options.version)) {
+        arguments.help = parser.isSet(options.help);
+        arguments.version = !arguments.help;
         return arguments;
     }
-    const QStringList positional = parser.positionalArguments();
     if (positional.size() != 1)
         return Usage{"Name one command: list, releases or update."};
     const QString& command = positional.first();
@@ -174,12 +213,19 @@ CliArguments::parse(const QStringList& commandLine) {
         if (!arguments.checksum)
             return Usage{"--checksum takes the 16-bit checksum, as 0x0000 to 0xFFFF."};
     }
+    if (parser.isSet(options.wait)) {
+        arguments.waitSeconds = number(parser.value(options.wait), 0, 24 * 3600);
+        if (!arguments.waitSeconds)
+            return Usage{"--wait takes the seconds to wait, up to a day, or nothing for no limit."};
+    }
     const auto text = [&parser](const QCommandLineOption& option) -> std::optional<QString> {
         return parser.isSet(option) ? std::optional(parser.value(option)) : std::nullopt;
     };
     arguments.device = text(options.device);
-    arguments.version = text(options.version);
+    arguments.release = text(options.release);
+    arguments.partNumber = text(options.partNumber);
     arguments.file = text(options.file);
+    arguments.force = parser.isSet(options.force);
     arguments.description = text(options.description);
     arguments.ftpHost = text(options.ftpHost);
     arguments.json = parser.isSet(options.json);

@@ -19,6 +19,7 @@ struct CliArguments {
         std::optional<int> unplugAfter;
         std::optional<int> unplugAwaiting;
         bool wrongFinalChecksum = false;
+        std::optional<int> plugAfterMs; // plugged in this long after the start, not before
     };
 
     Command command = Command::List;
@@ -26,13 +27,18 @@ struct CliArguments {
     bool json = false;
     bool online = false;
     Mode mode = Mode::Standard;
-    std::optional<QString> version;
+    std::optional<QString> release;
+    std::optional<QString> partNumber; // releases without a converter attached
     std::optional<QString> file;
+    bool force = false; // writes a file whose record checksums are wrong
     std::optional<qint64> checksum;
     std::optional<QString> description;
     std::optional<QString> ftpHost;
+    // Set by --wait: the seconds to wait for a converter to be plugged in, 0 for no limit.
+    std::optional<int> waitSeconds;
     std::optional<Simulation> simulation; // set by --simulate
     bool help = false;
+    bool version = false; // the program's own
 
     struct UsageError {
         QString message; // one sentence that says what is wrong and what to write instead

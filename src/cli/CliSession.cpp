@@ -1,5 +1,9 @@
 #include "cli/CliSession.h"
 
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QTimer>
+
 #include "cli/TerminalAdvice.h"
 #include "cli/UpdateCommand.h"
 #include "config/LoadConfig.h"
@@ -7,17 +11,28 @@
 
 using State = ConverterSearch::Finding::State;
 
+// The plug-in news of the HID service, for --wait.
+class CliSession::PlugNews : public HIDManagerDelegate {
+public:
+    std::function<void(const HidDeviceRef&)> onArrival;
+
+    void hidDeviceRemoved(const HidDeviceRef&) override {}
+    void hidDeviceArrived(const HidDeviceRef& device) override {
+        if (onArrival)
+            onArrival(device);
+    }
+};
+
 CliSession::CliSession(HidService& hidService, Environment environment, CommandReport& report)
     : environment_(std::move(environment)), report_(report),
-      config_(loadConfig(environment_.resourceDirectory)),
+      plugNews_(std::make_shared<PlugNews>()), config_(loadConfig(environment_.resourceDirectory)),
       downloader_(environment_.ftpHost, environment_.curlPath),
       catalogue_(environment_.resourceDirectory, download_,
                  ReleaseCatalogue::isBetaExecutable(environment_.executablePath)) {
     const ConfigModel none;
     const ConfigModel& config = config_ ? *config_ : none;
-    manager_ =
-        std::make_unique<USBHidManager>(hidService, ConverterSearch::deviceMatchingList(config),
-                                        std::weak_ptr<HIDManagerDelegate>{});
+    manager_ = std::make_unique<USBHidManager>(
+        hidService, ConverterSearch::deviceMatchingList(config), plugNews_);
     search_ =
         std::make_unique<ConverterSearch>(*manager_, ConverterSearch::loaderIdentities(config));
     download_.setObserver({[this](const QString& path) { report_.download(path); }, {}});
@@ -76,7 +91,13 @@ ExitCode CliSession::list() {
 
 ExitCode CliSession::releases(const CliArguments& arguments) {
     ExitCode failure = ExitCode::Success;
-    const std::optional<ConverterIdentity> converter = chooseConverter(arguments.device, failure);
+    std::optional<ConverterIdentity> converter;
+    if (arguments.partNumber) {
+        converter.emplace();
+        converter->partNumber = arguments.partNumber;
+    } else {
+        converter = chooseConverter(arguments.device, std::nullopt, failure);
+    }
     if (!converter)
         return failure;
     const FwInfoModelRef record = supportedRecord(*converter);
@@ -108,8 +129,12 @@ ExitCode CliSession::releases(const CliArguments& arguments) {
 }
 
 std::optional<ConverterIdentity> CliSession::chooseConverter(const std::optional<QString>& node,
+                                                             std::optional<int> waitSeconds,
                                                              ExitCode& failure) {
-    const ConverterChoice::Result choice = ConverterChoice::choose(search_->identifyAll(), node);
+    std::vector<ConverterSearch::Finding> findings = search_->identifyAll();
+    if (waitSeconds && ConverterChoice::choose(findings, node).considered.empty())
+        findings = waitForPlug(node, *waitSeconds);
+    const ConverterChoice::Result choice = ConverterChoice::choose(findings, node);
     for (const ConverterSearch::Finding& finding : choice.considered)
         report_.found(describe(finding.identity));
     if (!choice.converter) {
@@ -118,6 +143,41 @@ std::optional<ConverterIdentity> CliSession::chooseConverter(const std::optional
     }
     report_.identified(describe(*choice.converter));
     return choice.converter;
+}
+
+std::vector<ConverterSearch::Finding> CliSession::waitForPlug(const std::optional<QString>& node,
+                                                              int seconds) {
+    report_.advise("Waiting for a converter in loader mode to be plugged in...");
+    const QDeadlineTimer deadline =
+        seconds > 0 ? QDeadlineTimer(std::chrono::seconds{seconds}) : QDeadlineTimer::Forever;
+    QEventLoop loop;
+    QTimer timer;
+    timer.setSingleShot(true);
+    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    bool plugged = false;
+    plugNews_->onArrival = [&](const HidDeviceRef& device) {
+        if (search_->isLoaderIdentity(device)) {
+            plugged = true;
+            loop.quit();
+        }
+    };
+    std::vector<ConverterSearch::Finding> findings;
+    // News that comes while a converter is asked who it is counts on the next round.
+    while (plugged || !deadline.hasExpired()) {
+        if (!plugged) {
+            if (!deadline.isForever())
+                timer.start(std::chrono::ceil<std::chrono::milliseconds>(
+                    deadline.remainingTimeAsDuration()));
+            loop.exec();
+            continue;
+        }
+        plugged = false;
+        findings = search_->identifyAll();
+        if (!ConverterChoice::choose(findings, node).considered.empty())
+            break;
+    }
+    plugNews_->onArrival = nullptr;
+    return findings;
 }
 
 FwInfoModelRef CliSession::supportedRecord(const ConverterIdentity& converter) {

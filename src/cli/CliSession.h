@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -27,6 +28,10 @@ public:
         QString executablePath;    // a beta build is told by its name
         QString ftpHost = FtpDownloader::defaultHost();
         QString curlPath = FtpDownloader::defaultCurlPath();
+        // Told a named release's image once it is in hand, before the transfer. A simulation
+        // tells its virtual converters which version the image carries, as firmware knows its
+        // own; hardware needs nothing.
+        std::function<void(const QByteArray& image, const QString& version)> releaseInHand = {};
     };
 
     CliSession(HidService& hidService, Environment environment, CommandReport& report);
@@ -38,13 +43,17 @@ public:
 
     // For the update command, which works on the same objects.
     CommandReport& report() { return report_; }
+    const Environment& environment() const { return environment_; }
     USBHidManager& manager() { return *manager_; }
     ConverterSearch& search() { return *search_; }
     ReleaseCatalogue& catalogue() { return catalogue_; }
     const ConfigModel& config() const { return *config_; }
 
     // The converter the command is for, announced; absent (after saying why) when there is none.
+    // With `waitSeconds` (0: no limit), when none is attached, waits that long for one to be
+    // plugged in, and identifies it as soon as it is.
     std::optional<ConverterIdentity> chooseConverter(const std::optional<QString>& node,
+                                                     std::optional<int> waitSeconds,
                                                      ExitCode& failure);
     // Its record in the configuration; null (after saying so) for a converter not supported.
     FwInfoModelRef supportedRecord(const ConverterIdentity& converter);
@@ -65,11 +74,17 @@ public:
     static QString modeName(CliArguments::Mode mode);
 
 private:
+    class PlugNews;
+
     ExitCode list();
     ExitCode releases(const CliArguments& arguments);
+    // The findings once a converter (at `node`, if given) is plugged in, or at the deadline.
+    std::vector<ConverterSearch::Finding> waitForPlug(const std::optional<QString>& node,
+                                                      int seconds);
 
     Environment environment_;
     CommandReport& report_;
+    std::shared_ptr<PlugNews> plugNews_;
     std::optional<ConfigModel> config_;
     std::unique_ptr<USBHidManager> manager_;
     std::unique_ptr<ConverterSearch> search_;

@@ -13,6 +13,10 @@ struct ConsoleStreams {
     FILE* out = stdout;
     FILE* err = stderr;
     bool outIsTerminal = false;
+    int columns = 80; // the terminal's width
+    // Colour on the stream, for a terminal whose user has not asked for none (NO_COLOR).
+    bool outColour = false;
+    bool errColour = false;
 };
 
 // What a command tells its user, event by event. Two ways of telling: words for a person

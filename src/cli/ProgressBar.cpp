@@ -1,5 +1,7 @@
 #include "cli/ProgressBar.h"
 
+#include <QStringList>
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -12,9 +14,15 @@ QString rate(double bytesPerSecond) {
     return QString("%1 B/s").arg(std::lround(bytesPerSecond));
 }
 
-QString minutesAndSeconds(double seconds) {
+// m:ss, or h:mm:ss from an hour.
+QString clock(double seconds) {
     const long whole = std::lround(seconds);
-    return QString("%1:%2").arg(whole / 60).arg(whole % 60, 2, 10, QChar('0'));
+    const auto twoDigits = [](long value) { return QString("%1").arg(value, 2, 10, QChar('0')); };
+    if (whole < 3600)
+        return QString("%1:%2").arg(whole / 60).arg(twoDigits(whole % 60));
+    return QString("%1:%2:%3")
+        .arg(whole / 3600)
+        .arg(twoDigits(whole / 60 % 60), twoDigits(whole % 60));
 }
 
 } // namespace
@@ -25,18 +33,21 @@ int ProgressBar::percent(const Progress& progress) {
     return static_cast<int>(100 * progress.packets / progress.totalPackets);
 }
 
-QString ProgressBar::describe(const Progress& progress) {
-    QString line = QString("%1%  %2/%3 packets")
-                       .arg(percent(progress), 3)
-                       .arg(progress.packets)
-                       .arg(progress.totalPackets);
+QString ProgressBar::describe(const Progress& progress, int columns) {
+    QStringList parts{QString("%1%").arg(percent(progress), 3),
+                      QString("%1/%2 packets").arg(progress.packets).arg(progress.totalPackets),
+                      "--- B/s", "-:-- left"};
     // Speed and time left mean something only once some bytes have gone in measurable time.
-    if (progress.bytes <= 0 || progress.elapsedSeconds <= 0)
-        return line + "  --- B/s  -:-- left";
-    const double bytesPerSecond = static_cast<double>(progress.bytes) / progress.elapsedSeconds;
-    const double secondsLeft =
-        static_cast<double>(progress.totalBytes - progress.bytes) / bytesPerSecond;
-    return line + "  " + rate(bytesPerSecond) + "  " + minutesAndSeconds(secondsLeft) + " left";
+    if (progress.bytes > 0 && progress.elapsedSeconds > 0) {
+        const double bytesPerSecond = static_cast<double>(progress.bytes) / progress.elapsedSeconds;
+        parts[2] = rate(bytesPerSecond);
+        parts[3] =
+            clock(static_cast<double>(progress.totalBytes - progress.bytes) / bytesPerSecond) +
+            " left";
+    }
+    while (parts.size() > 2 && parts.join("  ").size() >= columns)
+        parts.removeAt(1);
+    return parts.join("  ").left(columns - 1);
 }
 
 QString ProgressBar::advance(const Progress& progress) {
@@ -47,11 +58,15 @@ QString ProgressBar::advance(const Progress& progress) {
     shownPercent_ = step;
     if (!inPlace_)
         return describe(progress) + "\n";
-    const int filled = barWidth * now / 100;
     lineOpen_ = true;
+    // The bar takes what the words leave of the line, and goes before they have to.
+    const QString words = describe(progress, columns_);
+    const int width = std::min<int>(barWidth, static_cast<int>(columns_ - 4 - words.size()));
+    const QString bar = width < 8 ? QString()
+                                  : "[" + QString(width * now / 100, '#') +
+                                        QString(width - width * now / 100, '.') + "] ";
     // "\x1b[K" clears what a longer earlier line left at the end.
-    return "\r[" + QString(filled, '#') + QString(barWidth - filled, '.') + "] " +
-           describe(progress) + "\x1b[K";
+    return "\r" + bar + words + "\x1b[K";
 }
 
 QString ProgressBar::finish() {

@@ -4,8 +4,9 @@
 #include <QtGlobal>
 
 // The transfer's progress as text: percent, packets, bytes per second and the time left. On a
-// terminal one line is redrawn in place (a carriage return and the line again); elsewhere, a log
-// or a pipe, a plain line is written at every tenth of the way, so a log is not flooded.
+// terminal one line is redrawn in place (a carriage return and the line again), kept narrower than
+// the terminal so that it never wraps; elsewhere, a log or a pipe, a plain line is written at
+// every tenth of the way, so a log is not flooded.
 class ProgressBar {
 public:
     struct Progress {
@@ -16,20 +17,24 @@ public:
         double elapsedSeconds = 0;
     };
 
-    explicit ProgressBar(bool redrawInPlace) : inPlace_(redrawInPlace) {}
+    // `columns`: the terminal's width, for a bar redrawn in place.
+    explicit ProgressBar(bool redrawInPlace, int columns = 80)
+        : inPlace_(redrawInPlace), columns_(columns) {}
 
     // What to write for this step: empty when nothing visible changed since the last one.
     QString advance(const Progress& progress);
     // What ends the bar: the newline a line redrawn in place still lacks.
     QString finish();
 
-    // The line itself, without the bar: "45%  297/660 packets  12.3 kB/s  0:05 left".
-    static QString describe(const Progress& progress);
+    // The line itself, without the bar: "45%  297/660 packets  12.3 kB/s  0:05 left", with
+    // the parts that fit into `columns` - 1 (the packets go first, then the speed).
+    static QString describe(const Progress& progress, int columns = 1000);
     static int percent(const Progress& progress);
 
 private:
     static constexpr int barWidth = 24;
     const bool inPlace_;
+    const int columns_;
     int shownPercent_ = -1;
     bool lineOpen_ = false;
 };

@@ -47,9 +47,14 @@ void TextReport::result(ExitCode code, const QString& reason,
                         const std::optional<QString>& version) {
     endBar();
     if (code != ExitCode::Success && !reason.isEmpty())
-        write(streams_.err, reason + "\n");
+        write(streams_.err, painted(reason, streams_.errColour, "31") + "\n");
     if (version)
-        write(streams_.out, "The converter now runs " + *version + ".\n");
+        write(streams_.out,
+              painted("The converter now runs " + *version + ".", streams_.outColour, "32") + "\n");
+}
+
+QString TextReport::painted(const QString& text, bool colourOn, const char* colour) {
+    return colourOn ? QString("\x1b[%1m%2\x1b[0m").arg(colour, text) : text;
 }
 
 void TextReport::endBar() {

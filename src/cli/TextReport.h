@@ -3,11 +3,12 @@
 #include "cli/CommandReport.h"
 
 // Words for a person: the converters and releases on standard output, a progress bar (redrawn in
-// place on a terminal, plain lines elsewhere), alerts and failures on standard error.
+// place on a terminal, plain lines elsewhere), alerts and failures on standard error. On a
+// terminal the result stands out: green for an update that went through, red for a failure.
 class TextReport : public CommandReport {
 public:
     explicit TextReport(ConsoleStreams streams)
-        : CommandReport(streams), bar_(streams.outIsTerminal) {}
+        : CommandReport(streams), bar_(streams.outIsTerminal, streams.columns) {}
 
     void found(const Converter&) override {}
     void identified(const Converter& converter) override;
@@ -25,6 +26,8 @@ public:
 
 private:
     void endBar();
+    // `text` in the colour of the SGR code `colour`, where the stream takes colour.
+    static QString painted(const QString& text, bool colourOn, const char* colour);
 
     ProgressBar bar_;
 };

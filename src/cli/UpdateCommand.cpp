@@ -4,28 +4,37 @@
 #include <algorithm>
 
 #include "cli/CliSession.h"
+#include "cli/TerminationSignals.h"
+#include "cli/UserImageFile.h"
 #include "core/ConverterUpdate.h"
+#include "core/ReleaseVersion.h"
 #include "protocol/Commands.h"
 
 ExitCode UpdateCommand::run(const CliArguments& arguments) {
+    // A file of one's own is checked before any converter hears anything, identification included.
+    std::optional<ReleaseImage> file;
+    if (arguments.file) {
+        UserImageFile::Result read = UserImageFile::read(arguments);
+        if (!read.release)
+            return session_.fail(ExitCode::ImageRefused, read.refusal);
+        file = std::move(read.release);
+    }
     ExitCode failure = ExitCode::Success;
     std::optional<ConverterIdentity> converter =
-        session_.chooseConverter(arguments.device, failure);
+        session_.chooseConverter(arguments.device, arguments.waitSeconds, failure);
     if (!converter)
         return failure;
     // As in the window, a converter without a record gets no update, not even from a file.
     if (!session_.supportedRecord(*converter))
         return ExitCode::UpdateFailed;
-
-    const ReleaseCatalogue::ImageResult image = this->image(arguments, *converter);
-    if (!image.release) {
-        if (image.downloadFailed)
-            status(downloadFailed);
-        return session_.fail(image.downloadFailed ? ExitCode::DownloadFailed
-                                                  : ExitCode::UpdateFailed,
-                             image.failureReason);
-    }
-    return install(*converter, *image.release);
+    if (file)
+        return install(*converter, *file);
+    const std::optional<ReleaseImage> release = this->release(arguments, *converter, failure);
+    if (!release)
+        return failure;
+    if (session_.environment().releaseInHand)
+        session_.environment().releaseInHand(release->image, *arguments.release);
+    return install(*converter, *release, arguments.release);
 }
 
 // The image bytes the first `packets` data packets carried: the first holds fewer than the others.
@@ -36,8 +45,11 @@ static qsizetype bytesSent(qsizetype packets, qsizetype totalBytes) {
                     Commands::firstPacketPayload + (packets - 1) * Commands::continuationPayload);
 }
 
-ExitCode UpdateCommand::install(ConverterIdentity& converter, const ReleaseImage& release) {
+ExitCode UpdateCommand::install(ConverterIdentity& converter, const ReleaseImage& release,
+                                const std::optional<QString>& version) {
     CommandReport& report = session_.report();
+    // Before the words, so that whoever reads them knows a signal no longer cuts the update short.
+    TerminationSignals::deferDuringTransfer();
     status(updating);
     QElapsedTimer clock;
     clock.start();
@@ -53,54 +65,87 @@ ExitCode UpdateCommand::install(ConverterIdentity& converter, const ReleaseImage
                                                 static_cast<double>(clock.nsecsElapsed()) / 1e9});
                            });
     const ConverterUpdate::Outcome outcome = update.update(converter, release);
-    status(outcome.confirmed ? updated : failed);
-    if (!outcome.confirmed)
+    if (!outcome.confirmed) {
+        status(failed);
         return session_.fail(ExitCode::UpdateFailed, outcome.failureReason);
-
+    }
     // The converter stays in loader mode after the end command; asking it again shows what the
     // update left on it.
     const std::optional<ConverterIdentity> now = session_.search().identify(converter.device);
-    if (!now || !now->firmwareVersion)
+    const std::optional<QString> reported = now ? now->firmwareVersion : std::nullopt;
+    const std::optional<uint32_t> expected =
+        version ? ReleaseVersion::number(*version) : std::nullopt;
+    if (expected && (!reported || ReleaseVersion::number(*reported) != expected)) {
+        status(failed);
+        return session_.fail(
+            ExitCode::UpdateFailed,
+            QString("The converter reports %1 after the update, not %2.\nUnplug it and plug it in "
+                    "again in its loader mode; if the list command still shows %1, the release "
+                    "holds another version than its name says.")
+                .arg(reported.value_or("no version"), *version));
+    }
+    status(updated);
+    if (!reported)
         report.advise("The converter did not say which version it runs now; the list command "
                       "asks it again.");
-    report.result(ExitCode::Success, {}, now ? now->firmwareVersion : std::nullopt);
+    report.result(ExitCode::Success, {}, reported);
     return ExitCode::Success;
 }
 
-ReleaseCatalogue::ImageResult UpdateCommand::image(const CliArguments& arguments,
-                                                   const ConverterIdentity& converter) {
-    if (arguments.file && arguments.checksum)
-        return ReleaseCatalogue::localImage(*arguments.file, *arguments.checksum);
-    if (arguments.file)
-        return ReleaseCatalogue::localImageWithDescription(*arguments.file, *arguments.description);
+std::optional<ReleaseImage> UpdateCommand::release(const CliArguments& arguments,
+                                                   const ConverterIdentity& converter,
+                                                   ExitCode& failure) {
     const FwInfoModelRef record = ReleaseCatalogue::record(session_.config(), converter.partNumber);
     const bool online = session_.isOnline(arguments);
     if (const std::optional<QString> why =
-            session_.modeUnavailable(converter, *record, online, arguments.mode))
-        return {std::nullopt, false, *why};
+            session_.modeUnavailable(converter, *record, online, arguments.mode)) {
+        failure = session_.fail(ExitCode::UpdateFailed, *why);
+        return std::nullopt;
+    }
     const bool isStandard = arguments.mode == CliArguments::Mode::Standard;
-    if (online)
-        return onlineRelease(*record, isStandard, *arguments.version);
-    ReleaseCatalogue::ImageResult shipped =
-        session_.catalogue().shippedImage(converter.partNumber, isStandard, *arguments.version);
-    if (!shipped.release)
-        shipped.failureReason += " The releases command lists the versions there are.";
-    return shipped;
+    const QString& version = *arguments.release;
+    QStringList versions;
+    ReleaseCatalogue::ImageResult image;
+    if (online) {
+        image = onlineRelease(*record, isStandard, version, versions);
+    } else {
+        versions = session_.catalogue().shippedVersions(converter.partNumber, isStandard);
+        if (versions.contains(version))
+            image = session_.catalogue().shippedImage(converter.partNumber, isStandard, version);
+    }
+    if (image.release)
+        return image.release;
+    if (image.failureReason.isEmpty()) {
+        failure =
+            session_.fail(ExitCode::UsageError,
+                          QString("There is no %1 release \"%2\" for %3.\nThe releases "
+                                  "there are: %4.")
+                              .arg(CliSession::modeName(arguments.mode), version,
+                                   session_.describe(converter).deviceName, versions.join(", ")));
+        return std::nullopt;
+    }
+    if (image.downloadFailed)
+        status(downloadFailed);
+    failure =
+        session_.fail(image.downloadFailed ? ExitCode::DownloadFailed : ExitCode::UpdateFailed,
+                      image.failureReason);
+    return std::nullopt;
 }
 
-ReleaseCatalogue::ImageResult
-UpdateCommand::onlineRelease(const FwInfoModel& record, bool isStandard, const QString& version) {
+// An empty result without a reason: the server's list has no such version.
+ReleaseCatalogue::ImageResult UpdateCommand::onlineRelease(const FwInfoModel& record,
+                                                           bool isStandard, const QString& version,
+                                                           QStringList& versions) {
     status(downloading);
     QString reason;
     const std::optional<QStringList> entries = session_.onlineEntries(record, isStandard, reason);
     if (!entries)
         return {std::nullopt, true, reason};
+    for (const OnlineVersionList::Item& item : OnlineVersionList::items(*entries))
+        versions << item.title;
     const std::optional<QString> entry = ReleaseCatalogue::onlineEntry(*entries, version);
     if (!entry)
-        return {std::nullopt, false,
-                QString("Version %1 is not in the server's list; the releases command with "
-                        "--online shows the versions there.")
-                    .arg(version)};
+        return {};
     return session_.catalogue().onlineImage(*entry);
 }
 

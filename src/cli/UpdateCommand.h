@@ -18,9 +18,11 @@ public:
     explicit UpdateCommand(CliSession& session) : session_(session) {}
 
     ExitCode run(const CliArguments& arguments);
-    // The part after the image is in hand: the transfer with its end command, the result, and
-    // the converter asked again.
-    ExitCode install(ConverterIdentity& converter, const ReleaseImage& release);
+    // The part after the image is in hand: the transfer with its end command, the converter asked
+    // again, and the result. With `version`, the release's, the update counts only when the
+    // converter reports that version afterwards.
+    ExitCode install(ConverterIdentity& converter, const ReleaseImage& release,
+                     const std::optional<QString>& version = std::nullopt);
 
     // The window's statuses of an update, as title and prompt.
     struct StatusWords {
@@ -36,12 +38,11 @@ public:
     static constexpr StatusWords failed{"Update failed", "The firmware update failed."};
 
 private:
-    // The image and its checksum; with no release the result says why (and whether the server
-    // could not deliver it).
-    ReleaseCatalogue::ImageResult image(const CliArguments& arguments,
-                                        const ConverterIdentity& converter);
+    // The release's image and checksum; absent, after saying why, with `failure` set.
+    std::optional<ReleaseImage> release(const CliArguments& arguments,
+                                        const ConverterIdentity& converter, ExitCode& failure);
     ReleaseCatalogue::ImageResult onlineRelease(const FwInfoModel& record, bool isStandard,
-                                                const QString& version);
+                                                const QString& version, QStringList& versions);
     void status(const StatusWords& words);
 
     CliSession& session_;

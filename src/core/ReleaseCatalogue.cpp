@@ -90,25 +90,6 @@ ReleaseCatalogue::ImageResult ReleaseCatalogue::onlineImage(const QString& listL
     return decodeImage(*line.imageFile, Utf8Text::decode(*download), line.checkSum);
 }
 
-ReleaseCatalogue::ImageResult ReleaseCatalogue::localImage(const QString& hexPath,
-                                                           std::optional<int64_t> checkSum) {
-    return decodeImage(hexPath, Utf8Text::readFile(hexPath), checkSum);
-}
-
-ReleaseCatalogue::ImageResult
-ReleaseCatalogue::localImageWithDescription(const QString& hexPath,
-                                            const QString& descriptionPath) {
-    const std::optional<QString> text = Utf8Text::readFile(descriptionPath);
-    if (!text)
-        return {std::nullopt, false,
-                QStringLiteral("%1 could not be read as UTF-8 text.").arg(descriptionPath)};
-    const std::optional<int64_t> checkSum = DescriptionFile::applyChecksumFile(*text, std::nullopt);
-    if (!checkSum)
-        return {std::nullopt, false,
-                QStringLiteral("%1 gives no checksum for the image.").arg(descriptionPath)};
-    return localImage(hexPath, checkSum);
-}
-
 ReleaseCatalogue::ImageResult ReleaseCatalogue::decodeImage(const QString& name,
                                                             const std::optional<QString>& hexText,
                                                             std::optional<int64_t> checkSum) {

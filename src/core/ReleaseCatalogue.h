@@ -12,8 +12,8 @@
 #include "core/ReleaseTree.h"
 
 // Which releases exist for a converter and how to get one's image: the releases shipped with the
-// program (the tree under the resource directory), the version lists on the release server, or an
-// image file the user names. Beta builds read the beta lists.
+// program (the tree under the resource directory) or the version lists on the release server.
+// Beta builds read the beta lists.
 class ReleaseCatalogue {
 public:
     struct ImageResult {
@@ -53,12 +53,6 @@ public:
     static std::optional<QString> onlineEntry(const QStringList& entries, const QString& version);
     // Online: the checksum from the list line and the image it names, downloaded.
     ImageResult onlineImage(const QString& listLine);
-
-    // A HEX file of the user's with the checksum the user gives.
-    static ImageResult localImage(const QString& hexPath, std::optional<int64_t> checkSum);
-    // A HEX file of the user's with its description file (as tmp.txt beside a shipped release).
-    static ImageResult localImageWithDescription(const QString& hexPath,
-                                                 const QString& descriptionPath);
 
     CatalogueDownload& download() { return download_; }
 

@@ -39,9 +39,11 @@ std::optional<QByteArray> VirtualConverter::handleOutputReport(const QByteArray&
     }
     // The request has been taken in; only its answer gets lost.
     if (faults_.neverReply || (faults_.noReplyFromPackNo && packNo >= *faults_.noReplyFromPackNo)) {
+        transferIntact_ = false;
         return std::nullopt;
     }
     if (faults_.wrongPackNoAtPackNo == packNo) {
+        transferIntact_ = false;
         putLittleEndian(*reply, 4, static_cast<uint32_t>(packNo), 3);
     }
     return reply;
@@ -66,8 +68,10 @@ std::optional<QByteArray> VirtualConverter::answer(const QByteArray& request, ui
         break;
     case endUpgradeFWCode:
         endUpgradePackNo_ = packNo;
-        if (versionAfterUpdate_ && imageComplete() && !faults_.wrongFinalChecksum)
-            identity_.firmwareVersion = *versionAfterUpdate_;
+        for (const auto& [image, version] : imageVersions_)
+            if (transferIntact_ && imageComplete() && image == image_)
+                identity_.firmwareVersion = version;
+        transferIntact_ = false;
         return std::nullopt;
     default:
         return std::nullopt;
@@ -94,6 +98,7 @@ QByteArray VirtualConverter::dataPacketReply(const QByteArray& request, uint8_t 
     if (command == firstDataCode) {
         // A first packet always starts a new image, whatever the previous transfer left.
         image_.clear();
+        transferIntact_ = true;
         announcedLength_ =
             byteAt(request, 12) | (byteAt(request, 13) << 8) | (byteAt(request, 14) << 16);
         appendPayload(request, 16, firstPacketPayload);
@@ -106,6 +111,7 @@ QByteArray VirtualConverter::dataPacketReply(const QByteArray& request, uint8_t 
     uint16_t packetSum = checksum16(request);
     if (faults_.wrongChecksumAtPackNo == packNo) {
         ++packetSum;
+        transferIntact_ = false;
     }
     putLittleEndian(reply, 0, packetSum, 2);
 
@@ -114,6 +120,7 @@ QByteArray VirtualConverter::dataPacketReply(const QByteArray& request, uint8_t 
         uint16_t finalSum = checksum16(image_);
         if (faults_.wrongFinalChecksum) {
             ++finalSum;
+            transferIntact_ = false;
         }
         putLittleEndian(reply, 8, finalSum, 2);
     }
@@ -128,6 +135,10 @@ void VirtualConverter::appendPayload(const QByteArray& request, int offset, int 
 
 bool VirtualConverter::imageComplete() const {
     return announcedLength_ && image_.size() >= static_cast<qsizetype>(*announcedLength_);
+}
+
+void VirtualConverter::setImageVersion(const QByteArray& image, uint32_t version) {
+    imageVersions_.emplace_back(image, version);
 }
 
 std::vector<uint8_t> VirtualConverter::commandSequence() const {

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <cstdint>
 #include <optional>
+#include <utility>
 #include <vector>
 
 // The device side of the update protocol: what a converter in loader mode answers to each
@@ -63,10 +64,11 @@ public:
 
     void setIdentity(Identity identity) { identity_ = std::move(identity); }
     const Identity& identity() const { return identity_; }
-    // The version the converter reports once it has taken in a whole image and heard the end of
-    // the upgrade, as a converter restarted into its new firmware would; absent keeps the old.
-    // A wrong final checksum (the fault) means the image did not take, so nothing changes then.
-    void setVersionAfterUpdate(std::optional<uint32_t> version) { versionAfterUpdate_ = version; }
+    // The version that `image` carries, as real firmware knows its own. After an update whose
+    // every data packet was answered with its right sum, whose final sum was right, and which the
+    // end command closed, the converter reports the version of the image it received, as one
+    // restarted into its new firmware would. Any other image, or a failed update, keeps the old.
+    void setImageVersion(const QByteArray& image, uint32_t version);
     void setFaults(const Faults& faults) { faults_ = faults; }
     const Faults& faults() const { return faults_; }
 
@@ -95,5 +97,7 @@ private:
     QByteArray image_;
     std::optional<uint32_t> announcedLength_;
     std::optional<int64_t> endUpgradePackNo_;
-    std::optional<uint32_t> versionAfterUpdate_;
+    std::vector<std::pair<QByteArray, uint32_t>> imageVersions_;
+    // No fault has touched an answer of the current transfer.
+    bool transferIntact_ = false;
 };

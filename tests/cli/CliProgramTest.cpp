@@ -1,5 +1,6 @@
 // The real program in a process of its own, on virtual converters, with a loopback FTP server.
 #include <algorithm>
+#include <csignal>
 #include <gtest/gtest.h>
 
 #include <QFile>
@@ -8,6 +9,7 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 
 #include "firmware/DescriptionFile.h"
 #include "support/LoopbackFtpServer.h"
@@ -26,8 +28,10 @@ ProgramRun run(const QString& commandLine) {
     const ProgramRun result{process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
                             QString::fromUtf8(process.readAllStandardOutput()),
                             QString::fromUtf8(process.readAllStandardError())};
-    // Whatever went wrong, the next step is said in terminal words, never the window's.
-    EXPECT_FALSE(result.err.contains("Confirm")) << result.err.toStdString();
+    // Whatever went wrong, the next step is said in terminal words, never the window's; and a
+    // pipe gets no colour.
+    EXPECT_FALSE(result.err.contains("Confirm") || (result.out + result.err).contains("\x1b["))
+        << result.err.toStdString();
     return result;
 }
 
@@ -43,6 +47,39 @@ QString checksumField(int offset) {
     return QString("0x%1").arg((sum + offset) & 0xFFFF, 4, 16, QChar('0'));
 }
 
+// One HEX data record of `data`.
+QByteArray record(const QByteArray& data) {
+    const QByteArray bytes = char(data.size()) + QByteArray(3, '\0') + data;
+    int sum = 0;
+    for (const char byte : bytes)
+        sum -= static_cast<uint8_t>(byte);
+    return ":" + (bytes + char(sum & 0xFF)).toHex().toUpper() + "\r\n";
+}
+
+// Files that --file refuses, or writes with --force, in `folder`; the command that takes one.
+QString writeImageFiles(const QTemporaryDir& folder) {
+    QFile shipped(release + "hex");
+    shipped.open(QIODevice::ReadOnly);
+    const QByteArray text = shipped.readAll();
+    const qsizetype line3 = text.indexOf('\n', 60) + 1; // after two records of 17 and 45 bytes
+    QByteArray badSum = text;
+    char& lastDigit = badSum[text.indexOf('\r', line3) - 1];
+    lastDigit = lastDigit == '0' ? '1' : '0'; // the same image, one record checksum off
+    const std::pair<QString, QByteArray> files[] = {
+        {"empty.hex", ""},
+        {"text.hex", "Release notes\n"},
+        {"cut.hex", text.left(line3 + 20)},
+        {"sum.hex", badSum},
+        {"huge.hex", record(QByteArray(255, 'x')).repeated(7196)},
+    };
+    for (const auto& [name, contents] : files) {
+        QFile file(folder.filePath(name));
+        file.open(QIODevice::WriteOnly);
+        file.write(contents);
+    }
+    return "update --simulate --json --checksum " + checksumField(0) + " --file " + folder.path();
+}
+
 TEST(CliProgram, ListsAndUpdatesWhatIsAttachedOfflineAndOnlineAndSaysWhatWentWrong) {
     LoopbackFtpServer server;
     ASSERT_TRUE(server.start()) << server.errorText().toStdString();
@@ -52,6 +89,8 @@ TEST(CliProgram, ListsAndUpdatesWhatIsAttachedOfflineAndOnlineAndSaysWhatWentWro
     ASSERT_TRUE(server.addFile("QK100201.txt", (list + "V1.9.0.0,0x0000,gone.hex\r\n").toUtf8()));
     const QString online = " --simulate --online --json --ftp-host " + server.host();
     const QString file = "update --simulate --json --file " + release + "hex";
+    const QTemporaryDir folder;
+    const QString refused = writeImageFiles(folder);
     const int packet = QRandomGenerator::global()->bounded(1, 600);
     // command line, exit code, a pattern found in standard output or error
     const std::tuple<QString, int, QString> rows[] = {
@@ -59,24 +98,42 @@ TEST(CliProgram, ListsAndUpdatesWhatIsAttachedOfflineAndOnlineAndSaysWhatWentWro
         {"list --simulate", 0, "QK100201  V1.0.0.5  Velmar Pad Converter Pro"},
         {"list --simulate --converters 2", 0, "QK100301  V1.0.0.3  Velmar Pad Converter Lite"},
         {"list --simulate --refuse-open", 4, "70-velmar-converter.rules"},
-        {"update --simulate --converters 2 --version V1.1.0.2", 2, "virtual-1.*virtual-2"},
-        {"update --simulate --converters 2 --device virtual-2 --version V1.0.1.0", 0,
+        {"--version", 0, "^velmar-converter-cli 1\\.\\d+\\.\\d+\\n$"},
+        {"update --simulate --converters 2 --release V1.1.0.2", 2, "virtual-1.*virtual-2"},
+        {"update --simulate --converters 2 --device virtual-2 --release V1.0.1.0", 0,
          "now runs V1.0.1.0"},
-        {QString("update --simulate --json --version V1.1.0.2 --unplug-awaiting %1").arg(packet), 1,
+        {"update --simulate --release V1.0.1.0", 2, "\"V1.0.1.0\".*: V1.0.0.5, V1.1.0.2\\.$"},
+        {"update --simulate --release= --mode tournament", 2, "\"\".*: V1.0.0.5, V1.1.0.2\\.$"},
+        {"releases --simulate --converters 0 --part-number QK100301", 0, "V1.0.1.0"},
+        {"update --simulate --plug-after 1000 --wait 30 --release V1.1.0.2", 0,
+         "now runs V1.1.0.2"},
+        {QString("update --simulate --json --release V1.1.0.2 --unplug-awaiting %1").arg(packet), 1,
          QString("\"reason\":\"[^\"]*packet %1 of").arg(packet)},
+        {refused + "/missing.hex", 6, "missing.hex could not be read: No such file"},
+        {refused + "/empty.hex", 6, "empty.hex holds no firmware"},
+        {refused + "/text.hex", 6, "text.hex is not a whole HEX image: line 1 is not a HEX record"},
+        {refused + "/cut.hex", 6, "cut.hex is not a whole HEX image: line 3 is cut off"},
+        {refused + "/sum.hex", 6, "sum.hex: the record checksum of line 3 is wrong.*--force"},
+        {refused + "/sum.hex --force", 0, "\"ok\":true"},
+        {refused + "/huge.hex", 6,
+         "1834980 bytes of firmware; the converter takes at most 1834944"},
         {file + " --checksum " + checksumField(0), 0, "\"ok\":true"},
         {file + " --checksum " + checksumField(1), 1, "\"alert\""}, // as the window alerts it
         {file + " --description " + release + "txt", 0, "\"ok\":true"},
-        {file + " --description " + release + "hex", 1, "\"ok\":false"}, // no checksum in it
+        {file + " --description " + release + "hex", 6, "tmp.hex gives no checksum"},
         {"releases" + online, 0, "\"V2.0.0.1\".*\"V1.9.0.0\""},
-        {"update --version V2.0.0.1" + online, 0, "\"version\":\"V2.0.0.1\""},
-        {"update --version V1.9.0.0" + online, 5, "gone.hex"},
+        {"update --release V2.0.0.1" + online, 0, "\"version\":\"V2.0.0.1\""},
+        {"update --release V1.9.0.0" + online, 5, "gone.hex"},
+        {"update --release V3" + online, 2, "V2.0.0.1, V1.9.0.0"},
     };
     for (const auto& [commandLine, exitCode, saying] : rows) {
         const ProgramRun result = run(commandLine);
         EXPECT_EQ(result.exitCode, exitCode) << commandLine.toStdString();
+        // A refused image: not even the identification reached a converter.
+        EXPECT_TRUE(exitCode != 6 || !result.out.contains("found")) << commandLine.toStdString();
         const QString said = result.out + result.err;
-        const QRegularExpression pattern(saying, QRegularExpression::DotMatchesEverythingOption);
+        const QRegularExpression pattern(saying, QRegularExpression::DotMatchesEverythingOption |
+                                                     QRegularExpression::MultilineOption);
         EXPECT_TRUE(pattern.match(said).hasMatch())
             << saying.toStdString() << " not in " << said.toStdString();
     }
@@ -84,7 +141,7 @@ TEST(CliProgram, ListsAndUpdatesWhatIsAttachedOfflineAndOnlineAndSaysWhatWentWro
 
 // The virtual converter reports the new version only after the whole image and the end command.
 TEST(CliProgram, UpdateReadsTheVersionAgainAndStreamsMonotonicProgress) {
-    const ProgramRun result = run("update --simulate --json --version V1.1.0.2");
+    const ProgramRun result = run("update --simulate --json --release V1.1.0.2");
     ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
     QStringList kinds;
     int percent = -1;
@@ -105,6 +162,35 @@ TEST(CliProgram, UpdateReadsTheVersionAgainAndStreamsMonotonicProgress) {
     EXPECT_EQ(kinds.count("progress"), 101);
     EXPECT_FALSE(kinds.contains(QString()));
     EXPECT_TRUE(event["version"].toString() == "V1.1.0.2" && event["ok"].toBool());
+}
+
+// Neither a reader that goes away nor Ctrl-C cuts a transfer short; until it starts, Ctrl-C ends
+// the program at once.
+TEST(CliProgram, ATransferRunsToItsEndWhateverBecomesOfItsOutputOrItsTerminal) {
+    const QString update = QString(CLI_PROGRAM) + " update --simulate --reply-delay 2 --release "
+                                                  "V1.1.0.2";
+    // shell command, what shows the moment for two SIGINTs has come (none: no signal), exit code
+    const std::tuple<QString, QString, int> rows[] = {
+        {update + " | head -1", "", 0}, // the pipe's exit status is the updater's
+        {update, "Updating firmware", 0},
+        {update + " --converters 0 --wait", "Waiting for a converter", 130},
+    };
+    for (const auto& [command, moment, exitCode] : rows) {
+        QProcess process;
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.start("bash", {"-c", "set -o pipefail; exec " + command});
+        QByteArray said;
+        while (!said.contains(moment.toUtf8()) && process.waitForReadyRead(30000))
+            said += process.readAllStandardOutput();
+        for (int twice = 0; twice < 2 && !moment.isEmpty(); ++twice)
+            ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+        ASSERT_TRUE(process.waitForFinished(60000));
+        EXPECT_EQ(process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, exitCode)
+            << command.toStdString();
+        // Said once, however often asked, and only when the update goes on.
+        EXPECT_EQ(QString(said + process.readAllStandardOutput()).count("update is in progress"),
+                  !moment.isEmpty() && exitCode == 0);
+    }
 }
 
 } // namespace

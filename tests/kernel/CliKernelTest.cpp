@@ -26,7 +26,7 @@ TEST(CliKernelTest, UpdatesAGadgetConverterWithAShippedRelease) {
 
     QProcess cli;
     cli.start(CLI_PROGRAM,
-              {"update", "--version", "V1.1.0.2", "--device", converter.node(), "--json"});
+              {"update", "--release", "V1.1.0.2", "--device", converter.node(), "--json"});
     ASSERT_TRUE(cli.waitForFinished(120000));
     const QList<QByteArray> lines = cli.readAllStandardOutput().trimmed().split('\n');
     EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();

@@ -61,4 +61,41 @@ TEST(SimulatedHidServiceTest, DeliversLaterInOrderToAnOpenDeviceAndReportsMatchi
     EXPECT_EQ(service.setOutputReport(device, syncRequest), -ENODEV);
     EXPECT_NE(service.plugIn(converter), device) << "plugged in again, it is a new device";
 }
+
+// A 64-byte request with `payload` at `offset`.
+QByteArray request(char command, char packNo, const QByteArray& payload, int offset) {
+    QByteArray bytes(64, '\0');
+    bytes[0] = command;
+    bytes[4] = packNo;
+    bytes[12] = 100; // the image's length, in the first data packet
+    return bytes.replace(offset, payload.size(), payload);
+}
+
+// Only a whole update that every answer confirmed, closed by the end command, brings the version
+// the image carries; anything else leaves the converter as it was.
+TEST(VirtualConverterTest, ReportsTheVersionOfTheImageItReceivedOnlyAfterAConfirmedUpdate) {
+    const QByteArray image(100, '\x5A'); // two data packets
+    VirtualConverter::Faults none, finalSum, packetSum, silent;
+    finalSum.wrongFinalChecksum = true;
+    packetSum.wrongChecksumAtPackNo = 4;
+    silent.noReplyFromPackNo = 4;
+    // faults, the image whose version it knows, whether the end command comes, version after
+    const std::tuple<VirtualConverter::Faults, QByteArray, bool, uint32_t> rows[] = {
+        {none, image, true, 0x01010002},       {none, image, false, 0x01000005},
+        {none, image + "+", true, 0x01000005}, {finalSum, image, true, 0x01000005},
+        {packetSum, image, true, 0x01000005},  {silent, image, true, 0x01000005},
+    };
+    int row = 0;
+    for (const auto& [faults, known, ended, version] : rows) {
+        SCOPED_TRACE(row++);
+        VirtualConverter converter({"QK100201", 0x01000005, false});
+        converter.setFaults(faults);
+        converter.setImageVersion(known, 0x01010002);
+        converter.handleOutputReport(request('\xA0', 2, image.left(48), 16));
+        converter.handleOutputReport(request('\x00', 4, image.mid(48), 8));
+        if (ended)
+            converter.handleOutputReport(request('\xAB', 6, {}, 8));
+        EXPECT_EQ(converter.identity().firmwareVersion, version);
+    }
+}
 } // namespace

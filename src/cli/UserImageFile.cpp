@@ -1,0 +1,103 @@
+#include "cli/UserImageFile.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <algorithm>
+#include <cctype>
+
+#include "core/Utf8Text.h"
+#include "firmware/DescriptionFile.h"
+#include "protocol/FirmwareTransfer.h"
+
+namespace {
+
+const QString checkTheFile = QStringLiteral("Use a whole HEX image of the firmware.");
+
+bool isHexDigits(QByteArrayView digits) {
+    return std::all_of(digits.begin(), digits.end(),
+                       [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; });
+}
+
+} // namespace
+
+UserImageFile::Result UserImageFile::refuse(const QString& what, const QString& next) {
+    return {std::nullopt, what + "\nNothing was written to the converter. " + next};
+}
+
+UserImageFile::Result UserImageFile::read(const CliArguments& arguments) {
+    const QString& path = *arguments.file;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return refuse(QString("%1 could not be read: %2.").arg(path, file.errorString()),
+                      "Check the file's name and that you may read it.");
+    Result result = decode(QFileInfo(path).fileName(), file.readAll(), arguments.force);
+    if (!result.release || arguments.checksum) {
+        if (result.release)
+            result.release->checkSum = arguments.checksum;
+        return result;
+    }
+    const QString& descriptionPath = *arguments.description;
+    const std::optional<QString> description = Utf8Text::readFile(descriptionPath);
+    result.release->checkSum =
+        description ? DescriptionFile::applyChecksumFile(*description, std::nullopt) : std::nullopt;
+    if (!result.release->checkSum)
+        return refuse(QString("%1 gives no checksum for the image.").arg(descriptionPath),
+                      "Name the description file of this image, or give --checksum.");
+    return result;
+}
+
+UserImageFile::Result UserImageFile::decode(const QString& name, const QByteArray& text,
+                                            bool force) {
+    const QList<QByteArray> lines = text.split('\n');
+    qsizetype last = lines.size() - 1;
+    while (last >= 0 && lines[last].trimmed().isEmpty())
+        --last;
+    QByteArray image;
+    for (qsizetype index = 0; index <= last; ++index) {
+        const QByteArray line = lines[index].trimmed();
+        const auto refuseLine = [&](const char* what) {
+            return refuse(QString("%1 is not a whole HEX image: line %2 %3.")
+                              .arg(name)
+                              .arg(index + 1)
+                              .arg(what),
+                          checkTheFile);
+        };
+        if (line.isEmpty())
+            continue;
+        if (!line.startsWith(':'))
+            return refuseLine("is not a HEX record");
+        const QByteArrayView digits = QByteArrayView(line).sliced(1);
+        if (!isHexDigits(digits))
+            return refuseLine("holds characters that are not hexadecimal digits");
+        // Count, address (2), type, data and the record checksum.
+        const qsizetype count =
+            digits.size() < 2
+                ? 0
+                : static_cast<uint8_t>(QByteArray::fromHex(digits.first(2).toByteArray())[0]);
+        const qsizetype expected = 5 + count;
+        if (digits.size() < 2 * expected && index == last)
+            return refuseLine("is cut off");
+        if (digits.size() != 2 * expected)
+            return refuseLine("is not as long as its byte count says");
+        const QByteArray bytes = QByteArray::fromHex(digits.toByteArray());
+        uint8_t sum = 0;
+        for (const char byte : bytes)
+            sum = static_cast<uint8_t>(sum + static_cast<uint8_t>(byte));
+        if (sum != 0 && !force)
+            return refuse(
+                QString("%1: the record checksum of line %2 is wrong.").arg(name).arg(index + 1),
+                "If the file is right all the same, --force writes it.");
+        if (bytes[3] == 0)
+            image.append(bytes.sliced(4, expected - 5));
+    }
+    if (image.isEmpty())
+        return refuse(QString("%1 holds no firmware: it has no data records.").arg(name),
+                      checkTheFile);
+    if (image.size() > FirmwareTransfer::maximumImageLength)
+        return refuse(QString("%1 holds %2 bytes of firmware; the converter takes at most %3.")
+                          .arg(name)
+                          .arg(image.size())
+                          .arg(FirmwareTransfer::maximumImageLength),
+                      checkTheFile);
+    return {ReleaseImage{image, std::nullopt}, QString()};
+}
