@@ -1,11 +1,15 @@
-// Files generated from the configured USB identities, where one wrong letter grants nothing.
+// Files made from the configuration: those generated from its USB identities, where one wrong
+// letter grants nothing, and the README's table of supported converters, which must not promise a
+// converter or a mode the configuration does not name.
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QStringList>
 
 #include "DeviceIdentityList.h"
 #include "MetainfoWriter.h"
 #include "UdevRuleWriter.h"
+#include "config/ParseConfig.h"
 
 template <typename Model>
 static std::shared_ptr<Model> usb(std::optional<int64_t> vid, std::optional<int64_t> pid) {
@@ -66,4 +70,38 @@ TEST(GeneratedDeviceFiles, CoverTheShippedConverterInBothModes) {
             text.contains(QString("ATTRS{idVendor}==\"1209\", ATTRS{idProduct}==\"%1\"").arg(pid)));
     const QString xml = QString::fromUtf8(metainfo.readAll());
     EXPECT_TRUE(xml.contains("<modalias>usb:v1209p0002d*</modalias>") && !xml.contains('@'));
+}
+
+static QByteArray sourceFile(const QString& path) {
+    QFile file(qEnvironmentVariable("UPDATER_SOURCE_DIR") + '/' + path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+TEST(ReadmeSupportedConverters, ListEachConfiguredConverterWithItsPartNumberAndModes) {
+    const std::optional<ConfigModel> config =
+        ParseConfig::parseXML(sourceFile("resources/config.xml"));
+    ASSERT_TRUE(config && config->FwInfoCollection);
+    QStringList expected;
+    for (const FwInfoModelRef& info : *config->FwInfoCollection) {
+        QStringList modes;
+        if (info->Standard.value_or(false))
+            modes << "Standard";
+        if (info->Tournament.value_or(false))
+            modes << "Tournament";
+        expected << QString("| %1 | `%2` | %3 |")
+                        .arg(info->DeviceName.value_or("?"), info->PartNumber.value_or("?"),
+                             modes.join(", "));
+    }
+    // The table's rows, below its header, in the section that holds it.
+    const QString readme = QString::fromUtf8(sourceFile("README.md"));
+    const qsizetype section = readme.indexOf("\n## Supported converters\n");
+    ASSERT_GE(section, 0);
+    QStringList rows;
+    for (const QString& line : readme.mid(section + 1).split('\n').mid(1)) {
+        if (line.startsWith("## "))
+            break;
+        if (line.startsWith("| ") && !line.startsWith("| Converter |"))
+            rows << line;
+    }
+    EXPECT_EQ(rows, expected);
 }
