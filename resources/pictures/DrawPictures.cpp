@@ -15,8 +15,10 @@ static constexpr int kSize = 240;          // the picture area of the window, in
 static constexpr double kRingWidth = 18.0; // thick enough to read at a glance
 static const QColor kDisc(0x14, 0x22, 0x31);
 static const QColor kTrack(0x2b, 0x3d, 0x50);
-static const QColor kPink(0xdb, 0x70, 0x93); // the action button's gradient, so progress matches it
-static const QColor kRed(0xff, 0x00, 0x00);
+// Progress is calm from the first picture to the last: red belongs to failure alone, so a good
+// update never looks like a failing one and the two ends differ at a glance.
+static const QColor kProgressStart(0x4d, 0xa3, 0xff);
+static const QColor kProgressEnd(0x3c, 0xc8, 0xc8);
 static const QColor kGreen(0x3c, 0xcf, 0x7a);
 static const QColor kFailRed(0xff, 0x4d, 0x5e);
 static const QColor kBlue(0x4d, 0xa3, 0xff);
@@ -84,10 +86,10 @@ static QImage progressFrame(int step, int scale) {
     QPainter painter;
     drawBase(painter, image);
     QConicalGradient sweep(kSize / 2.0, kSize / 2.0, 98.0); // seam hidden under the round cap
-    // Positions run counter-clockwise while the ring fills clockwise from twelve: the ring
-    // starts in the button's pink and ends in its red, as the button's gradient does.
-    sweep.setColorAt(1.0, kPink);
-    sweep.setColorAt(0.0, kRed);
+    // Positions run counter-clockwise while the ring fills clockwise from twelve: blue at the
+    // start turning to teal, on the way to the green of the finished picture.
+    sweep.setColorAt(1.0, kProgressStart);
+    sweep.setColorAt(0.0, kProgressEnd);
     drawRing(painter, QBrush(sweep), step / 20.0);
     drawCentredText(painter, QString::number(step * 5) + "%", 54, 70, 70, Qt::white, true);
     drawCentredText(painter, "updating", 20, 140, 30, QColor(0xa9, 0xb8, 0xc8), false);

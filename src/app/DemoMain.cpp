@@ -6,7 +6,7 @@
 #include <chrono>
 #include <memory>
 
-#include "app/HelpWithoutDisplay.h"
+#include "app/AnswerWithoutDisplay.h"
 #include "app/MainApplication.h"
 #include "core/ReleaseTree.h"
 #include "core/ReleaseVersion.h"
@@ -48,7 +48,6 @@ static void teachShippedReleases(VirtualConverter& converter, const QString& res
 int main(int argc, char** argv) {
     QCommandLineParser parser;
     parser.setApplicationDescription("The converter updater on a virtual converter.");
-    parser.addHelpOption();
     const QCommandLineOption replyDelay(
         "reply-delay", "Milliseconds the converter takes to answer a report (default 2).", "ms",
         "2");
@@ -71,7 +70,7 @@ int main(int argc, char** argv) {
         "packet");
     parser.addOptions(
         {replyDelay, autoStart, unplugAfter, unplugAwaiting, wrongFinalChecksum, onlineAt});
-    HelpWithoutDisplay::answer(parser, argc, argv);
+    AnswerWithoutDisplay::answer(parser, argc, argv);
 
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false); // closing the window is handled explicitly

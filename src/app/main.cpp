@@ -1,7 +1,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 
-#include "app/HelpWithoutDisplay.h"
+#include "app/AnswerWithoutDisplay.h"
 #include "app/MainApplication.h"
 #include "device/HidrawHidService.h"
 
@@ -11,8 +11,7 @@ int main(int argc, char** argv) {
     parser.setApplicationDescription(
         "Updates the firmware of a Velmar game-controller converter plugged in over USB in its "
         "loader mode.");
-    parser.addHelpOption();
-    HelpWithoutDisplay::answer(parser, argc, argv);
+    AnswerWithoutDisplay::answer(parser, argc, argv);
 
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false); // closing the window is handled explicitly

@@ -25,7 +25,8 @@ static QPalette windowPalette() {
     palette.setColor(QPalette::Mid, edge.darker(120));
     palette.setColor(QPalette::Dark, background.darker(130));
     palette.setColor(QPalette::Shadow, Qt::black);
-    palette.setColor(QPalette::Highlight, QColor(0xdb, 0x70, 0x93));
+    // A deeper shade of the action button's pink: dark enough for white text to read on it.
+    palette.setColor(QPalette::Highlight, QColor(0xb8, 0x45, 0x6e));
     palette.setColor(QPalette::HighlightedText, Qt::white);
     palette.setColor(QPalette::ToolTipBase, field);
     palette.setColor(QPalette::ToolTipText, Qt::white);

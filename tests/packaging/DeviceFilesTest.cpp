@@ -1,11 +1,16 @@
-// Files generated from the configured USB identities, where one wrong letter grants nothing.
+// Files made from the configuration: those generated from its USB identities, where one wrong
+// letter grants nothing, and the README's table of supported converters, which must not promise a
+// converter or a mode the configuration does not name.
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QRegularExpression>
+#include <QStringList>
 
 #include "DeviceIdentityList.h"
 #include "MetainfoWriter.h"
 #include "UdevRuleWriter.h"
+#include "config/ParseConfig.h"
 
 template <typename Model>
 static std::shared_ptr<Model> usb(std::optional<int64_t> vid, std::optional<int64_t> pid) {
@@ -66,4 +71,27 @@ TEST(GeneratedDeviceFiles, CoverTheShippedConverterInBothModes) {
             text.contains(QString("ATTRS{idVendor}==\"1209\", ATTRS{idProduct}==\"%1\"").arg(pid)));
     const QString xml = QString::fromUtf8(metainfo.readAll());
     EXPECT_TRUE(xml.contains("<modalias>usb:v1209p0002d*</modalias>") && !xml.contains('@'));
+}
+
+static QByteArray sourceFile(const QString& path) {
+    QFile file(qEnvironmentVariable("UPDATER_SOURCE_DIR") + '/' + path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+TEST(ReadmeSupportedConverters, ListEachConfiguredConverterWithItsPartNumberAndModes) {
+    const auto config = ParseConfig::parseXML(sourceFile("resources/config.xml"));
+    ASSERT_TRUE(config && config->FwInfoCollection);
+    QStringList expected;
+    for (const FwInfoModelRef& info : *config->FwInfoCollection) {
+        const QStringList modes{info->Standard.value_or(false) ? "Standard" : "",
+                                info->Tournament.value_or(false) ? "Tournament" : ""};
+        expected << QString("| %1 | `%2` | %3 |")
+                        .arg(info->DeviceName.value_or("?"), info->PartNumber.value_or("?"),
+                             modes.filter(QRegularExpression(".")).join(", "));
+    }
+    // The rows of the section's table are those that name a part number.
+    const QString section = QString::fromUtf8(sourceFile("README.md"))
+                                .section("\n## Supported converters\n", 1)
+                                .section("\n## ", 0, 0);
+    EXPECT_EQ(section.split('\n').filter(QRegularExpression("^\\|.*`")), expected);
 }

@@ -1,8 +1,11 @@
-#include "app/HelpWithoutDisplay.h"
+#include "app/AnswerWithoutDisplay.h"
 
 #include <QCoreApplication>
 
-void HelpWithoutDisplay::answer(QCommandLineParser& parser, int& argc, char** argv) {
+void AnswerWithoutDisplay::answer(QCommandLineParser& parser, int& argc, char** argv) {
+    QCoreApplication::setApplicationVersion(QStringLiteral(UPDATER_VERSION));
+    parser.addHelpOption();
+    parser.addVersionOption();
     const QCoreApplication bare(argc, argv);
     // Unknown options (the toolkit's -platform, -style, ...) are no error here.
     (void)parser.parse(QCoreApplication::arguments());
@@ -10,4 +13,6 @@ void HelpWithoutDisplay::answer(QCommandLineParser& parser, int& argc, char** ar
         parser.showHelp(); // exits
     if (parser.isSet(QStringLiteral("help-all")))
         parser.process(QCoreApplication::arguments()); // prints the toolkit's options too, exits
+    if (parser.isSet(QStringLiteral("version")))
+        parser.showVersion(); // exits
 }

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QCommandLineParser>
+
+// Answers --help and --version before the window system is touched: a QApplication aborts
+// without a display, and both are often asked for on a terminal that has none (over ssh, in a
+// build log). Every other option, the toolkit's own among them, is left for the real parse once
+// the application exists.
+class AnswerWithoutDisplay {
+public:
+    // Adds the help and version options to `parser`, then prints the help or the program's
+    // version and ends the program when the command line asks for either; returns otherwise.
+    static void answer(QCommandLineParser& parser, int& argc, char** argv);
+};
