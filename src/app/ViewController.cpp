@@ -132,7 +132,7 @@ void ViewController::setBinding() {
     cancellables.push_back(mainVM.FailureReason.subscribe([this](const QString& reason) {
         outlets.FailureReason->setText(reason);
         outlets.FailureReason->setVisible(!reason.isEmpty() &&
-                                          isFailureStatus(mainVM.CurrentUIStatus.value()));
+                                          isResultStatus(mainVM.CurrentUIStatus.value()));
     }));
     cancellables.push_back(
         mainVM.IsStandard.subscribe([this](const bool& value) { reloadFwVersions(value, true); }));
@@ -262,8 +262,10 @@ void ViewController::onSearchTimerTick() {
         return;
     }
 
-    // The screen of the device is built from its part number; the rest of what it told follows.
+    // The screen of the device is built from its part number and version (which the version pop-up
+    // marks); the rest of what it told follows.
     identity.partNumber = found.identity->partNumber;
+    identity.firmwareVersion = found.identity->firmwareVersion;
     outlets.CurrentVersion->setText(
         QString(QStringLiteral("Current version: "))
             .append(found.identity->firmwareVersion.value_or(QString())));
@@ -311,8 +313,11 @@ void ViewController::hidDeviceArrived(const HidDeviceRef& arrived) {
 // ---- Status rendering -------------------------------------------------------------------------
 
 void ViewController::applyUIStatus(UIStatus status) {
-    // A reason belongs to the failure it explains; whatever comes next starts without one.
-    if (!isFailureStatus(status))
+    // The line under the prompt belongs to the result it explains; whatever comes next starts
+    // without one.
+    if (status == UIStatus::UPGRADE_FW_FINISH)
+        mainVM.FailureReason = installedNote();
+    else if (!isResultStatus(status))
         mainVM.FailureReason = QString();
     const QString prompt = configModel ? configModel->PromptText.value_or(QString()) : QString();
     statusRenderer_.render(status, deviceImageLeading, DevicePicture::fromConfig(configModel),
@@ -385,7 +390,24 @@ void ViewController::reloadFwVersions(bool value, bool isStandard) {
 void ViewController::setFwVerItems(const QStringList& items) {
     fwVerItems = items;
     outlets.PopUpFwVerItems->clear();
-    outlets.PopUpFwVerItems->addItems(items);
+    for (const QString& version : items)
+        addFwVerItem(version, version);
+}
+
+void ViewController::addFwVerItem(const QString& version, const QVariant& release) {
+    // The version the converter runs already is marked, so that nobody rewrites it unawares. What
+    // START writes is found from the item's data, never from its text.
+    const bool installed = identity.firmwareVersion == version;
+    outlets.PopUpFwVerItems->addItem(installed ? version + QStringLiteral(" (installed)") : version,
+                                     release);
+    outlets.PopUpFwVerItems->setItemData(outlets.PopUpFwVerItems->count() - 1, version,
+                                         kVersionRole);
+}
+
+QString ViewController::installedNote() const {
+    return QStringLiteral("%1, %2 mode, is now on the converter.")
+        .arg(outlets.PopUpFwVerItems->currentData(kVersionRole).toString(),
+             mainVM.IsStandard.value() ? QStringLiteral("Standard") : QStringLiteral("Tournament"));
 }
 
 void ViewController::loadOnlineFwList(bool isStandard) {
@@ -408,7 +430,7 @@ void ViewController::loadOnlineFwList(bool isStandard) {
 void ViewController::fillOnlineFwVerItems() {
     outlets.PopUpFwVerItems->clear();
     for (const OnlineVersionList::Item& item : OnlineVersionList::items(onlineFwInfoArray))
-        outlets.PopUpFwVerItems->addItem(item.title, item.entryIndex);
+        addFwVerItem(item.title, item.entryIndex);
 }
 
 ReleaseCatalogue::ImageResult ViewController::chosenRelease(bool online) {
@@ -417,7 +439,7 @@ ReleaseCatalogue::ImageResult ViewController::chosenRelease(bool online) {
         return {std::nullopt, false, nothingChosen};
     if (!online)
         return releaseCatalogue_.shippedImage(identity.partNumber, mainVM.IsStandard.value(),
-                                              outlets.PopUpFwVerItems->currentText());
+                                              outlets.PopUpFwVerItems->currentData().toString());
     // Each item knows the list line it came from, so lines without a version field cannot
     // make the selection point at the wrong release.
     bool isIndex = false;

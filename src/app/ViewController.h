@@ -93,6 +93,8 @@ public:
     void applyDeviceFwInfo();
     void reloadFwVersions(bool value, bool isStandard);
     void setFwVerItems(const QStringList& items);
+    // Where each pop-up item keeps its version's own text, whatever the item shows.
+    static constexpr int kVersionRole = Qt::UserRole + 1;
     void loadOnlineFwList(bool isStandard);
     void fillOnlineFwVerItems();
     // The release the pop-up chooses, for the update run: shipped, or downloaded when online.
@@ -136,6 +138,9 @@ private:
     void setControlsEnabled(bool enabled);
     // The device screen for a converter this configuration has no record for.
     void showUnsupportedConverter();
+    void addFwVerItem(const QString& version, const QVariant& release);
+    // What the success screen says under the prompt: the release now installed.
+    QString installedNote() const;
     void log(int line, QStringView function, QStringView message = {}) const;
 
     Environment environment_;

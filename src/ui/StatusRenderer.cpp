@@ -91,7 +91,7 @@ void StatusRenderer::render(UIStatus status, double savedLeading,
 
     outlets_.PromptText->setVisible(true);
     outlets_.PromptText->setText(look.prompt);
-    outlets_.FailureReason->setVisible(isFailureStatus(status) &&
+    outlets_.FailureReason->setVisible(isResultStatus(status) &&
                                        !outlets_.FailureReason->text().isEmpty());
 
     outlets_.CommonButton->setVisible(look.buttonShown);
@@ -100,7 +100,9 @@ void StatusRenderer::render(UIStatus status, double savedLeading,
         outlets_.CommonButton->setAccessibleDescription(devicePlug ? kStartDescription
                                                                    : kConfirmDescription);
     }
-    // The one thing to do next gets the keyboard: Enter or Space answers it at once.
+    // The one thing to do next gets the keyboard: Enter or Space answers it at once. With a
+    // converter found that is choosing the version; one key must never rewrite what it runs.
     if (look.buttonShown)
-        outlets_.CommonButton->setFocus(Qt::OtherFocusReason);
+        (devicePlug ? static_cast<QWidget*>(outlets_.PopUpFwVerItems) : outlets_.CommonButton)
+            ->setFocus(Qt::OtherFocusReason);
 }

@@ -11,7 +11,9 @@ enum class UIStatus {
     DOWNLOAD_FAILED = 6,   // download failed
 };
 
-// The statuses that tell the user something went wrong; only they show a failure reason.
-constexpr bool isFailureStatus(UIStatus status) {
-    return status == UIStatus::UPGRADE_FW_FAILED || status == UIStatus::DOWNLOAD_FAILED;
+// The statuses that end an update; only they show the line under the prompt that says why it
+// failed, or what is now on the converter.
+constexpr bool isResultStatus(UIStatus status) {
+    return status == UIStatus::UPGRADE_FW_FINISH || status == UIStatus::UPGRADE_FW_FAILED ||
+           status == UIStatus::DOWNLOAD_FAILED;
 }

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QRegularExpression>
 #include <QTimer>
 #include <algorithm>
 #include <optional>
@@ -22,10 +23,14 @@ protected:
         return std::ranges::count(window->hidService.converter(device)->commandSequence(),
                                   VirtualConverter::getFWInfoCode);
     }
-    // A mode folder's entries in listing order: the pop-up does not sort.
+    // A mode folder's entries in listing order (the pop-up does not sort), the converter's own
+    // version marked.
     static QStringList listing(const TestResources& tree, const QString& folder) {
-        return QDir(tree.path() + "/data/" + folder)
-            .entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Unsorted);
+        QStringList entries =
+            QDir(tree.path() + "/data/" + folder)
+                .entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Unsorted);
+        entries.replaceInStrings(QRegularExpression("^V1\\.0\\.0\\.5$"), "V1.0.0.5 (installed)");
+        return entries;
     }
 };
 
@@ -54,6 +59,8 @@ TEST_F(DeviceSearch, AConverterIsIdentifiedAndTheReleaseTreeDecidesWhatIsOffered
         EXPECT_EQ(outlets().DeviceName->text(), row.deviceName);
         EXPECT_EQ(outlets().SelectVersion->isVisible(), !row.deviceName.isEmpty());
         EXPECT_EQ(window->popupItems(), listing(row.tree, row.partNumber + "/standard"));
+        EXPECT_EQ(outlets().PopUpFwVerItems->currentIndex(),
+                  window->popupItems().isEmpty() ? -1 : 0);
         const FwInfoModelRef model = controller().mainVM.FwInfoVM.value();
         ASSERT_EQ(model != nullptr, row.modes.has_value());
         EXPECT_EQ(outlets().StandardButton->isChecked(), model != nullptr);

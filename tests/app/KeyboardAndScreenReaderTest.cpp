@@ -22,7 +22,8 @@ TEST_F(KeyboardAndScreenReader, DriveAndFollowAnUpdate) {
     ASSERT_TRUE(window->waitForStatus(UIStatus::DEVICE_PLUG));
     EXPECT_EQ(reader(outlets().CommonButton)->text(QAccessible::Name), "START");
     EXPECT_FALSE(reader(outlets().CommonButton)->text(QAccessible::Description).isEmpty());
-    EXPECT_EQ(QApplication::focusWidget(), outlets().CommonButton); // on identification
+    // On identification the version is chosen first: one Enter must not rewrite what it runs.
+    EXPECT_EQ(QApplication::focusWidget(), outlets().PopUpFwVerItems);
     QTest::keyClick(outlets().StandardButton, Qt::Key_Right);
     EXPECT_TRUE(controller().mainVM.IsTE.value());
     EXPECT_EQ(QApplication::focusWidget(), outlets().TournamentButton);

@@ -175,7 +175,8 @@ TEST_F(OnlineDownloadTest, FromStartToTheResultTheWindowStaysAndAPulledConverter
         EXPECT_EQ(converter->receivedImage(), row.unplugUpdated ? QByteArray() : image);
         EXPECT_EQ(converter->commandSequence().empty(), row.unplugUpdated);
         EXPECT_EQ(outlets().FailureReason->text(),
-                  row.unplugUpdated ? UpdateRun::kUnpluggedWhileDownloading : QString());
+                  row.unplugUpdated ? UpdateRun::kUnpluggedWhileDownloading
+                                    : "V2.0.0, Standard mode, is now on the converter.");
 
         mainWindow.close();
         EXPECT_TRUE(window->runUntil([&] { return window->terminateRequests == 1; }));

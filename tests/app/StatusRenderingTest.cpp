@@ -40,8 +40,8 @@ TEST(StatusRendering, EveryStatusHasItsPicturePromptAndButton) {
     const double leading = window.controller().deviceImageLeading;
     for (const auto& row : rows) {
         SCOPED_TRACE(static_cast<int>(row.status));
-        show(UIStatus::DEVICE_PLUG);     // every element shown, title START
-        if (isFailureStatus(row.status)) // a long reason must not move the panel either
+        show(UIStatus::DEVICE_PLUG);    // every element shown, title START
+        if (isResultStatus(row.status)) // a long reason must not move the panel either
             window.controller().mainVM.FailureReason = QString("a long reason ").repeated(12);
         show(row.status);
         const bool device = row.status == UIStatus::DEVICE_PLUG;

@@ -30,7 +30,10 @@ protected:
                               "tmp.hex\r\n");
     }
 
-    void select(const QString& version) { outlets().PopUpFwVerItems->setCurrentText(version); }
+    void select(const QString& version) {
+        outlets().PopUpFwVerItems->setCurrentIndex(
+            outlets().PopUpFwVerItems->findData(version, ViewController::kVersionRole));
+    }
     const std::vector<Alert>& alerts() { return window->alerts.alerts; }
 };
 
@@ -60,7 +63,8 @@ TEST_F(UpdateRunTest, EachResultShowsItsAlertAndReasonAndEndsTheUpgradeFirst) {
         SimulatedDeviceFaults link{};
     };
     const Row rows[] = {
-        {"V2.0.0.0", image, sum, 18, "", "", 38},
+        // The version the converter runs, marked in the pop-up, is still the one written.
+        {"V1.0.0.5", image, sum, 18, "", "", 38},
         {"V2.0.0.0", image, sum, 3, "",
          "The converter stopped answering at packet 3 of 18." + retry, 7, silentFrom6},
         {"V2.0.0.0", image, sum, 5, "Checksum is wrong.",
@@ -155,8 +159,9 @@ TEST_F(UpdateRunTest, EachResultShowsItsAlertAndReasonAndEndsTheUpgradeFirst) {
                   removalTurns < 0 ? 1 : 0);
         const std::vector<Alert> alert{{"Update Failed", row.alert, "OK"}};
         EXPECT_EQ(alerts(), row.alert.isEmpty() ? std::vector<Alert>() : alert);
-        EXPECT_EQ(outlets().FailureReason->text(), row.reason);
-        EXPECT_EQ(outlets().FailureReason->isVisible(), !row.reason.isEmpty());
+        const QString installed = row.version + ", Standard mode, is now on the converter.";
+        EXPECT_EQ(outlets().FailureReason->text(), row.reason.isEmpty() ? installed : row.reason);
+        EXPECT_TRUE(outlets().FailureReason->isVisible());
         EXPECT_TRUE(!row.reason.isEmpty() || converter->receivedImage() == row.image);
         // Nothing searches until "Confirm".
         const int ticks = window->searchTicks();
