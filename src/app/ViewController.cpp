@@ -1,8 +1,6 @@
 #include "app/ViewController.h"
 
-#include <QCoreApplication>
 #include <QEvent>
-#include <QPalette>
 
 #include "config/LoadConfig.h"
 #include "core/OnlineVersionList.h"
@@ -19,8 +17,9 @@ ViewController::ViewController(WindowController& windowController, Environment e
     : isBeta(ReleaseCatalogue::isBetaExecutable(environment.executablePath)),
       outlets(windowController.outlets()),
       DeviceImageLeading(windowController.deviceImageLeading()), alerts(environment.alerts),
-      environment_(std::move(environment)), statusRenderer_(outlets, DeviceImageLeading),
-      permissionPrompt_(*outlets.PromptText), catalogueDownload_(environment_.downloader),
+      windowController_(windowController), environment_(std::move(environment)),
+      statusRenderer_(outlets, DeviceImageLeading), permissionPrompt_(*outlets.PromptText),
+      catalogueDownload_(environment_.downloader),
       releaseCatalogue_(environment_.resourceDirectory, catalogueDownload_, isBeta),
       updateRun_({entryQueue, usbScanner, mainVM,
                   [this](bool online) { return chosenRelease(online); },
@@ -74,14 +73,6 @@ bool ViewController::eventFilter(QObject* watched, QEvent* event) {
 
 void ViewController::viewDidLoad() {
     log(175, u"viewDidLoad()");
-
-    for (QAbstractButton* button : {static_cast<QAbstractButton*>(outlets.StandardButton),
-                                    static_cast<QAbstractButton*>(outlets.TournamentButton)}) {
-        QPalette palette = button->palette();
-        palette.setColor(QPalette::WindowText, Qt::white);
-        palette.setColor(QPalette::ButtonText, Qt::white);
-        button->setPalette(palette);
-    }
 
     deviceImageLeading = DeviceImageLeading.constant();
 
@@ -365,17 +356,7 @@ void ViewController::showUnsupportedConverter() {
     mainVM.FwInfoVM = nullptr;
     onlineFwInfoArray.clear();
     setFwVerItems({});
-    outlets.ModeStatckView->setVisible(false);
-    outlets.SelectVersion->setVisible(false);
-    outlets.PopButtonView->setVisible(false);
-    outlets.CommonButton->setVisible(false);
-    outlets.PromptText->setText(
-        identity.partNumber
-            ? QStringLiteral("This converter (part number %1) is not supported by this "
-                             "version of the updater.")
-                  .arg(*identity.partNumber)
-            : QStringLiteral("This converter is not supported by this version of the "
-                             "updater."));
+    statusRenderer_.showUnsupported(identity.partNumber);
 }
 
 void ViewController::reloadFwVersions(bool value, bool isStandard) {
@@ -452,27 +433,12 @@ ReleaseCatalogue::ImageResult ViewController::chosenRelease(bool online) {
 void ViewController::downloadStarted() {
     // The event loop runs while curl does: the window stays drawn and answers the window manager,
     // and its controls show that they will not act until the file is in.
-    setControlsEnabled(false);
-    paintWindowNow();
+    windowController_.holdControls(true);
+    windowController_.paintNow();
 }
 
 void ViewController::downloadFinished(bool succeeded) {
-    setControlsEnabled(true);
+    windowController_.holdControls(false);
     if (!succeeded)
         mainVM.FailureReason = catalogueDownload_.failureReason();
-}
-
-void ViewController::paintWindowNow() {
-    // The screen the download belongs to is on display before curl starts, not whenever the
-    // loop gets round to it: first the layout of what was just shown, then the paint.
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
-    outlets.MainView->window()->repaint();
-}
-
-void ViewController::setControlsEnabled(bool enabled) {
-    for (QWidget* control : {static_cast<QWidget*>(outlets.StandardButton),
-                             static_cast<QWidget*>(outlets.TournamentButton),
-                             static_cast<QWidget*>(outlets.PopUpFwVerItems),
-                             static_cast<QWidget*>(outlets.CommonButton)})
-        control->setEnabled(enabled);
 }

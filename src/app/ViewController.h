@@ -134,8 +134,6 @@ private:
     // Every download runs with the window drawn and its controls held still until it ends.
     void downloadStarted();
     void downloadFinished(bool succeeded);
-    void paintWindowNow();
-    void setControlsEnabled(bool enabled);
     // The device screen for a converter this configuration has no record for.
     void showUnsupportedConverter();
     void addFwVerItem(const QString& version, const QVariant& release);
@@ -143,6 +141,7 @@ private:
     QString installedNote() const;
     void log(int line, QStringView function, QStringView message = {}) const;
 
+    WindowController& windowController_;
     Environment environment_;
     StatusRenderer statusRenderer_;
     PermissionPrompt permissionPrompt_;

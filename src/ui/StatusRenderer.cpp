@@ -106,3 +106,16 @@ void StatusRenderer::render(UIStatus status, double savedLeading,
         (devicePlug ? static_cast<QWidget*>(outlets_.PopUpFwVerItems) : outlets_.CommonButton)
             ->setFocus(Qt::OtherFocusReason);
 }
+
+void StatusRenderer::showUnsupported(const std::optional<QString>& partNumber) {
+    for (QWidget* part :
+         std::initializer_list<QWidget*>{outlets_.ModeStatckView, outlets_.SelectVersion,
+                                         outlets_.PopButtonView, outlets_.CommonButton})
+        part->setVisible(false);
+    outlets_.PromptText->setText(
+        partNumber ? QStringLiteral("This converter (part number %1) is not supported by this "
+                                    "version of the updater.")
+                         .arg(*partNumber)
+                   : QStringLiteral("This converter is not supported by this version of the "
+                                    "updater."));
+}

@@ -20,6 +20,10 @@ public:
     void render(UIStatus status, double savedLeading,
                 const std::optional<QImage>& configuredPicture, const QString& configuredPrompt);
 
+    // The device screen of a converter the configuration has no record for: nothing to choose
+    // and nothing to start, and the prompt says why.
+    void showUnsupported(const std::optional<QString>& partNumber);
+
     static constexpr double kDevicePlugShift = 100.0;
 
 private:

@@ -1,5 +1,6 @@
 #include "ui/WindowController.h"
 
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QPalette>
 #include <QScreen>
@@ -46,6 +47,13 @@ WindowController::WindowController() : window_(std::make_unique<QMainWindow>()) 
     QSizePolicy buttonPolicy = outlets_.CommonButton->sizePolicy();
     buttonPolicy.setRetainSizeWhenHidden(true);
     outlets_.CommonButton->setSizePolicy(buttonPolicy);
+    for (QAbstractButton* button : {static_cast<QAbstractButton*>(outlets_.StandardButton),
+                                    static_cast<QAbstractButton*>(outlets_.TournamentButton)}) {
+        QPalette palette = button->palette();
+        palette.setColor(QPalette::WindowText, Qt::white);
+        palette.setColor(QPalette::ButtonText, Qt::white);
+        button->setPalette(palette);
+    }
     modeKeys_ =
         std::make_unique<ArrowKeyChoice>(*outlets_.StandardButton, *outlets_.TournamentButton);
     window_->installEventFilter(this);
@@ -64,6 +72,19 @@ void WindowController::windowDidLoad() {
         frame.moveCenter(screen->availableGeometry().center());
         window_->move(frame.topLeft());
     }
+}
+
+void WindowController::holdControls(bool held) {
+    for (QWidget* control : {static_cast<QWidget*>(outlets_.StandardButton),
+                             static_cast<QWidget*>(outlets_.TournamentButton),
+                             static_cast<QWidget*>(outlets_.PopUpFwVerItems),
+                             static_cast<QWidget*>(outlets_.CommonButton)})
+        control->setEnabled(!held);
+}
+
+void WindowController::paintNow() {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    window_->repaint();
 }
 
 bool WindowController::eventFilter(QObject* watched, QEvent* event) {

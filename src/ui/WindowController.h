@@ -24,6 +24,12 @@ public:
 
     void windowDidLoad();
 
+    // While a download runs the controls show that they will not act; `held` false releases them.
+    void holdControls(bool held);
+    // Lays out and paints what was just shown now, not whenever the event loop gets round to it:
+    // a wait that follows must not leave the previous screen on display.
+    void paintNow();
+
     // Called when the user closes the window (after it has been hidden).
     void setWindowDidClose(std::function<void()> handler) { windowDidClose_ = std::move(handler); }
     // Asked first when the user closes the window; false keeps it open.
