@@ -20,8 +20,11 @@ TEST(CliKernelTest, UpdatesAGadgetConverterWithAShippedRelease) {
                         "test guest";
     QTemporaryDir folder;
     const QString received = folder.filePath("received.bin");
+    const QString releaseFile =
+        qEnvironmentVariable("UPDATER_RESOURCE_DIR") + "/data/QK100201/standard/V1.1.0.2/tmp.hex";
     ConverterDeviceProcess converter(Transport::Gadget,
-                                     {"--version", "1.0.0.5", "--received-image", received});
+                                     {"--version", "1.0.0.5", "--release", releaseFile + "=1.1.0.2",
+                                      "--received-image", received});
     ASSERT_TRUE(converter.plugIn()) << converter.error().toStdString();
 
     QProcess cli;
@@ -31,13 +34,12 @@ TEST(CliKernelTest, UpdatesAGadgetConverterWithAShippedRelease) {
     const QList<QByteArray> lines = cli.readAllStandardOutput().trimmed().split('\n');
     EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
     const QJsonObject result = QJsonDocument::fromJson(lines.last()).object();
-    EXPECT_EQ(result["version"].toString(), "V1.0.0.5"); // read again; the device keeps its own
+    EXPECT_EQ(result["version"].toString(), "V1.1.0.2"); // read again from the converter
 
     const std::optional<DeviceSideSummary> deviceSide = converter.unplug();
     ASSERT_TRUE(deviceSide.has_value());
     EXPECT_TRUE(deviceSide->imageComplete && deviceSide->endUpgradeReceived);
-    const QByteArray release = readWholeFile(qEnvironmentVariable("UPDATER_RESOURCE_DIR") +
-                                             "/data/QK100201/standard/V1.1.0.2/tmp.hex");
+    const QByteArray release = readWholeFile(releaseFile);
     EXPECT_TRUE(readWholeFile(received) ==
                 HexImageDecoder::decodeHexImage(QString::fromLatin1(release)));
 }

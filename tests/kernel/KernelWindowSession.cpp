@@ -53,7 +53,9 @@ bool KernelWindowSession::start() {
 }
 
 std::optional<UIStatus> KernelWindowSession::waitForResult(std::chrono::milliseconds limit) {
+    // Ended once the news that came during the update (a removal) has had its turn too.
     const bool ended =
-        QTest::qWaitFor([&] { return statuses.size() > 1; }, static_cast<int>(limit.count()));
+        QTest::qWaitFor([&] { return statuses.size() > 1 && controller().entryQueue.isIdle(); },
+                        static_cast<int>(limit.count()));
     return ended ? std::optional<UIStatus>(status()) : std::nullopt;
 }

@@ -64,6 +64,11 @@ std::optional<ConverterDeviceOptions> ConverterDeviceOptions::parse(const QStrin
     const QCommandLineOption version(QStringLiteral("version"),
                                      QStringLiteral("Firmware version a.b.c.d."),
                                      QStringLiteral("version"), QStringLiteral("1.0.0.0"));
+    const QCommandLineOption release(
+        QStringLiteral("release"),
+        QStringLiteral("After a confirmed update with the image of this HEX file, report this "
+                       "version."),
+        QStringLiteral("file=a.b.c.d"));
     const QCommandLineOption neverReply(QStringLiteral("never-reply"),
                                         QStringLiteral("Answer nothing."));
     const QCommandLineOption noReplyFrom(QStringLiteral("no-reply-from"),
@@ -109,10 +114,10 @@ std::optional<ConverterDeviceOptions> ConverterDeviceOptions::parse(const QStrin
         QStringLiteral("Write the received image here when the device goes."),
         QStringLiteral("file"));
     parser.addOptions(
-        {transport,   vid,        pid,        serial,        name,          partNumber,
-         secondField, version,    neverReply, noReplyFrom,   wrongPackNoAt, wrongChecksumAt,
-         wrongFinal,  ignoreInfo, delay,      delayAt,       unplugAfter,   killAt,
-         killPid,     ready,      image,      unplugAwaiting});
+        {transport,       vid,        pid,        serial,     name,          partNumber,
+         secondField,     version,    release,    neverReply, noReplyFrom,   wrongPackNoAt,
+         wrongChecksumAt, wrongFinal, ignoreInfo, delay,      delayAt,       unplugAfter,
+         killAt,          killPid,    ready,      image,      unplugAwaiting});
     if (!parser.parse(arguments)) {
         *error = parser.errorText();
         return std::nullopt;
@@ -187,6 +192,18 @@ std::optional<ConverterDeviceOptions> ConverterDeviceOptions::parse(const QStrin
         return std::nullopt;
     }
     options.firmware.firmwareVersion = *firmwareVersion;
+    if (parser.isSet(release)) {
+        const QString value = parser.value(release);
+        const qsizetype split = value.lastIndexOf(u'=');
+        const std::optional<uint32_t> releaseVersion =
+            split > 0 ? parseVersion(value.mid(split + 1)) : std::nullopt;
+        if (!releaseVersion) {
+            *error = QStringLiteral("--release takes file=a.b.c.d, not %1").arg(value);
+            return std::nullopt;
+        }
+        options.releaseHexFile = value.left(split);
+        options.releaseVersion = *releaseVersion;
+    }
     options.firmware.partNumber = parser.value(partNumber).toLatin1();
     options.firmware.partNumberInSecondField = parser.isSet(secondField);
     options.faults.neverReply = parser.isSet(neverReply);

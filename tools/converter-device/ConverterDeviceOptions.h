@@ -17,6 +17,9 @@ struct ConverterDeviceOptions {
     KernelHidIdentity usbIdentity;
     VirtualConverter::Identity firmware;
     VirtualConverter::Faults faults;
+    // After a confirmed update with the image of this HEX file, the version reported instead.
+    QString releaseHexFile;
+    uint32_t releaseVersion = 0;
     std::chrono::milliseconds replyDelay{0};
     std::optional<int64_t> replyDelayAtPackNo; // only this reply is late; absent: every reply
     std::optional<int> unplugAfterDataPackets; // answer this many data packets, then unplug

@@ -3,6 +3,7 @@
 #include "GadgetEndpoint.h"
 #include "HidrawNodeLocator.h"
 #include "UhidEndpoint.h"
+#include "firmware/HexImageDecoder.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -33,6 +34,11 @@ static QString monotonicMicroseconds() {
 ConverterDeviceServer::ConverterDeviceServer(ConverterDeviceOptions options)
     : options_(std::move(options)), converter_(options_.firmware) {
     converter_.setFaults(options_.faults);
+    QFile release(options_.releaseHexFile);
+    if (!options_.releaseHexFile.isEmpty() && release.open(QIODevice::ReadOnly))
+        converter_.setImageVersion(
+            HexImageDecoder::decodeHexImage(QString::fromLatin1(release.readAll())),
+            options_.releaseVersion);
 }
 
 int ConverterDeviceServer::run() {
