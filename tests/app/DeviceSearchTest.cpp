@@ -87,7 +87,7 @@ TEST_F(DeviceSearch, ARemovalSearchesAgainUnlessAnUpdateRunsOrItsResultShows) {
 TEST_F(DeviceSearch, NothingStartsInsideASearchTicksWaitAndAStaleTickChangesNothing) {
     using Status = UIStatus;
     const auto press = [](WindowHarness& w, const char* title) {
-        FlatButton button(QRect(0, 0, 10, 10), nullptr);
+        FlatButton button(nullptr);
         button.setTitle(title);
         w.controller().CommonButton(&button);
     };
