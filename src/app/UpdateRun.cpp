@@ -2,6 +2,8 @@
 
 #include <QTimer>
 
+#include "app/WindowFailureWording.h"
+
 UpdateRun::UpdateRun(QObject& context, Parts parts) : context_(context), parts_(std::move(parts)) {}
 
 bool UpdateRun::queue(bool online) {
@@ -27,8 +29,12 @@ void UpdateRun::run(bool online) {
     const ReleaseCatalogue::ImageResult fetched = parts_.fetchImage(online);
     if (fetched.release)
         transferAndFinish(*fetched.release);
-    else if (online)
+    else if (online) {
+        // A list line without an image, or an image that is no text, says so like a failed
+        // download does.
+        parts_.mainVM.FailureReason = WindowFailureWording::reason(fetched.failure);
         parts_.mainVM.CurrentUIStatus = UIStatus::DOWNLOAD_FAILED;
+    }
     // Offline, no image (a missing release file) ends the job without a word: the screen stays
     // as it was and START can be pressed again.
     active_ = false;
@@ -46,7 +52,7 @@ void UpdateRun::transferAndFinish(const ReleaseImage& release) {
         outcome = parts_.update(release);
     }
     // Shown once the failure status is; until then it waits in the view model.
-    parts_.mainVM.FailureReason = outcome.failureReason;
+    parts_.mainVM.FailureReason = WindowFailureWording::reason(outcome.failure);
     parts_.mainVM.CurrentUIStatus =
         outcome.confirmed ? UIStatus::UPGRADE_FW_FINISH : UIStatus::UPGRADE_FW_FAILED;
 }

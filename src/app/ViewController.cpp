@@ -5,6 +5,7 @@
 #include <QPalette>
 #include <QTimer>
 
+#include "app/WindowFailureWording.h"
 #include "config/LoadConfig.h"
 #include "core/OnlineVersionList.h"
 #include "protocol/FirmwareTransfer.h"
@@ -417,9 +418,11 @@ void ViewController::fillOnlineFwVerItems() {
 }
 
 ReleaseCatalogue::ImageResult ViewController::chosenRelease(bool online) {
-    const QString nothingChosen = QStringLiteral("No version is chosen.");
+    const ReleaseCatalogue::ImageResult nothingChosen{
+        std::nullopt,
+        ReleaseCatalogue::ImageFailure{ReleaseCatalogue::ImageFailure::Kind::NothingChosen}};
     if (outlets.PopUpFwVerItems->currentIndex() < 0)
-        return {std::nullopt, false, nothingChosen};
+        return nothingChosen;
     if (!online)
         return releaseCatalogue_.shippedImage(identity.partNumber, mainVM.IsStandard.value(),
                                               outlets.PopUpFwVerItems->currentText());
@@ -428,7 +431,7 @@ ReleaseCatalogue::ImageResult ViewController::chosenRelease(bool online) {
     bool isIndex = false;
     const int entry = outlets.PopUpFwVerItems->currentData().toInt(&isIndex);
     if (!isIndex || entry < 0 || entry >= onlineFwInfoArray.size())
-        return {std::nullopt, false, nothingChosen};
+        return nothingChosen;
     return releaseCatalogue_.onlineImage(onlineFwInfoArray[entry]);
 }
 
@@ -443,7 +446,7 @@ void ViewController::downloadStarted() {
 void ViewController::downloadFinished(bool succeeded) {
     setControlsEnabled(true);
     if (!succeeded)
-        mainVM.FailureReason = catalogueDownload_.failureReason();
+        mainVM.FailureReason = WindowFailureWording::reason(catalogueDownload_.failure());
     downloadWait_.reset();
 }
 

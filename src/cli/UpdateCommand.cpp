@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "cli/CliSession.h"
+#include "cli/TerminalWording.h"
 #include "core/ConverterUpdate.h"
 #include "protocol/Commands.h"
 
@@ -19,11 +20,11 @@ ExitCode UpdateCommand::run(const CliArguments& arguments) {
 
     const ReleaseCatalogue::ImageResult image = this->image(arguments, *converter);
     if (!image.release) {
-        if (image.downloadFailed)
-            status(downloadFailed);
-        return session_.fail(image.downloadFailed ? ExitCode::DownloadFailed
-                                                  : ExitCode::UpdateFailed,
-                             image.failureReason);
+        if (image.downloadFailed())
+            session_.report().status(UIStatus::DOWNLOAD_FAILED);
+        return session_.fail(image.downloadFailed() ? ExitCode::DownloadFailed
+                                                    : ExitCode::UpdateFailed,
+                             TerminalWording::lines(*image.failure));
     }
     return install(*converter, *image.release);
 }
@@ -38,7 +39,7 @@ static qsizetype bytesSent(qsizetype packets, qsizetype totalBytes) {
 
 ExitCode UpdateCommand::install(ConverterIdentity& converter, const ReleaseImage& release) {
     CommandReport& report = session_.report();
-    status(updating);
+    report.status(UIStatus::UPGRADE_FW);
     QElapsedTimer clock;
     clock.start();
     const qsizetype totalBytes = release.image.size();
@@ -53,9 +54,9 @@ ExitCode UpdateCommand::install(ConverterIdentity& converter, const ReleaseImage
                                                 static_cast<double>(clock.nsecsElapsed()) / 1e9});
                            });
     const ConverterUpdate::Outcome outcome = update.update(converter, release);
-    status(outcome.confirmed ? updated : failed);
+    report.status(outcome.confirmed ? UIStatus::UPGRADE_FW_FINISH : UIStatus::UPGRADE_FW_FAILED);
     if (!outcome.confirmed)
-        return session_.fail(ExitCode::UpdateFailed, outcome.failureReason);
+        return session_.fail(ExitCode::UpdateFailed, TerminalWording::lines(*outcome.failure));
 
     // The converter stays in loader mode after the end command; asking it again shows what the
     // update left on it.
@@ -75,35 +76,25 @@ ReleaseCatalogue::ImageResult UpdateCommand::image(const CliArguments& arguments
         return ReleaseCatalogue::localImageWithDescription(*arguments.file, *arguments.description);
     const FwInfoModelRef record = ReleaseCatalogue::record(session_.config(), converter.partNumber);
     const bool online = session_.isOnline(arguments);
-    if (const std::optional<QString> why =
+    if (std::optional<ReleaseCatalogue::ImageFailure> failure =
             session_.modeUnavailable(converter, *record, online, arguments.mode))
-        return {std::nullopt, false, *why};
+        return {std::nullopt, std::move(failure)};
     const bool isStandard = arguments.mode == CliArguments::Mode::Standard;
     if (online)
         return onlineRelease(*record, isStandard, *arguments.version);
-    ReleaseCatalogue::ImageResult shipped =
-        session_.catalogue().shippedImage(converter.partNumber, isStandard, *arguments.version);
-    if (!shipped.release)
-        shipped.failureReason += " The releases command lists the versions there are.";
-    return shipped;
+    return session_.catalogue().shippedImage(converter.partNumber, isStandard, *arguments.version);
 }
 
 ReleaseCatalogue::ImageResult
 UpdateCommand::onlineRelease(const FwInfoModel& record, bool isStandard, const QString& version) {
-    status(downloading);
-    QString reason;
-    const std::optional<QStringList> entries = session_.onlineEntries(record, isStandard, reason);
+    session_.report().status(UIStatus::FTP_DOWNLOAD);
+    std::optional<ReleaseCatalogue::ImageFailure> failure;
+    const std::optional<QStringList> entries = session_.onlineEntries(record, isStandard, failure);
     if (!entries)
-        return {std::nullopt, true, reason};
+        return {std::nullopt, failure};
     const std::optional<QString> entry = ReleaseCatalogue::onlineEntry(*entries, version);
     if (!entry)
-        return {std::nullopt, false,
-                QString("Version %1 is not in the server's list; the releases command with "
-                        "--online shows the versions there.")
-                    .arg(version)};
+        return {std::nullopt, ReleaseCatalogue::ImageFailure{
+                                  ReleaseCatalogue::ImageFailure::Kind::NotInList, version}};
     return session_.catalogue().onlineImage(*entry);
-}
-
-void UpdateCommand::status(const StatusWords& words) {
-    session_.report().status(words.title, words.text);
 }

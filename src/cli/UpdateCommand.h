@@ -22,19 +22,6 @@ public:
     // the converter asked again.
     ExitCode install(ConverterIdentity& converter, const ReleaseImage& release);
 
-    // The window's statuses of an update, as title and prompt.
-    struct StatusWords {
-        const char* title;
-        const char* text;
-    };
-    static constexpr StatusWords downloading{"Downloading firmware",
-                                             "Wait a moment, firmware downloading..."};
-    static constexpr StatusWords downloadFailed{"Download failed", "Download file failed."};
-    static constexpr StatusWords updating{"Updating firmware", "Don't remove the device"};
-    static constexpr StatusWords updated{"Update complete",
-                                         "The firmware has been updated successfully."};
-    static constexpr StatusWords failed{"Update failed", "The firmware update failed."};
-
 private:
     // The image and its checksum; with no release the result says why (and whether the server
     // could not deliver it).
@@ -42,7 +29,6 @@ private:
                                         const ConverterIdentity& converter);
     ReleaseCatalogue::ImageResult onlineRelease(const FwInfoModel& record, bool isStandard,
                                                 const QString& version);
-    void status(const StatusWords& words);
 
     CliSession& session_;
 };

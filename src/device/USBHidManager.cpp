@@ -7,6 +7,7 @@
 #include <QThread>
 #include <QVarLengthArray>
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <chrono>
 
@@ -155,9 +156,11 @@ std::optional<QByteArray> USBHidManager::sendAndReceiveReport(HidDeviceRef devic
                                                               const QByteArray& data) {
     constexpr QStringView function = u"sendAndReceiveReport(_:_:data:)";
     DiagnosticLog::write(logClass, 127, function);
+    lastExchangeFailure_ = ExchangeFailure::None;
     if (awaitedDevice_) {
         DiagnosticLog::write(logClass, 129, function,
                              u" ❌ refused: another exchange is still waiting for its reply");
+        lastExchangeFailure_ = ExchangeFailure::Refused;
         return std::nullopt;
     }
 
@@ -168,6 +171,10 @@ std::optional<QByteArray> USBHidManager::sendAndReceiveReport(HidDeviceRef devic
         DiagnosticLog::write(
             logClass, 136, function,
             QString(QStringLiteral(" ❌ 發送 HID 資料失敗: ")).append(QString::number(result)));
+        // A converter pulled out often fails the next write before its removal is reported.
+        lastExchangeFailure_ = result == -ENODEV || isRemoved(device)
+                                   ? ExchangeFailure::Unplugged
+                                   : ExchangeFailure::WriteFailed;
         return std::nullopt;
     }
     packNo += 1;
@@ -177,15 +184,21 @@ std::optional<QByteArray> USBHidManager::sendAndReceiveReport(HidDeviceRef devic
     const auto waitOver = qScopeGuard([this] { awaitedDevice_.reset(); });
     using Clock = std::chrono::steady_clock;
     const Clock::time_point deadline = Clock::now() + timing_.deadline;
+    bool otherReplies = false;
     for (;;) {
         // A report delivered during the last slice is judged like any other: returning it
         // unchecked would hand a stray or stale reply to the caller as the answer.
         if (std::optional<QByteArray> reply = takeAcceptedReply(packNo))
             return reply;
         // A reply to some other request: drop it so that only newer reports are examined.
+        otherReplies = otherReplies || receivedReport_.has_value();
         receivedReport_.reset();
-        if (awaitedDeviceRemoved_ || Clock::now() >= deadline)
+        if (awaitedDeviceRemoved_ || Clock::now() >= deadline) {
+            lastExchangeFailure_ = awaitedDeviceRemoved_ ? ExchangeFailure::Unplugged
+                                   : otherReplies        ? ExchangeFailure::WrongPacketNumber
+                                                         : ExchangeFailure::NoReply;
             return std::nullopt;
+        }
         mainLoopWait_.runOnce(timing_.slice);
     }
 }

@@ -28,11 +28,32 @@ public:
     // One attempt: the whole, non-empty file, or absent.
     std::optional<QByteArray> curlDownload(const QString& path, double timeout, qsizetype maxBytes);
 
-    // Why the last failed attempt failed, in a short sentence the user can be shown; empty when
-    // the last attempt succeeded or none ran yet.
-    QString lastFailureReason() const { return lastFailureReason_; }
-    // What one of curl's exit statuses means for a download, in such a sentence.
-    static QString curlExitReason(int exitCode);
+    // Why an attempt failed.
+    struct Failure {
+        enum class Kind {
+            BadAddress,  // the file name makes no valid address
+            CurlMissing, // curl could not be started
+            CurlCrashed, // curl ended without an exit status
+            TimedOut,    // curl overran its own time limit and was ended
+            TooLarge,    // the file passed the size limit
+            Empty,       // the server sent nothing
+            HostUnknown, // curl's exit statuses from here on
+            Unreachable,
+            ServerSilent,
+            NotFound,      // no such file, or access refused
+            BrokenOff,     // the connection ended before the whole file arrived
+            OtherCurlExit, // `curlExitCode` says which
+        };
+        Kind kind;
+        int curlExitCode;
+        Failure(Kind kind = Kind::OtherCurlExit, int curlExitCode = 0)
+            : kind(kind), curlExitCode(curlExitCode) {}
+        bool operator==(const Failure&) const = default;
+    };
+    // Why the last attempt failed; absent when it succeeded or none ran yet.
+    const std::optional<Failure>& lastFailure() const { return lastFailure_; }
+    // What one of curl's nonzero exit statuses means for a download.
+    static Failure curlExitFailure(int exitCode);
 
     // "ftp://<host>/<path percent-encoded>", or absent when that is not a valid URL.
     std::optional<QString> urlFor(const QString& path) const;
@@ -42,5 +63,5 @@ public:
 private:
     QString host_;
     QString curlPath_;
-    QString lastFailureReason_;
+    std::optional<Failure> lastFailure_;
 };

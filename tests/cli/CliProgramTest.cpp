@@ -52,6 +52,12 @@ TEST(CliProgram, ListsAndUpdatesWhatIsAttachedOfflineAndOnlineAndSaysWhatWentWro
     ASSERT_TRUE(server.addFile("QK100201.txt", (list + "V1.9.0.0,0x0000,gone.hex\r\n").toUtf8()));
     const QString online = " --simulate --online --json --ftp-host " + server.host();
     const QString file = "update --simulate --json --file " + release + "hex";
+    // At the end of the output, after the last progress line: what happened, and the next step.
+    const QString plugInAgain =
+        "Plug the converter in again in loader mode and run the update again";
+    const auto lastTwo = [](const QString& what, const QString& next) {
+        return "\n" + what + "\n" + next + "\\.\n$";
+    };
     const int packet = QRandomGenerator::global()->bounded(1, 600);
     // command line, exit code, a pattern found in standard output or error
     const std::tuple<QString, int, QString> rows[] = {
@@ -62,15 +68,29 @@ TEST(CliProgram, ListsAndUpdatesWhatIsAttachedOfflineAndOnlineAndSaysWhatWentWro
         {"update --simulate --converters 2 --version V1.1.0.2", 2, "virtual-1.*virtual-2"},
         {"update --simulate --converters 2 --device virtual-2 --version V1.0.1.0", 0,
          "now runs V1.0.1.0"},
-        {QString("update --simulate --json --version V1.1.0.2 --unplug-awaiting %1").arg(packet), 1,
-         QString("\"reason\":\"[^\"]*packet %1 of").arg(packet)},
+        {QString("update --simulate --version V1.1.0.2 --unplug-awaiting %1").arg(packet), 1,
+         lastTwo(QString("The converter was unplugged during the update, at packet %1 of 600\\.")
+                     .arg(packet),
+                 plugInAgain)},
+        {QString("update --simulate --json --version V1.1.0.2 --unplug-after %1").arg(packet), 1,
+         QString("\"next\":\"%1.*unplugged during the update, at packet %2 of")
+             .arg(plugInAgain)
+             .arg(packet + 1)},
         {file + " --checksum " + checksumField(0), 0, "\"ok\":true"},
-        {file + " --checksum " + checksumField(1), 1, "\"alert\""}, // as the window alerts it
+        {"update --simulate --file " + release + "hex --checksum " + checksumField(1), 1,
+         "left" +
+             lastTwo(
+                 "The final checksum was 0x[0-9A-F]{4} where " +
+                     checksumField(1).toUpper().replace("0X", "0x") + " was expected\\.",
+                 "Unplug the converter, plug it in again in loader mode and run the update again")},
         {file + " --description " + release + "txt", 0, "\"ok\":true"},
         {file + " --description " + release + "hex", 1, "\"ok\":false"}, // no checksum in it
         {"releases" + online, 0, "\"V2.0.0.1\".*\"V1.9.0.0\""},
         {"update --version V2.0.0.1" + online, 0, "\"version\":\"V2.0.0.1\""},
-        {"update --version V1.9.0.0" + online, 5, "gone.hex"},
+        {"update --version V1.9.0.0 --simulate --online --ftp-host " + server.host(), 5,
+         lastTwo("The download of gone.hex failed: the file was not found on the server, or "
+                 "access was refused\\.",
+                 "Check the connection to the server and run the command again")},
     };
     for (const auto& [commandLine, exitCode, saying] : rows) {
         const ProgramRun result = run(commandLine);

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+
+#include "core/UIStatus.h"
+
+// The words of each status, the same in every front end: a short title (the terminal's label,
+// the picture's name for screen readers) and the prompt shown with it.
+struct StatusWords {
+    QString title;
+    // Empty while searching and once a converter is identified: the configuration's prompt
+    // stands there.
+    QString text;
+
+    static StatusWords of(UIStatus status);
+};
