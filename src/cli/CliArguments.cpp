@@ -28,6 +28,8 @@ struct Options {
         "packet"};
     QCommandLineOption wrongFinalChecksum{"wrong-final-checksum",
                                           "With --simulate: report a wrong final checksum."};
+    QCommandLineOption verbose{"verbose",
+                               "Write the diagnostic lines to standard error, for a support request."};
     QCommandLineOption help{{"h", "help"}, "Show this help."};
 
     QList<QCommandLineOption> all() const {
@@ -35,7 +37,7 @@ struct Options {
                 version,    file,        checksum,       description,
                 ftpHost,    simulate,    converters,     refuseOpen,
                 replyDelay, unplugAfter, unplugAwaiting, wrongFinalChecksum,
-                help};
+                verbose,    help};
     }
 };
 
@@ -184,6 +186,7 @@ CliArguments::parse(const QStringList& commandLine) {
     arguments.ftpHost = text(options.ftpHost);
     arguments.json = parser.isSet(options.json);
     arguments.online = parser.isSet(options.online);
+    arguments.verbose = parser.isSet(options.verbose);
     if (std::optional<Usage> error = readSimulation(parser, options, arguments))
         return *error;
     if (std::optional<Usage> error = checkCombination(arguments))

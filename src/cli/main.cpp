@@ -10,6 +10,7 @@
 #include "cli/TextReport.h"
 #include "device/HidrawHidService.h"
 #include "sim/SimulatedHidService.h"
+#include "support/DiagnosticLog.h"
 #include "support/ResourceDirectory.h"
 
 // The updater for terminals and scripts: list, releases and update on the converters attached to
@@ -27,6 +28,9 @@ int main(int argc, char** argv) {
         std::fputs(qPrintable(CliArguments::helpText()), stdout);
         return static_cast<int>(ExitCode::Success);
     }
+
+    if (arguments.verbose)
+        DiagnosticLog::enable();
 
     const ConsoleStreams streams{stdout, stderr, ::isatty(STDOUT_FILENO) == 1};
     std::unique_ptr<CommandReport> report;

@@ -1,13 +1,17 @@
 #pragma once
 
+#include <QLoggingCategory>
 #include <QStringList>
+#include <functional>
 
-#include "support/DiagnosticLog.h"
-
-// Collects every diagnostic line written while it lives, then puts the previous sink back.
+// Collects every diagnostic line written while it lives: it turns the diagnostics category on and
+// takes its messages from Qt's message handler, handing the others on. Captures nest; every one
+// in force sees each line, and `observer` (when given) hears of it as it is written.
 class ScopedDiagnosticCapture {
 public:
-    ScopedDiagnosticCapture();
+    using Observer = std::function<void(const QString& line)>;
+
+    explicit ScopedDiagnosticCapture(Observer observer = {});
     ~ScopedDiagnosticCapture();
     ScopedDiagnosticCapture(const ScopedDiagnosticCapture&) = delete;
     ScopedDiagnosticCapture& operator=(const ScopedDiagnosticCapture&) = delete;
@@ -17,6 +21,11 @@ public:
     void clear() { lines_.clear(); }
 
 private:
+    static void handleMessage(QtMsgType type, const QMessageLogContext& context,
+                              const QString& message);
+    static void filterCategory(QLoggingCategory* category);
+
     QStringList lines_;
-    DiagnosticLog::Sink previous_;
+    Observer observer_;
+    ScopedDiagnosticCapture* outer_;
 };
