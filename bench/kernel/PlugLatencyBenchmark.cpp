@@ -4,7 +4,7 @@
 // machine lacks is skipped.
 #include "ConverterDeviceProcess.h"
 #include "KernelWindowSession.h"
-#include "support/ScopedDiagnosticCapture.h"
+#include "ScopedDiagnosticCapture.h"
 
 #include <QApplication>
 #include <algorithm>

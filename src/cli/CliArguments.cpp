@@ -28,8 +28,8 @@ struct Options {
         "packet"};
     QCommandLineOption wrongFinalChecksum{"wrong-final-checksum",
                                           "With --simulate: report a wrong final checksum."};
-    QCommandLineOption verbose{"verbose",
-                               "Write the diagnostic lines to standard error, for a support request."};
+    QCommandLineOption verbose{
+        "verbose", "Write the diagnostic lines to standard error, for a support request."};
     QCommandLineOption help{{"h", "help"}, "Show this help."};
 
     QList<QCommandLineOption> all() const {

@@ -32,7 +32,7 @@ struct CliArguments {
     std::optional<QString> description;
     std::optional<QString> ftpHost;
     std::optional<Simulation> simulation; // set by --simulate
-    bool verbose = false; // the diagnostic lines on standard error
+    bool verbose = false;                 // the diagnostic lines on standard error
     bool help = false;
 
     struct UsageError {

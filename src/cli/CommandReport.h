@@ -48,7 +48,6 @@ public:
     virtual void status(UIStatus status) = 0;
     virtual void download(const QString& file) = 0;
     virtual void progress(const ProgressBar::Progress& progress) = 0;
-    virtual void alert(const QString& title, const QString& text) = 0;
     // The end of the command, with what the converter runs afterwards when it was read again.
     virtual void result(ExitCode code, const Failure& failure,
                         const std::optional<QString>& version) = 0;

@@ -51,10 +51,6 @@ void JsonReport::progress(const ProgressBar::Progress& progress) {
                             {"totalBytes", progress.totalBytes}});
 }
 
-void JsonReport::alert(const QString& title, const QString& text) {
-    writeEvent("alert", {{"title", title}, {"text", text}});
-}
-
 void JsonReport::result(ExitCode code, const Failure& failure,
                         const std::optional<QString>& version) {
     QJsonObject fields{{"ok", code == ExitCode::Success},

@@ -17,7 +17,6 @@ public:
     void status(UIStatus status) override;
     void download(const QString& file) override;
     void progress(const ProgressBar::Progress& progress) override;
-    void alert(const QString& title, const QString& text) override;
     void result(ExitCode code, const Failure& failure,
                 const std::optional<QString>& version) override;
 

@@ -43,8 +43,6 @@ void TextReport::progress(const ProgressBar::Progress& progress) {
         write(streams_.out, text);
 }
 
-void TextReport::alert(const QString&, const QString&) {}
-
 void TextReport::result(ExitCode code, const Failure& failure,
                         const std::optional<QString>& version) {
     endBar();

@@ -4,8 +4,8 @@
 
 // Words for a person: the converters and releases on standard output, a progress bar (redrawn in
 // place on a terminal, plain lines elsewhere), and a failure on standard error as two lines, what
-// happened and what to do next. The window's alerts and failure statuses would only say the same
-// again, so they are left out.
+// happened and what to do next. The window's failure statuses would only say the same again, so
+// they are left out.
 class TextReport : public CommandReport {
 public:
     explicit TextReport(ConsoleStreams streams)
@@ -18,7 +18,6 @@ public:
     void status(UIStatus status) override;
     void download(const QString& file) override;
     void progress(const ProgressBar::Progress& progress) override;
-    void alert(const QString& title, const QString& text) override;
     void result(ExitCode code, const Failure& failure,
                 const std::optional<QString>& version) override;
 

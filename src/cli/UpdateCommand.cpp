@@ -43,16 +43,11 @@ ExitCode UpdateCommand::install(ConverterIdentity& converter, const ReleaseImage
     QElapsedTimer clock;
     clock.start();
     const qsizetype totalBytes = release.image.size();
-    ConverterUpdate update(session_.manager(),
-                           {{},
-                            [&report](const QString& title, const QString& text, const QString&) {
-                                report.alert(title, text);
-                            }},
-                           [&](qsizetype packet, qsizetype packets) {
-                               report.progress({packet, packets, bytesSent(packet, totalBytes),
-                                                totalBytes,
-                                                static_cast<double>(clock.nsecsElapsed()) / 1e9});
-                           });
+    // No pictures and no alerts: the result says what the window's alert would.
+    ConverterUpdate update(session_.manager(), {}, [&](qsizetype packet, qsizetype packets) {
+        report.progress({packet, packets, bytesSent(packet, totalBytes), totalBytes,
+                         static_cast<double>(clock.nsecsElapsed()) / 1e9});
+    });
     const ConverterUpdate::Outcome outcome = update.update(converter, release);
     report.status(outcome.confirmed ? UIStatus::UPGRADE_FW_FINISH : UIStatus::UPGRADE_FW_FAILED);
     if (!outcome.confirmed)

@@ -11,8 +11,8 @@ class CliSession;
 
 // `update`: identifies the converter, gets the image (a shipped release, one from the release
 // server, or a file of the user's), sends it with the end command as the window does, telling the
-// same statuses in words and the transfer's alerts as messages, then asks the converter again
-// which version it runs now.
+// same statuses in words and a failure as what happened and what to do next, then asks the
+// converter again which version it runs now.
 class UpdateCommand {
 public:
     explicit UpdateCommand(CliSession& session) : session_(session) {}

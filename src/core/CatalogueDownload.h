@@ -35,7 +35,7 @@ public:
 
     // Which file the last download failed on, and what curl ran into; absent after a success.
     struct Failure {
-        QString file;
+        QString file = {};
         FtpDownloader::Failure curl = {};
         bool operator==(const Failure&) const = default;
     };

@@ -10,6 +10,7 @@
 // (the window's Confirm button, the terminal's next command).
 class FailureWords {
 public:
+    // The front ends' words for the steps are tables in this order.
     enum class NextStep {
         PlugInAgain,          // the converter was pulled out
         Reconnect,            // the converter misbehaved: a fresh start in loader mode

@@ -16,7 +16,8 @@
 // image file the user names. Beta builds read the beta lists.
 class ReleaseCatalogue {
 public:
-    // Why there is no image to send, as facts; each front end words them.
+    // Why there is no image to send, as facts; each front end words them (FailureWords keeps
+    // its sentences in the order of the kinds).
     struct ImageFailure {
         enum class Kind {
             NothingChosen,     // no version is selected
@@ -31,11 +32,9 @@ public:
             NoChecksum,        // the user's description file `name` gives no checksum
             DownloadFailed,    // the server did not deliver `download.file`
         };
-        Kind kind;
-        QString name;
-        CatalogueDownload::Failure download;
-        ImageFailure(Kind kind, QString name = {}, CatalogueDownload::Failure download = {})
-            : kind(kind), name(std::move(name)), download(std::move(download)) {}
+        Kind kind = Kind::NothingChosen;
+        QString name = {};
+        CatalogueDownload::Failure download = {};
         bool operator==(const ImageFailure&) const = default;
     };
     struct ImageResult {

@@ -8,9 +8,7 @@
 // the picture's name for screen readers) and the prompt shown with it.
 struct StatusWords {
     QString title;
-    // Empty while searching and once a converter is identified: the configuration's prompt
-    // stands there.
-    QString text;
+    QString text; // empty where the configuration's prompt stands (searching, identified)
 
     static StatusWords of(UIStatus status);
 };

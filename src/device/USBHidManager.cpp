@@ -5,10 +5,8 @@
 #include <QCoreApplication>
 #include <QScopeGuard>
 #include <QThread>
-#include <QVarLengthArray>
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <chrono>
 
 namespace {
@@ -24,35 +22,6 @@ QString currentThreadDescription() {
     return QStringLiteral("<QThread: 0x%1>{name = %2}")
         .arg(reinterpret_cast<quintptr>(thread), 0, 16)
         .arg(name.isEmpty() ? QStringLiteral("(null)") : name);
-}
-// Messages of lines that are written on every exchange. They are built on the stack: the sink
-// usually discards them, and building them on the heap cost each exchange several allocations.
-using Message = QVarLengthArray<char16_t, 256>;
-
-void append(Message& message, QStringView text) {
-    message.append(text.utf16(), text.size());
-}
-
-void appendDecimal(Message& message, int64_t value) {
-    char digits[24];
-    const char* end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-    for (const char* digit = digits; digit != end; ++digit)
-        message.append(static_cast<char16_t>(*digit));
-}
-
-void appendHexBytes(Message& message, const QByteArray& bytes) {
-    constexpr char16_t hexDigits[] = u"0123456789ABCDEF";
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        const auto byte = static_cast<uint8_t>(bytes[i]);
-        if (i > 0)
-            message.append(u' ');
-        message.append(hexDigits[byte >> 4]);
-        message.append(hexDigits[byte & 0x0F]);
-    }
-}
-
-QStringView view(const Message& message) {
-    return QStringView(message.data(), message.size());
 }
 } // namespace
 
@@ -128,11 +97,12 @@ void USBHidManager::setupReportCallback(const HidDeviceRef& device) {
 }
 
 void USBHidManager::handleReceivedReport(const QByteArray& report) {
-    // One entry of two items, printed on one line with a blank between them.
-    Message message;
-    append(message, u" ✅ 收到 HID 資料: ");
-    appendHexBytes(message, report);
-    DiagnosticLog::write(logClass, 79, u"handleReceivedReport(_:)", view(message));
+    // One entry of two items, printed on one line with a blank between them. Composed only when
+    // the lines are on: this runs on every exchange.
+    if (velmarDiagnostics().isDebugEnabled())
+        DiagnosticLog::write(logClass, 79, u"handleReceivedReport(_:)",
+                             QStringLiteral(" ✅ 收到 HID 資料: ")
+                                 .append(QString::fromLatin1(report.toHex(' ').toUpper())));
     receivedReport_ = report;
 }
 
@@ -211,13 +181,10 @@ std::optional<QByteArray> USBHidManager::takeAcceptedReply(int64_t& packNo) {
 }
 
 bool USBHidManager::checkPackNo(int64_t packNo, const QByteArray& data) {
-    Message message;
-    append(message, u" packNo: ");
-    appendDecimal(message, packNo);
-    append(message, u", data: ");
-    appendDecimal(message, data.size());
-    append(message, u" bytes");
-    DiagnosticLog::write(logClass, 167, u"checkPackNo(packNo:data:)", view(message));
+    if (velmarDiagnostics().isDebugEnabled())
+        DiagnosticLog::write(
+            logClass, 167, u"checkPackNo(packNo:data:)",
+            QStringLiteral(" packNo: %1, data: %2 bytes").arg(packNo).arg(data.size()));
     if (data.size() < 7)
         return false;
     const auto byteAt = [&data](int index) { return int64_t{static_cast<uint8_t>(data[index])}; };

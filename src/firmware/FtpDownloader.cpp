@@ -99,34 +99,12 @@ std::optional<QByteArray> FtpDownloader::curlDownload(const QString& path, doubl
     else if (curl.exitStatus() != QProcess::NormalExit)
         lastFailure_ = {Kind::CurlCrashed};
     else if (curl.exitCode() != 0)
-        lastFailure_ = curlExitFailure(curl.exitCode());
+        lastFailure_ = {Kind::CurlExit, curl.exitCode()};
     else if (bytes.isEmpty())
         lastFailure_ = {Kind::Empty};
     else
         return bytes;
     return std::nullopt;
-}
-
-FtpDownloader::Failure FtpDownloader::curlExitFailure(int exitCode) {
-    using Kind = Failure::Kind;
-    switch (exitCode) {
-    case 6:
-        return {Kind::HostUnknown, exitCode};
-    case 7:
-        return {Kind::Unreachable, exitCode};
-    case 28:
-        return {Kind::ServerSilent, exitCode};
-    case 9:  // access to the folder denied
-    case 19: // the server would not send the file
-    case 67: // login refused
-    case 78: // no such file
-        return {Kind::NotFound, exitCode};
-    case 18: // the connection ended before the announced size
-    case 56: // the connection failed while receiving
-        return {Kind::BrokenOff, exitCode};
-    default:
-        return {Kind::OtherCurlExit, exitCode};
-    }
 }
 
 std::optional<QString> FtpDownloader::urlFor(const QString& path) const {

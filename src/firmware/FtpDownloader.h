@@ -37,23 +37,14 @@ public:
             TimedOut,    // curl overran its own time limit and was ended
             TooLarge,    // the file passed the size limit
             Empty,       // the server sent nothing
-            HostUnknown, // curl's exit statuses from here on
-            Unreachable,
-            ServerSilent,
-            NotFound,      // no such file, or access refused
-            BrokenOff,     // the connection ended before the whole file arrived
-            OtherCurlExit, // `curlExitCode` says which
+            CurlExit,    // curl failed; `curlExitCode` says how
         };
-        Kind kind;
-        int curlExitCode;
-        Failure(Kind kind = Kind::OtherCurlExit, int curlExitCode = 0)
-            : kind(kind), curlExitCode(curlExitCode) {}
+        Kind kind = Kind::CurlExit;
+        int curlExitCode = 0;
         bool operator==(const Failure&) const = default;
     };
     // Why the last attempt failed; absent when it succeeded or none ran yet.
     const std::optional<Failure>& lastFailure() const { return lastFailure_; }
-    // What one of curl's nonzero exit statuses means for a download.
-    static Failure curlExitFailure(int exitCode);
 
     // "ftp://<host>/<path percent-encoded>", or absent when that is not a valid URL.
     std::optional<QString> urlFor(const QString& path) const;

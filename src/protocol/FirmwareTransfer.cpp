@@ -11,12 +11,6 @@ qsizetype dataPacketCount(qsizetype length) {
     const qsizetype rest = std::max<qsizetype>(0, length - Commands::firstPacketPayload);
     return 1 + (rest + Commands::continuationPayload - 1) / Commands::continuationPayload;
 }
-
-FirmwareTransfer::Failure tooLarge(qsizetype imageBytes) {
-    FirmwareTransfer::Failure failure(FirmwareTransfer::Failure::Kind::ImageTooLarge);
-    failure.imageBytes = imageBytes;
-    return failure;
-}
 } // namespace
 
 FirmwareTransfer::FirmwareTransfer(Feedback feedback) : feedback_(std::move(feedback)) {}
@@ -34,7 +28,7 @@ bool FirmwareTransfer::upgradeFW(USBHidManager* manager, const HidDeviceRef& dev
     if (image.isEmpty())
         return fail({Kind::EmptyImage});
     if (image.size() > maximumImageLength)
-        return fail(tooLarge(image.size()));
+        return fail({.kind = Kind::ImageTooLarge, .imageBytes = image.size()});
 
     const qsizetype packets = dataPacketCount(image.size());
     packNo = 0;
@@ -70,7 +64,7 @@ bool FirmwareTransfer::sendImage(USBHidManager& manager, const HidDeviceRef& dev
         // Only a packet number past the 16-bit field makes no packet, which the length check
         // above rules out; should it happen all the same, the image is too large.
         if (!request)
-            return fail(tooLarge(length));
+            return fail({.kind = Failure::Kind::ImageTooLarge, .imageBytes = length});
 
         const std::optional<QByteArray> reply =
             manager.sendAndReceiveReport(device, packNo, *request);
@@ -118,22 +112,13 @@ FirmwareTransfer::Failure FirmwareTransfer::exchangeFailure(const USBHidManager&
                                                             qsizetype packet, qsizetype packets) {
     using Kind = Failure::Kind;
     using Exchange = USBHidManager::ExchangeFailure;
-    Kind kind = Kind::NoReply;
-    switch (manager.isRemoved(device) ? Exchange::Unplugged : manager.lastExchangeFailure()) {
-    case Exchange::Unplugged:
-        kind = Kind::Unplugged;
-        break;
-    case Exchange::WrongPacketNumber:
-        kind = Kind::WrongPacketNumber;
-        break;
-    case Exchange::WriteFailed:
-    case Exchange::Refused:
-        kind = Kind::WriteFailed;
-        break;
-    case Exchange::None:
-    case Exchange::NoReply:
-        break;
-    }
+    const Exchange exchange =
+        manager.isRemoved(device) ? Exchange::Unplugged : manager.lastExchangeFailure();
+    const Kind kind = exchange == Exchange::Unplugged           ? Kind::Unplugged
+                      : exchange == Exchange::WrongPacketNumber ? Kind::WrongPacketNumber
+                      : exchange == Exchange::WriteFailed || exchange == Exchange::Refused
+                          ? Kind::WriteFailed
+                          : Kind::NoReply;
     return {kind, packet, packets};
 }
 

@@ -38,7 +38,8 @@ public:
             showAlert;
     };
 
-    // What ended a transfer that failed, as facts; each front end puts them in its own words.
+    // What ended a transfer that failed, as facts; each front end puts them in its own words
+    // (FailureWords keeps its sentences in the order of the kinds).
     struct Failure {
         enum class Kind {
             NoConverter,       // nothing identified to send to
@@ -52,17 +53,12 @@ public:
             PacketChecksum,    // a wrong sum for `packet`
             FinalChecksum,     // `reported` (absent: no field) is not `expected` (absent: none)
         };
-        Kind kind;
-        qsizetype packet; // from 1; 0 is the synchronisation before the first data packet
-        qsizetype packets;
-        std::optional<int64_t> expected;
-        std::optional<int64_t> reported;
+        Kind kind = Kind::NoConverter;
+        qsizetype packet = 0; // from 1; 0 is the synchronisation before the first data packet
+        qsizetype packets = 0;
+        std::optional<int64_t> expected = {};
+        std::optional<int64_t> reported = {};
         qsizetype imageBytes = 0;
-
-        Failure(Kind kind, qsizetype packet = 0, qsizetype packets = 0,
-                std::optional<int64_t> expected = {}, std::optional<int64_t> reported = {})
-            : kind(kind), packet(packet), packets(packets), expected(expected), reported(reported) {
-        }
         bool operator==(const Failure&) const = default;
     };
 

@@ -3,16 +3,7 @@
 #include <QPainter>
 #include <QPainterPath>
 
-#include "ui/ColorFromHexString.h"
-
-BottomView::BottomView(QWidget* parent) : QWidget(parent) {
-    setupStyle();
-}
-
-void BottomView::setupStyle() {
-    background_ = *colorFromHexString("#0d1a26", 0.8);
-    update();
-}
+BottomView::BottomView(QWidget* parent) : QWidget(parent) {}
 
 void BottomView::paintEvent(QPaintEvent* event) {
     Q_UNUSED(event);

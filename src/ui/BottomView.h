@@ -3,6 +3,8 @@
 #include <QColor>
 #include <QWidget>
 
+#include "ui/ColorFromHexString.h"
+
 // A rounded, translucent dark panel behind the prompt and the action button.
 class BottomView : public QWidget {
     Q_OBJECT
@@ -10,13 +12,11 @@ class BottomView : public QWidget {
 public:
     explicit BottomView(QWidget* parent = nullptr);
 
-    void setupStyle();
-
     static constexpr double kCornerRadius = 6.0;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    QColor background_;
+    const QColor background_ = *colorFromHexString("#0d1a26", 0.8);
 };

@@ -3,8 +3,8 @@
 #include <QAbstractEventDispatcher>
 #include <optional>
 
+#include "ScopedDiagnosticCapture.h"
 #include "app/ViewController.h"
-#include "support/ScopedDiagnosticCapture.h"
 
 // Counts the turns of the event loop from the controller hearing of a removal (its diagnostic
 // line) to UPGRADE_FW_FAILED.
@@ -19,9 +19,7 @@ public:
                 failure_ = removal_ ? std::optional(turns_ - *removal_) : -1;
         });
     }
-    ~RemovalToFailureWatch() {
-        QObject::disconnect(turnCounter_);
-    }
+    ~RemovalToFailureWatch() { QObject::disconnect(turnCounter_); }
     RemovalToFailureWatch(const RemovalToFailureWatch&) = delete;
     RemovalToFailureWatch& operator=(const RemovalToFailureWatch&) = delete;
 

@@ -84,11 +84,11 @@ TEST_F(UpdateRunTest, EachResultShowsItsAlertAndReasonAndEndsTheUpgradeFirst) {
          4},
         // Pulled out after a reply the next write fails; awaiting one, the removal ends the wait.
         {"V2.0.0.0", image, sum, 5, "",
-         "The converter was unplugged during the update, at packet 6 of 18." + plugInAgain,
-         std::nullopt, none, pulledAfterReply},
+         "The converter was unplugged at packet 6 of 18." + plugInAgain, std::nullopt, none,
+         pulledAfterReply},
         {"V2.0.0.0", image, sum, 9, "",
-         "The converter was unplugged during the update, at packet 9 of 18." + plugInAgain,
-         std::nullopt, none, pulledAwaitingOne},
+         "The converter was unplugged at packet 9 of 18." + plugInAgain, std::nullopt, none,
+         pulledAwaitingOne},
     };
     for (const Row& row : rows)
         addRelease(row.version, row.image, row.checkSum);

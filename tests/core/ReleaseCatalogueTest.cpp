@@ -92,7 +92,7 @@ TEST(ReleaseCatalogue, OnlineListsAndImagesComeFromTheServerWithinTheirLimits) {
         {"V1,0x2A,fw.hex", std::pair(QByteArray::fromHex("01020304"), 0x2A), std::nullopt},
         {"V3,0x10", std::nullopt, Failure(Kind::NoImageInList)},
         {"V1,0x01,old.hex", std::nullopt,
-         Failure(Kind::DownloadFailed, "old.hex", {"old.hex", {Curl::NotFound, 78}})},
+         Failure(Kind::DownloadFailed, "old.hex", {"old.hex", {Curl::CurlExit, 78}})},
         {"V4,0x01,big.hex", std::nullopt,
          Failure(Kind::DownloadFailed, "big.hex", {"big.hex", {Curl::TooLarge}})},
     };

@@ -2,9 +2,9 @@
 
 #include <sys/resource.h>
 
+#include "ScopedDiagnosticCapture.h"
 #include "firmware/FtpDownloader.h"
 #include "support/LoopbackFtpServer.h"
-#include "support/ScopedDiagnosticCapture.h"
 
 static constexpr qsizetype kLimit = 1 << 20;
 
@@ -30,7 +30,8 @@ TEST(FtpDownloader, GivesUpAfterThreeFailedAttemptsAndASuccessAtTheLimitClearsTh
 
     FtpDownloader withoutCurl(server.host(), "/nonexistent/curl");
     EXPECT_EQ(withoutCurl.download("fw.hex", 3, 10.0, kLimit), std::nullopt);
-    EXPECT_EQ(withoutCurl.lastFailure(), FtpDownloader::Failure::Kind::CurlMissing);
+    EXPECT_EQ(withoutCurl.lastFailure(),
+              FtpDownloader::Failure{FtpDownloader::Failure::Kind::CurlMissing});
     EXPECT_EQ(log.lines().filter("❌ Curl Error: ").size(), 3);
 
     EXPECT_EQ(FtpDownloader("h").urlFor("a/ü;#?%[x]!$&'()*+,=:@~.hex"),
@@ -43,7 +44,8 @@ TEST(FtpDownloader, GivesUpAfterThreeFailedAttemptsAndASuccessAtTheLimitClearsTh
     getrusage(RUSAGE_SELF, &usage);
     const int64_t peakKiBBefore = usage.ru_maxrss;
     EXPECT_EQ(downloader.curlDownload("QK100201.txt", 10.0, kLimit), std::nullopt);
-    EXPECT_EQ(downloader.lastFailure(), FtpDownloader::Failure::Kind::TooLarge);
+    EXPECT_EQ(downloader.lastFailure(),
+              FtpDownloader::Failure{FtpDownloader::Failure::Kind::TooLarge});
     getrusage(RUSAGE_SELF, &usage);
     EXPECT_LT((usage.ru_maxrss - peakKiBBefore) * 1024, 8 * kLimit);
 }
@@ -56,10 +58,10 @@ TEST(FtpDownloaderFailure, EachFailedAttemptSaysWhy) {
     // the server, the "fw.hex" it serves (none when null), another host, the failure
     const std::tuple<LoopbackFtpServer::Behaviour, QByteArray, QString, Failure> rows[] = {
         {Normal, "", {}, {Kind::Empty}},
-        {SendsHalfAndCloses, half, {}, {Kind::BrokenOff, 18}},
+        {SendsHalfAndCloses, half, {}, {Kind::CurlExit, 18}},
         {Normal, QByteArray(1001, 'x'), {}, {Kind::TooLarge}},
-        {Silent, {}, {}, {Kind::ServerSilent, 28}},
-        {Normal, {}, "127.0.0.1:1", {Kind::Unreachable, 7}},
+        {Silent, {}, {}, {Kind::CurlExit, 28}},
+        {Normal, {}, "127.0.0.1:1", {Kind::CurlExit, 7}},
     };
     for (const auto& [behaviour, file, host, reason] : rows) {
         SCOPED_TRACE(static_cast<int>(reason.kind));

@@ -90,8 +90,8 @@ TEST_F(FirmwareTransferTest, EachFailureSaysWhatHappenedAndWhere) {
     using Faults = VirtualConverter::Faults;
     const QByteArray image = patternedImage(1000); // 18 data packets, packet n numbered 2n
     const int64_t sum = VirtualConverter::checksum16(image);
-    Failure tooLarge(Kind::ImageTooLarge);
-    tooLarge.imageBytes = FirmwareTransfer::maximumImageLength + 1;
+    const Failure tooLarge{.kind = Kind::ImageTooLarge,
+                           .imageBytes = FirmwareTransfer::maximumImageLength + 1};
     const std::tuple<Faults, SimulatedDeviceFaults, QByteArray, Failure> rows[] = {
         {{.noReplyFromPackNo = 0}, {}, image, {Kind::NoReply, 0, 18}},
         {{.noReplyFromPackNo = 6}, {}, image, {Kind::NoReply, 3, 18}},

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "ScopedDiagnosticCapture.h"
 #include "support/DiagnosticLog.h"
-#include "support/ScopedDiagnosticCapture.h"
 
 TEST(DiagnosticLog, IsOffUnlessCapturedAndReachesEveryCaptureInForce) {
     EXPECT_FALSE(velmarDiagnostics().isDebugEnabled());

@@ -1,4 +1,4 @@
-#include "support/ScopedDiagnosticCapture.h"
+#include "ScopedDiagnosticCapture.h"
 
 #include <cstring>
 
