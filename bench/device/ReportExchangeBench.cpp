@@ -5,7 +5,7 @@
 // "ratio" is the exchange rate divided by the bare loop's rate, measured in alternating batches;
 // the goal is at least 0.9. "core_percent" is the CPU share of the silent exchange; goal < 1.
 
-#include "device/DescriptorHidrawNodeSource.h"
+#include "DescriptorHidrawNodeSource.h"
 #include "device/HidrawHidService.h"
 #include "device/USBHidManager.h"
 #include "sim/SimulatedHidService.h"

@@ -4,7 +4,7 @@
 // machine lacks is skipped.
 #include "ConverterDeviceProcess.h"
 #include "KernelWindowSession.h"
-#include "support/DiagnosticLog.h"
+#include "ScopedDiagnosticCapture.h"
 
 #include <QApplication>
 #include <algorithm>
@@ -26,16 +26,13 @@ public:
 class FirstTickWatch {
 public:
     explicit FirstTickWatch(std::optional<int64_t>& firstTickUs)
-        : previous_(DiagnosticLog::setSink([&firstTickUs](const QString& line) {
+        : capture_([&firstTickUs](const QString& line) {
               if (!firstTickUs && line.contains(QStringLiteral("][205][onSearchTimerTick]")))
                   firstTickUs = monotonicMicroseconds();
-          })) {}
-    ~FirstTickWatch() { DiagnosticLog::setSink(previous_); }
-    FirstTickWatch(const FirstTickWatch&) = delete;
-    FirstTickWatch& operator=(const FirstTickWatch&) = delete;
+          }) {}
 
 private:
-    DiagnosticLog::Sink previous_;
+    ScopedDiagnosticCapture capture_;
 };
 
 double percentile(std::vector<double> values, double fraction) {

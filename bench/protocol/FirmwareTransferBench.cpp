@@ -33,10 +33,10 @@
 #include <unistd.h>
 #include <vector>
 
+#include "DescriptorHidrawNodeSource.h"
 #include "cli/CliSession.h"
 #include "cli/TextReport.h"
 #include "cli/UpdateCommand.h"
-#include "device/DescriptorHidrawNodeSource.h"
 #include "device/HidrawHidService.h"
 #include "protocol/Commands.h"
 #include "protocol/FirmwareTransfer.h"

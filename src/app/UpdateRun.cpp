@@ -1,5 +1,7 @@
 #include "app/UpdateRun.h"
 
+#include "app/WindowFailureWording.h"
+
 const QString UpdateRun::kUnpluggedWhileDownloading =
     QStringLiteral("The converter was unplugged while the firmware downloaded. Plug it in again "
                    "in loader mode, press Confirm and start again.");
@@ -27,10 +29,13 @@ void UpdateRun::run(bool online) {
         vm.CurrentUIStatus = UIStatus::FTP_DOWNLOAD;
     const ReleaseCatalogue::ImageResult fetched = parts_.fetchImage(online);
     if (!fetched.release) {
-        // Offline, no image (a missing release file) ends the job without a word: the screen
-        // stays as it was and START can be pressed again.
-        if (online)
+        // Online, a list line without an image or an image that is no text says so as a failed
+        // download does. Offline, no image (a missing release file) ends the job without a word:
+        // the screen stays as it was and START can be pressed again.
+        if (online) {
+            vm.FailureReason = WindowFailureWording::reason(fetched.failure);
             vm.CurrentUIStatus = UIStatus::DOWNLOAD_FAILED;
+        }
         return;
     }
     // Whatever now answers to the old converter's node is not known to be the converter that
@@ -50,7 +55,7 @@ void UpdateRun::transferAndFinish(const ReleaseImage& release) {
     if (outcome.confirmed)
         parts_.mainVM.CurrentUIStatus = UIStatus::UPGRADE_FW_FINISH;
     else
-        fail(outcome.failureReason);
+        fail(WindowFailureWording::reason(outcome.failure));
 }
 
 void UpdateRun::fail(const QString& reason) {

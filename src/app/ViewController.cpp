@@ -2,6 +2,7 @@
 
 #include <QEvent>
 
+#include "app/WindowFailureWording.h"
 #include "config/LoadConfig.h"
 #include "core/OnlineVersionList.h"
 #include "protocol/FirmwareTransfer.h"
@@ -415,9 +416,11 @@ void ViewController::fillOnlineFwVerItems() {
 }
 
 ReleaseCatalogue::ImageResult ViewController::chosenRelease(bool online) {
-    const QString nothingChosen = QStringLiteral("No version is chosen.");
+    const ReleaseCatalogue::ImageResult nothingChosen{
+        std::nullopt,
+        ReleaseCatalogue::ImageFailure{ReleaseCatalogue::ImageFailure::Kind::NothingChosen}};
     if (outlets.PopUpFwVerItems->currentIndex() < 0)
-        return {std::nullopt, false, nothingChosen};
+        return nothingChosen;
     if (!online)
         return releaseCatalogue_.shippedImage(identity.partNumber, mainVM.IsStandard.value(),
                                               outlets.PopUpFwVerItems->currentData().toString());
@@ -426,7 +429,7 @@ ReleaseCatalogue::ImageResult ViewController::chosenRelease(bool online) {
     bool isIndex = false;
     const int entry = outlets.PopUpFwVerItems->currentData().toInt(&isIndex);
     if (!isIndex || entry < 0 || entry >= onlineFwInfoArray.size())
-        return {std::nullopt, false, nothingChosen};
+        return nothingChosen;
     return releaseCatalogue_.onlineImage(onlineFwInfoArray[entry]);
 }
 
@@ -440,5 +443,5 @@ void ViewController::downloadStarted() {
 void ViewController::downloadFinished(bool succeeded) {
     windowController_.holdControls(false);
     if (!succeeded)
-        mainVM.FailureReason = catalogueDownload_.failureReason();
+        mainVM.FailureReason = WindowFailureWording::reason(catalogueDownload_.failure());
 }

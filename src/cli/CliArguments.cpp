@@ -34,6 +34,8 @@ struct Options {
     QCommandLineOption unplugAwaiting = hidden({"unplug-awaiting", "", "packet"});
     QCommandLineOption wrongFinalChecksum = hidden({"wrong-final-checksum", ""});
     QCommandLineOption plugAfter = hidden({"plug-after", "", "ms"});
+    QCommandLineOption verbose{
+        "verbose", "Write the diagnostic lines to standard error, for a support request."};
     QCommandLineOption help{{"h", "help"}, "Show this help."};
     QCommandLineOption version{"version", "Show the program's version."};
 
@@ -43,9 +45,9 @@ struct Options {
                 unplugAwaiting, wrongFinalChecksum, plugAfter};
     }
     QList<QCommandLineOption> all() const {
-        return QList<QCommandLineOption>{device,     json,    online,   mode,        release,
-                                         partNumber, file,    checksum, description, force,
-                                         wait,       ftpHost, simulate, help,        version} +
+        return QList<QCommandLineOption>{
+                   device,      json,  online, mode,    release,  partNumber, file, checksum,
+                   description, force, wait,   ftpHost, simulate, verbose,    help, version} +
                simulation();
     }
 };
@@ -230,6 +232,7 @@ CliArguments::parse(const QStringList& commandLine) {
     arguments.ftpHost = text(options.ftpHost);
     arguments.json = parser.isSet(options.json);
     arguments.online = parser.isSet(options.online);
+    arguments.verbose = parser.isSet(options.verbose);
     if (std::optional<Usage> error = readSimulation(parser, options, arguments))
         return *error;
     if (std::optional<Usage> error = checkCombination(arguments))

@@ -37,6 +37,7 @@ struct CliArguments {
     // Set by --wait: the seconds to wait for a converter to be plugged in, 0 for no limit.
     std::optional<int> waitSeconds;
     std::optional<Simulation> simulation; // set by --simulate
+    bool verbose = false;                 // the diagnostic lines on standard error
     bool help = false;
     bool version = false; // the program's own
 

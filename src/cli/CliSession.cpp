@@ -4,7 +4,7 @@
 #include <QEventLoop>
 #include <QTimer>
 
-#include "cli/TerminalAdvice.h"
+#include "cli/TerminalWording.h"
 #include "cli/UpdateCommand.h"
 #include "config/LoadConfig.h"
 #include "core/OnlineVersionList.h"
@@ -43,9 +43,9 @@ CliSession::~CliSession() = default;
 ExitCode CliSession::run(const CliArguments& arguments) {
     if (!config_)
         return fail(ExitCode::UpdateFailed,
-                    QString("The configuration %1/config could not be read. Install the updater "
-                            "again.")
-                        .arg(environment_.resourceDirectory));
+                    {QString("The configuration %1/config could not be read.")
+                         .arg(environment_.resourceDirectory),
+                     "Install the updater again."});
     switch (arguments.command) {
     case CliArguments::Command::List:
         return list();
@@ -81,10 +81,11 @@ ExitCode CliSession::list() {
         }
     }
     if (denied)
-        return fail(ExitCode::PermissionDenied, ConverterSearch::accessDeniedAdvice());
+        return fail(ExitCode::PermissionDenied, {ConverterSearch::accessDeniedAdvice(), {}});
     // Nothing answered: what to do about the first silent converter, or about none attached.
     if (!identified)
-        return fail(ExitCode::NoConverter, ConverterChoice::choose(silent, std::nullopt).reason);
+        return fail(ExitCode::NoConverter,
+                    {ConverterChoice::choose(silent, std::nullopt).reason, {}});
     report_.result(ExitCode::Success, {}, std::nullopt);
     return ExitCode::Success;
 }
@@ -104,16 +105,16 @@ ExitCode CliSession::releases(const CliArguments& arguments) {
     const bool online = isOnline(arguments);
     if (!record)
         return ExitCode::UpdateFailed;
-    if (const std::optional<QString> why =
+    if (const std::optional<ReleaseCatalogue::ImageFailure> failure =
             modeUnavailable(*converter, *record, online, arguments.mode))
-        return fail(ExitCode::UpdateFailed, *why);
+        return fail(ExitCode::UpdateFailed, TerminalWording::lines(*failure));
     const bool isStandard = arguments.mode == CliArguments::Mode::Standard;
     QStringList versions;
     if (online) {
-        QString reason;
-        const std::optional<QStringList> entries = onlineEntries(*record, isStandard, reason);
+        std::optional<ReleaseCatalogue::ImageFailure> failure;
+        const std::optional<QStringList> entries = onlineEntries(*record, isStandard, failure);
         if (!entries)
-            return fail(ExitCode::DownloadFailed, reason);
+            return fail(ExitCode::DownloadFailed, TerminalWording::lines(*failure));
         for (const OnlineVersionList::Item& item : OnlineVersionList::items(*entries))
             versions << item.title;
     } else {
@@ -138,7 +139,7 @@ std::optional<ConverterIdentity> CliSession::chooseConverter(const std::optional
     for (const ConverterSearch::Finding& finding : choice.considered)
         report_.found(describe(finding.identity));
     if (!choice.converter) {
-        failure = fail(choice.failure, choice.reason);
+        failure = fail(choice.failure, {choice.reason, {}});
         return std::nullopt;
     }
     report_.identified(describe(*choice.converter));
@@ -184,15 +185,16 @@ FwInfoModelRef CliSession::supportedRecord(const ConverterIdentity& converter) {
     FwInfoModelRef record = ReleaseCatalogue::record(*config_, converter.partNumber);
     if (!record)
         fail(ExitCode::UpdateFailed,
-             QString("This converter (part number %1) is not supported by this version of the "
-                     "updater.")
-                 .arg(converter.partNumber.value_or("unknown")));
+             {QString("This converter (part number %1) is not supported by this version of the "
+                      "updater.")
+                  .arg(converter.partNumber.value_or("unknown")),
+              "A newer version of the updater may support it."});
     return record;
 }
 
-std::optional<QString> CliSession::modeUnavailable(const ConverterIdentity& converter,
-                                                   const FwInfoModel& record, bool online,
-                                                   CliArguments::Mode mode) const {
+std::optional<ReleaseCatalogue::ImageFailure>
+CliSession::modeUnavailable(const ConverterIdentity& converter, const FwInfoModel& record,
+                            bool online, CliArguments::Mode mode) const {
     const bool standard = mode == CliArguments::Mode::Standard;
     // Online the configuration's record says which modes exist, offline the shipped tree.
     bool offered = false;
@@ -203,24 +205,20 @@ std::optional<QString> CliSession::modeUnavailable(const ConverterIdentity& conv
     }
     if (offered)
         return std::nullopt;
-    return QString("There are no %1 releases for %2.")
-        .arg(modeName(mode), describe(converter).deviceName);
+    return ReleaseCatalogue::ImageFailure{ReleaseCatalogue::ImageFailure::Kind::ModeNotOffered,
+                                          modeName(mode)};
 }
 
-std::optional<QStringList> CliSession::onlineEntries(const FwInfoModel& record, bool isStandard,
-                                                     QString& reason) {
+std::optional<QStringList>
+CliSession::onlineEntries(const FwInfoModel& record, bool isStandard,
+                          std::optional<ReleaseCatalogue::ImageFailure>& failure) {
     const std::optional<QString> listName = catalogue_.onlineListName(record, isStandard);
     if (!listName) {
-        reason = "The configuration names no version list for this mode.";
+        failure =
+            ReleaseCatalogue::ImageFailure{ReleaseCatalogue::ImageFailure::Kind::NoVersionList};
         return std::nullopt;
     }
-    std::optional<QStringList> entries = catalogue_.downloadOnlineEntries(*listName);
-    if (!entries) {
-        reason = download_.failureReason();
-        if (reason.isEmpty())
-            reason = QString("The version list %1 is not UTF-8 text.").arg(*listName);
-    }
-    return entries;
+    return catalogue_.downloadOnlineEntries(*listName, &failure);
 }
 
 bool CliSession::isOnline(const CliArguments& arguments) const {
@@ -241,8 +239,8 @@ CommandReport::Converter CliSession::describe(const ConverterIdentity& converter
     return described;
 }
 
-ExitCode CliSession::fail(ExitCode code, const QString& reason) {
-    report_.result(code, TerminalAdvice::adapt(reason), std::nullopt);
+ExitCode CliSession::fail(ExitCode code, const CommandReport::Failure& failure) {
+    report_.result(code, failure, std::nullopt);
     return code;
 }
 

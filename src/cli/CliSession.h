@@ -58,18 +58,19 @@ public:
     // Its record in the configuration; null (after saying so) for a converter not supported.
     FwInfoModelRef supportedRecord(const ConverterIdentity& converter);
     // Why the catalogue has no releases of `mode` for the converter; absent when it has.
-    std::optional<QString> modeUnavailable(const ConverterIdentity& converter,
-                                           const FwInfoModel& record, bool online,
-                                           CliArguments::Mode mode) const;
-    // The release list lines of the mode on the server; absent, with `reason` saying why, when
+    std::optional<ReleaseCatalogue::ImageFailure>
+    modeUnavailable(const ConverterIdentity& converter, const FwInfoModel& record, bool online,
+                    CliArguments::Mode mode) const;
+    // The release list lines of the mode on the server; absent, with `failure` saying why, when
     // the list could not be had.
-    std::optional<QStringList> onlineEntries(const FwInfoModel& record, bool isStandard,
-                                             QString& reason);
+    std::optional<QStringList>
+    onlineEntries(const FwInfoModel& record, bool isStandard,
+                  std::optional<ReleaseCatalogue::ImageFailure>& failure);
     // Online when asked, or when the configuration makes the program an online one.
     bool isOnline(const CliArguments& arguments) const;
     CommandReport::Converter describe(const ConverterIdentity& converter) const;
-    // Ends a command with `code`, its reason on the report.
-    ExitCode fail(ExitCode code, const QString& reason);
+    // Ends a command with `code`, what happened and what to do next on the report.
+    ExitCode fail(ExitCode code, const CommandReport::Failure& failure);
 
     static QString modeName(CliArguments::Mode mode);
 

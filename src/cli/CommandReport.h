@@ -6,6 +6,7 @@
 
 #include "cli/ExitCode.h"
 #include "cli/ProgressBar.h"
+#include "core/UIStatus.h"
 
 // Where the program's words go: the results on standard output, what went wrong and what to do
 // next on standard error.
@@ -34,6 +35,12 @@ public:
         QString deviceName;
     };
 
+    // Why a command failed: what happened, and what to do next; both empty on success.
+    struct Failure {
+        QString what;
+        QString next;
+    };
+
     virtual ~CommandReport() = default;
 
     virtual void found(const Converter& converter) = 0;
@@ -41,14 +48,12 @@ public:
     // A converter that is attached but could not be identified, and why.
     virtual void unidentified(const Converter& converter, const QString& why) = 0;
     virtual void release(const QString& version, const QString& mode) = 0;
-    // An update's status, as the window would show it: its title and its prompt.
-    virtual void status(const QString& title, const QString& text) = 0;
+    // An update's status, as the window would show it.
+    virtual void status(UIStatus status) = 0;
     virtual void download(const QString& file) = 0;
     virtual void progress(const ProgressBar::Progress& progress) = 0;
-    virtual void alert(const QString& title, const QString& text) = 0;
-    // The end of the command. `reason` says what went wrong (empty on success), `version` what
-    // the converter runs afterwards when it was read again.
-    virtual void result(ExitCode code, const QString& reason,
+    // The end of the command, with what the converter runs afterwards when it was read again.
+    virtual void result(ExitCode code, const Failure& failure,
                         const std::optional<QString>& version) = 0;
     // What to do next; always standard error, always plain words.
     void advise(const QString& advice);

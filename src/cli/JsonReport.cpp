@@ -2,6 +2,8 @@
 
 #include <QJsonDocument>
 
+#include "core/StatusWords.h"
+
 QJsonObject JsonReport::describe(const Converter& converter) {
     return {{"node", converter.node},       {"vid", converter.vendorId},
             {"pid", converter.productId},   {"partNumber", converter.partNumber},
@@ -28,8 +30,9 @@ void JsonReport::release(const QString& version, const QString& mode) {
     writeEvent("release", {{"version", version}, {"mode", mode}});
 }
 
-void JsonReport::status(const QString& title, const QString& text) {
-    writeEvent("status", {{"status", title}, {"text", text}});
+void JsonReport::status(UIStatus status) {
+    const StatusWords words = StatusWords::of(status);
+    writeEvent("status", {{"status", words.title}, {"text", words.text}});
 }
 
 void JsonReport::download(const QString& file) {
@@ -48,21 +51,19 @@ void JsonReport::progress(const ProgressBar::Progress& progress) {
                             {"totalBytes", progress.totalBytes}});
 }
 
-void JsonReport::alert(const QString& title, const QString& text) {
-    writeEvent("alert", {{"title", title}, {"text", text}});
-}
-
-void JsonReport::result(ExitCode code, const QString& reason,
+void JsonReport::result(ExitCode code, const Failure& failure,
                         const std::optional<QString>& version) {
     QJsonObject fields{{"ok", code == ExitCode::Success},
                        {"exitCode", static_cast<int>(code)},
-                       {"reason", reason}};
+                       {"reason", failure.what},
+                       {"next", failure.next}};
     if (version)
         fields.insert("version", *version);
     writeEvent("result", fields);
     // A person watching a script's log reads what to do next where all messages go.
-    if (code != ExitCode::Success && !reason.isEmpty())
-        advise(reason);
+    for (const QString& line : {failure.what, failure.next})
+        if (code != ExitCode::Success && !line.isEmpty())
+            advise(line);
 }
 
 void JsonReport::writeEvent(const QString& event, QJsonObject fields) {

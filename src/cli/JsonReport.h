@@ -14,11 +14,10 @@ public:
     void identified(const Converter& converter) override;
     void unidentified(const Converter& converter, const QString& why) override;
     void release(const QString& version, const QString& mode) override;
-    void status(const QString& title, const QString& text) override;
+    void status(UIStatus status) override;
     void download(const QString& file) override;
     void progress(const ProgressBar::Progress& progress) override;
-    void alert(const QString& title, const QString& text) override;
-    void result(ExitCode code, const QString& reason,
+    void result(ExitCode code, const Failure& failure,
                 const std::optional<QString>& version) override;
 
 private:

@@ -2,6 +2,8 @@
 
 #include <QStringList>
 
+#include "core/StatusWords.h"
+
 QString TextReport::line(const Converter& converter) {
     QStringList fields{converter.node, QString("%1:%2")
                                            .arg(converter.vendorId, 4, 16, QChar('0'))
@@ -23,9 +25,13 @@ void TextReport::release(const QString& version, const QString&) {
     write(streams_.out, version + "\n");
 }
 
-void TextReport::status(const QString& title, const QString& text) {
+void TextReport::status(UIStatus status) {
+    // A failure is told by the result, in its own two lines.
+    if (status == UIStatus::UPGRADE_FW_FAILED || status == UIStatus::DOWNLOAD_FAILED)
+        return;
     endBar();
-    write(streams_.out, title + ": " + text + "\n");
+    const StatusWords words = StatusWords::of(status);
+    write(streams_.out, words.title + ": " + words.text + "\n");
 }
 
 void TextReport::download(const QString& file) {
@@ -38,16 +44,15 @@ void TextReport::progress(const ProgressBar::Progress& progress) {
         write(streams_.out, text);
 }
 
-void TextReport::alert(const QString& title, const QString& text) {
-    endBar();
-    write(streams_.err, title + ": " + text + "\n");
-}
-
-void TextReport::result(ExitCode code, const QString& reason,
+void TextReport::result(ExitCode code, const Failure& failure,
                         const std::optional<QString>& version) {
     endBar();
-    if (code != ExitCode::Success && !reason.isEmpty())
-        write(streams_.err, painted(reason, streams_.errColour, "31") + "\n");
+    if (code != ExitCode::Success) {
+        if (!failure.what.isEmpty())
+            write(streams_.err, painted(failure.what, streams_.errColour, "31") + "\n");
+        if (!failure.next.isEmpty())
+            write(streams_.err, failure.next + "\n");
+    }
     if (version)
         write(streams_.out,
               painted("The converter now runs " + *version + ".", streams_.outColour, "32") + "\n");

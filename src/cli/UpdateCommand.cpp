@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "cli/CliSession.h"
+#include "cli/TerminalWording.h"
 #include "cli/TerminationSignals.h"
 #include "cli/UserImageFile.h"
 #include "core/ConverterUpdate.h"
@@ -50,24 +51,19 @@ ExitCode UpdateCommand::install(ConverterIdentity& converter, const ReleaseImage
     CommandReport& report = session_.report();
     // Before the words, so that whoever reads them knows a signal no longer cuts the update short.
     TerminationSignals::deferDuringTransfer();
-    status(updating);
+    report.status(UIStatus::UPGRADE_FW);
     QElapsedTimer clock;
     clock.start();
     const qsizetype totalBytes = release.image.size();
-    ConverterUpdate update(session_.manager(),
-                           {{},
-                            [&report](const QString& title, const QString& text, const QString&) {
-                                report.alert(title, text);
-                            }},
-                           [&](qsizetype packet, qsizetype packets) {
-                               report.progress({packet, packets, bytesSent(packet, totalBytes),
-                                                totalBytes,
-                                                static_cast<double>(clock.nsecsElapsed()) / 1e9});
-                           });
+    // No pictures and no alerts: the result says what the window's alert would.
+    ConverterUpdate update(session_.manager(), {}, [&](qsizetype packet, qsizetype packets) {
+        report.progress({packet, packets, bytesSent(packet, totalBytes), totalBytes,
+                         static_cast<double>(clock.nsecsElapsed()) / 1e9});
+    });
     const ConverterUpdate::Outcome outcome = update.update(converter, release);
     if (!outcome.confirmed) {
-        status(failed);
-        return session_.fail(ExitCode::UpdateFailed, outcome.failureReason);
+        report.status(UIStatus::UPGRADE_FW_FAILED);
+        return session_.fail(ExitCode::UpdateFailed, TerminalWording::lines(*outcome.failure));
     }
     // The converter stays in loader mode after the end command; asking it again shows what the
     // update left on it.
@@ -76,15 +72,16 @@ ExitCode UpdateCommand::install(ConverterIdentity& converter, const ReleaseImage
     const std::optional<uint32_t> expected =
         version ? ReleaseVersion::number(*version) : std::nullopt;
     if (expected && (!reported || ReleaseVersion::number(*reported) != expected)) {
-        status(failed);
+        report.status(UIStatus::UPGRADE_FW_FAILED);
         return session_.fail(
             ExitCode::UpdateFailed,
-            QString("The converter reports %1 after the update, not %2.\nUnplug it and plug it in "
-                    "again in its loader mode; if the list command still shows %1, the release "
-                    "holds another version than its name says.")
-                .arg(reported.value_or("no version"), *version));
+            {QString("The converter reports %1 after the update, not %2.")
+                 .arg(reported.value_or("no version"), *version),
+             QString("Unplug it and plug it in again in its loader mode; if the list command still "
+                     "shows %1, the release holds another version than its name says.")
+                 .arg(reported.value_or("no version"))});
     }
-    status(updated);
+    report.status(UIStatus::UPGRADE_FW_FINISH);
     if (!reported)
         report.advise("The converter did not say which version it runs now; the list command "
                       "asks it again.");
@@ -97,9 +94,9 @@ std::optional<ReleaseImage> UpdateCommand::release(const CliArguments& arguments
                                                    ExitCode& failure) {
     const FwInfoModelRef record = ReleaseCatalogue::record(session_.config(), converter.partNumber);
     const bool online = session_.isOnline(arguments);
-    if (const std::optional<QString> why =
+    if (std::optional<ReleaseCatalogue::ImageFailure> why =
             session_.modeUnavailable(converter, *record, online, arguments.mode)) {
-        failure = session_.fail(ExitCode::UpdateFailed, *why);
+        failure = session_.fail(ExitCode::UpdateFailed, TerminalWording::lines(*why));
         return std::nullopt;
     }
     const bool isStandard = arguments.mode == CliArguments::Mode::Standard;
@@ -115,40 +112,35 @@ std::optional<ReleaseImage> UpdateCommand::release(const CliArguments& arguments
     }
     if (image.release)
         return image.release;
-    if (image.failureReason.isEmpty()) {
-        failure =
-            session_.fail(ExitCode::UsageError,
-                          QString("There is no %1 release \"%2\" for %3.\nThe releases "
-                                  "there are: %4.")
-                              .arg(CliSession::modeName(arguments.mode), version,
-                                   session_.describe(converter).deviceName, versions.join(", ")));
+    if (!image.failure) {
+        failure = session_.fail(ExitCode::UsageError,
+                                {QString("There is no %1 release \"%2\" for %3.")
+                                     .arg(CliSession::modeName(arguments.mode), version,
+                                          session_.describe(converter).deviceName),
+                                 QString("The releases there are: %1.").arg(versions.join(", "))});
         return std::nullopt;
     }
-    if (image.downloadFailed)
-        status(downloadFailed);
+    if (image.downloadFailed())
+        session_.report().status(UIStatus::DOWNLOAD_FAILED);
     failure =
-        session_.fail(image.downloadFailed ? ExitCode::DownloadFailed : ExitCode::UpdateFailed,
-                      image.failureReason);
+        session_.fail(image.downloadFailed() ? ExitCode::DownloadFailed : ExitCode::UpdateFailed,
+                      TerminalWording::lines(*image.failure));
     return std::nullopt;
 }
 
-// An empty result without a reason: the server's list has no such version.
+// An empty result without a failure: the server's list has no such version.
 ReleaseCatalogue::ImageResult UpdateCommand::onlineRelease(const FwInfoModel& record,
                                                            bool isStandard, const QString& version,
                                                            QStringList& versions) {
-    status(downloading);
-    QString reason;
-    const std::optional<QStringList> entries = session_.onlineEntries(record, isStandard, reason);
+    session_.report().status(UIStatus::FTP_DOWNLOAD);
+    std::optional<ReleaseCatalogue::ImageFailure> failure;
+    const std::optional<QStringList> entries = session_.onlineEntries(record, isStandard, failure);
     if (!entries)
-        return {std::nullopt, true, reason};
+        return {std::nullopt, failure};
     for (const OnlineVersionList::Item& item : OnlineVersionList::items(*entries))
         versions << item.title;
     const std::optional<QString> entry = ReleaseCatalogue::onlineEntry(*entries, version);
     if (!entry)
         return {};
     return session_.catalogue().onlineImage(*entry);
-}
-
-void UpdateCommand::status(const StatusWords& words) {
-    session_.report().status(words.title, words.text);
 }

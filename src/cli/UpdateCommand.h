@@ -11,8 +11,8 @@ class CliSession;
 
 // `update`: identifies the converter, gets the image (a shipped release, one from the release
 // server, or a file of the user's), sends it with the end command as the window does, telling the
-// same statuses in words and the transfer's alerts as messages, then asks the converter again
-// which version it runs now.
+// same statuses in words and a failure as what happened and what to do next, then asks the
+// converter again which version it runs now.
 class UpdateCommand {
 public:
     explicit UpdateCommand(CliSession& session) : session_(session) {}
@@ -24,26 +24,12 @@ public:
     ExitCode install(ConverterIdentity& converter, const ReleaseImage& release,
                      const std::optional<QString>& version = std::nullopt);
 
-    // The window's statuses of an update, as title and prompt.
-    struct StatusWords {
-        const char* title;
-        const char* text;
-    };
-    static constexpr StatusWords downloading{"Downloading firmware",
-                                             "Wait a moment, firmware downloading..."};
-    static constexpr StatusWords downloadFailed{"Download failed", "Download file failed."};
-    static constexpr StatusWords updating{"Updating firmware", "Don't remove the device"};
-    static constexpr StatusWords updated{"Update complete",
-                                         "The firmware has been updated successfully."};
-    static constexpr StatusWords failed{"Update failed", "The firmware update failed."};
-
 private:
     // The release's image and checksum; absent, after saying why, with `failure` set.
     std::optional<ReleaseImage> release(const CliArguments& arguments,
                                         const ConverterIdentity& converter, ExitCode& failure);
     ReleaseCatalogue::ImageResult onlineRelease(const FwInfoModel& record, bool isStandard,
                                                 const QString& version, QStringList& versions);
-    void status(const StatusWords& words);
 
     CliSession& session_;
 };

@@ -21,7 +21,7 @@ bool isHexDigits(QByteArrayView digits) {
 } // namespace
 
 UserImageFile::Result UserImageFile::refuse(const QString& what, const QString& next) {
-    return {std::nullopt, what + "\nNothing was written to the converter. " + next};
+    return {std::nullopt, {what, "Nothing was written to the converter. " + next}};
 }
 
 UserImageFile::Result UserImageFile::read(const CliArguments& arguments) {
@@ -99,5 +99,5 @@ UserImageFile::Result UserImageFile::decode(const QString& name, const QByteArra
                           .arg(image.size())
                           .arg(FirmwareTransfer::maximumImageLength),
                       checkTheFile);
-    return {ReleaseImage{image, std::nullopt}, QString()};
+    return {ReleaseImage{image, std::nullopt}, {}};
 }

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "cli/CliArguments.h"
+#include "cli/CommandReport.h"
 #include "core/ReleaseImage.h"
 
 // A HEX image the user names with --file, read strictly before a converter hears anything: every
@@ -15,7 +16,7 @@ public:
     struct Result {
         std::optional<ReleaseImage> release;
         // Why the file was refused, and what to do about it; empty when it was not.
-        QString refusal;
+        CommandReport::Failure refusal;
     };
 
     // The image of --file, with the checksum of --checksum or of the --description file.

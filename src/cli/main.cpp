@@ -14,6 +14,7 @@
 #include "core/ReleaseVersion.h"
 #include "device/HidrawHidService.h"
 #include "sim/SimulatedHidService.h"
+#include "support/DiagnosticLog.h"
 #include "support/ResourceDirectory.h"
 
 namespace {
@@ -62,6 +63,9 @@ int main(int argc, char** argv) {
                    stdout);
         return static_cast<int>(ExitCode::Success);
     }
+
+    if (arguments.verbose)
+        DiagnosticLog::enable();
 
     const ConsoleStreams streams = consoleStreams();
     std::unique_ptr<CommandReport> report;

@@ -2,6 +2,10 @@
 
 #include "config/ConfigValue.h"
 
+#include <string_view>
+#include <type_traits>
+#include <utility>
+
 void XMLParseDelegate::didStartElement(QStringView qualifiedName) {
     currentValue.clear();
     // A new record replaces the current one; the old one lives on only if a list holds it.
@@ -24,150 +28,110 @@ void XMLParseDelegate::foundCharacters(QStringView chunk) {
     currentValue.append(chunk.trimmed());
 }
 
-void XMLParseDelegate::didEndElement(QStringView qualifiedName) {
-    // The first group that knows the name acts; a name nobody knows changes nothing.
-    (void)(endRootField(qualifiedName) || endImageField(qualifiedName) ||
-           endListOrRecord(qualifiedName) || endIdentityField(qualifiedName) ||
-           endApplicationField(qualifiedName) || endFirmwareField(qualifiedName));
-    currentValue.clear();
-}
-
-bool XMLParseDelegate::endRootField(QStringView name) {
-    if (name == u"ProgramTitle")
-        parsedObject_.ProgramTitle = currentValue;
-    else if (name == u"PromptText")
-        parsedObject_.PromptText = currentValue;
-    else if (name == u"IsOnline")
-        parsedObject_.IsOnline = ConfigValue::toBoolean(currentValue);
+namespace {
+// A field takes the element's text as its type reads it.
+template <typename T> void assign(std::optional<T>& field, const QString& text) {
+    if constexpr (std::is_same_v<T, bool>)
+        field = ConfigValue::toBoolean(text);
+    else if constexpr (std::is_same_v<T, int64_t>)
+        field = ConfigValue::toInteger(text);
     else
-        return false;
-    return true;
+        field = text;
 }
+} // namespace
 
-bool XMLParseDelegate::endImageField(QStringView name) {
-    if (name == u"ImageModel") {
-        // A value record: the stored copy no longer follows the current image record.
-        if (deviceImageModel)
-            parsedObject_.ImageModel = *deviceImageModel;
-    } else if (name == u"ImageName") {
-        if (deviceImageModel)
-            deviceImageModel->ImageName = currentValue;
-    } else if (name == u"ImageString") {
-        if (deviceImageModel)
-            deviceImageModel->ImageString = currentValue;
-    } else
-        return false;
-    return true;
-}
+struct XMLParseDelegate::Actions {
+    using Action = void (*)(XMLParseDelegate&);
 
-bool XMLParseDelegate::endListOrRecord(QStringView name) {
-    // A list end stores a snapshot of every record completed so far, in the whole document.
-    if (name == u"APCollection")
-        parsedObject_.APCollection = apCollection;
-    else if (name == u"LDCollection")
-        parsedObject_.LDCollection = ldCollection;
-    else if (name == u"ApVM") {
-        if (apModel) {
-            apCollection.push_back(apModel);
-            createAPModel = false;
-        }
-    } else if (name == u"LdVM") {
-        if (ldModel) {
-            ldCollection.push_back(ldModel);
-            createLDModel = false;
-        }
-    } else
-        return false;
-    return true;
-}
-
-bool XMLParseDelegate::endIdentityField(QStringView name) {
-    // Vid and Pid belong to both record kinds; the open flags say which record they are in.
-    std::optional<int64_t> APModel::*apField = nullptr;
-    std::optional<int64_t> LDModel::*ldField = nullptr;
-    if (name == u"Vid") {
-        apField = &APModel::Vid;
-        ldField = &LDModel::Vid;
-    } else if (name == u"Pid") {
-        apField = &APModel::Pid;
-        ldField = &LDModel::Pid;
-    } else
-        return false;
-
-    const std::optional<int64_t> value = ConfigValue::toInteger(currentValue);
-    if (createAPModel && apModel)
-        (*apModel).*apField = value;
-    if (createLDModel && ldModel)
-        (*ldModel).*ldField = value;
-    return true;
-}
-
-bool XMLParseDelegate::endApplicationField(QStringView name) {
-    std::optional<QString> APModel::*textField = nullptr;
-    std::optional<bool> APModel::*flagField = nullptr;
-    if (name == u"IsSwitch_Ld")
-        flagField = &APModel::IsSwitch_Ld;
-    else if (name == u"Ld_Cmd")
-        textField = &APModel::Ld_Cmd;
-    else if (name == u"Ld_Cmd_Len")
-        textField = &APModel::Ld_Cmd_Len;
-    else if (name == u"IsSwitch_Ap")
-        flagField = &APModel::IsSwitch_Ap;
-    else if (name == u"Ap_Cmd")
-        textField = &APModel::Ap_Cmd;
-    else if (name == u"Ap_Cmd_Len")
-        textField = &APModel::Ap_Cmd_Len;
-    else
-        return false;
-
-    // Unlike Vid and Pid, these look only at whether a record exists, not whether it is open.
-    if (!apModel)
-        return true;
-    if (flagField)
-        (*apModel).*flagField = ConfigValue::toBoolean(currentValue);
-    else
-        (*apModel).*textField = currentValue;
-    return true;
-}
-
-bool XMLParseDelegate::endFirmwareField(QStringView name) {
-    if (name == u"FwInfoCollection") {
-        parsedObject_.FwInfoCollection = fwInfoCollection;
-        return true;
+    template <auto field> static void root(XMLParseDelegate& d) {
+        assign(d.parsedObject_.*field, d.currentValue);
     }
-    if (name == u"FwInfoVM") {
-        if (fwInfoModel)
-            fwInfoCollection.push_back(fwInfoModel);
-        return true;
+    template <auto field> static void image(XMLParseDelegate& d) {
+        if (d.deviceImageModel)
+            assign(*d.deviceImageModel.*field, d.currentValue);
     }
-
-    std::optional<QString> FwInfoModel::*textField = nullptr;
-    std::optional<bool> FwInfoModel::*flagField = nullptr;
-    if (name == u"FileName")
-        textField = &FwInfoModel::FileName;
-    else if (name == u"FileName_TE")
-        textField = &FwInfoModel::FileName_TE;
-    else if (name == u"BetaFileName")
-        textField = &FwInfoModel::BetaFileName;
-    else if (name == u"BetaFileName_TE")
-        textField = &FwInfoModel::BetaFileName_TE;
-    else if (name == u"PartNumber")
-        textField = &FwInfoModel::PartNumber;
-    else if (name == u"DeviceName")
-        textField = &FwInfoModel::DeviceName;
-    else if (name == u"Standard")
-        flagField = &FwInfoModel::Standard;
-    else if (name == u"Tournament")
-        flagField = &FwInfoModel::Tournament;
-    else
-        return false;
-
+    // Unlike Vid and Pid, the application fields look only at whether a record exists, not
+    // whether it is open.
+    template <auto field> static void application(XMLParseDelegate& d) {
+        if (d.apModel)
+            assign(*d.apModel.*field, d.currentValue);
+    }
     // The record may already be in the list: a change here shows there too (shared record).
-    if (!fwInfoModel)
-        return true;
-    if (flagField)
-        (*fwInfoModel).*flagField = ConfigValue::toBoolean(currentValue);
-    else
-        (*fwInfoModel).*textField = currentValue;
-    return true;
+    template <auto field> static void firmware(XMLParseDelegate& d) {
+        if (d.fwInfoModel)
+            assign(*d.fwInfoModel.*field, d.currentValue);
+    }
+    // Vid and Pid belong to both record kinds; the open flags say which record they are in.
+    template <auto apField, auto ldField> static void identity(XMLParseDelegate& d) {
+        if (d.createAPModel && d.apModel)
+            assign(*d.apModel.*apField, d.currentValue);
+        if (d.createLDModel && d.ldModel)
+            assign(*d.ldModel.*ldField, d.currentValue);
+    }
+
+    static constexpr std::pair<std::u16string_view, Action> onEnd[] = {
+        {u"ProgramTitle", root<&ConfigModel::ProgramTitle>},
+        {u"PromptText", root<&ConfigModel::PromptText>},
+        {u"IsOnline", root<&ConfigModel::IsOnline>},
+        // A value record: the stored copy no longer follows the current image record.
+        {u"ImageModel",
+         [](XMLParseDelegate& d) {
+             if (d.deviceImageModel)
+                 d.parsedObject_.ImageModel = *d.deviceImageModel;
+         }},
+        {u"ImageName", image<&DeviceImageModel::ImageName>},
+        {u"ImageString", image<&DeviceImageModel::ImageString>},
+        // A list end stores a snapshot of every record completed so far, in the whole document.
+        {u"APCollection",
+         [](XMLParseDelegate& d) { d.parsedObject_.APCollection = d.apCollection; }},
+        {u"LDCollection",
+         [](XMLParseDelegate& d) { d.parsedObject_.LDCollection = d.ldCollection; }},
+        {u"FwInfoCollection",
+         [](XMLParseDelegate& d) { d.parsedObject_.FwInfoCollection = d.fwInfoCollection; }},
+        {u"ApVM",
+         [](XMLParseDelegate& d) {
+             if (d.apModel) {
+                 d.apCollection.push_back(d.apModel);
+                 d.createAPModel = false;
+             }
+         }},
+        {u"LdVM",
+         [](XMLParseDelegate& d) {
+             if (d.ldModel) {
+                 d.ldCollection.push_back(d.ldModel);
+                 d.createLDModel = false;
+             }
+         }},
+        {u"FwInfoVM",
+         [](XMLParseDelegate& d) {
+             if (d.fwInfoModel)
+                 d.fwInfoCollection.push_back(d.fwInfoModel);
+         }},
+        {u"Vid", identity<&APModel::Vid, &LDModel::Vid>},
+        {u"Pid", identity<&APModel::Pid, &LDModel::Pid>},
+        {u"IsSwitch_Ld", application<&APModel::IsSwitch_Ld>},
+        {u"Ld_Cmd", application<&APModel::Ld_Cmd>},
+        {u"Ld_Cmd_Len", application<&APModel::Ld_Cmd_Len>},
+        {u"IsSwitch_Ap", application<&APModel::IsSwitch_Ap>},
+        {u"Ap_Cmd", application<&APModel::Ap_Cmd>},
+        {u"Ap_Cmd_Len", application<&APModel::Ap_Cmd_Len>},
+        {u"FileName", firmware<&FwInfoModel::FileName>},
+        {u"FileName_TE", firmware<&FwInfoModel::FileName_TE>},
+        {u"BetaFileName", firmware<&FwInfoModel::BetaFileName>},
+        {u"BetaFileName_TE", firmware<&FwInfoModel::BetaFileName_TE>},
+        {u"PartNumber", firmware<&FwInfoModel::PartNumber>},
+        {u"DeviceName", firmware<&FwInfoModel::DeviceName>},
+        {u"Standard", firmware<&FwInfoModel::Standard>},
+        {u"Tournament", firmware<&FwInfoModel::Tournament>},
+    };
+};
+
+void XMLParseDelegate::didEndElement(QStringView qualifiedName) {
+    // A name nobody knows changes nothing.
+    for (const auto& [name, action] : Actions::onEnd)
+        if (qualifiedName == QStringView(name)) {
+            action(*this);
+            break;
+        }
+    currentValue.clear();
 }

@@ -21,12 +21,9 @@ public:
     const ConfigModel& parsedObject() const { return parsedObject_; }
 
 private:
-    bool endRootField(QStringView name);
-    bool endImageField(QStringView name);
-    bool endListOrRecord(QStringView name);
-    bool endIdentityField(QStringView name);
-    bool endApplicationField(QStringView name);
-    bool endFirmwareField(QStringView name);
+    // What the end of each known element does, in a table of element names (in the .cpp).
+    struct Actions;
+    friend struct Actions;
 
     ConfigModel parsedObject_;
     QString currentValue;

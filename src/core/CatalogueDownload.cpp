@@ -7,18 +7,10 @@ std::optional<QByteArray> CatalogueDownload::download(const QString& path, qsize
         observer_.started(path);
     std::optional<QByteArray> bytes =
         downloader_.download(path, attempts, timeoutSeconds, maxBytes);
-    failureReason_ = bytes ? QString() : failureReason(path, downloader_.lastFailureReason());
+    failure_.reset();
+    if (!bytes)
+        failure_ = Failure{path, downloader_.lastFailure().value_or(FtpDownloader::Failure{})};
     if (observer_.finished)
         observer_.finished(path, bytes.has_value());
     return bytes;
-}
-
-QString CatalogueDownload::failureReason(const QString& path, QString curlReason) {
-    if (curlReason.isEmpty())
-        curlReason = QStringLiteral("no reason was given.");
-    else
-        curlReason[0] = curlReason[0].toLower(); // it continues the sentence
-    return QStringLiteral("The download of %1 failed: %2 Check the connection to the server, "
-                          "press Confirm and try again.")
-        .arg(path, curlReason);
 }

@@ -9,7 +9,7 @@
 #include "firmware/FtpDownloader.h"
 
 // Fetches the catalogue's files (version lists and images) from the release server with the
-// limits every front end uses, and puts a failure into words. While curl runs the event loop
+// limits every front end uses, and keeps what went wrong. While curl runs the event loop
 // runs: the observer hears of each download's start and end, so a front end can hold its other
 // work off and keep its screen drawn.
 class CatalogueDownload {
@@ -30,16 +30,19 @@ public:
 
     void setObserver(Observer observer) { observer_ = std::move(observer); }
 
-    // The file, or absent when every attempt failed; then failureReason() says why.
+    // The file, or absent when every attempt failed; then failure() says why.
     std::optional<QByteArray> download(const QString& path, qsizetype maxBytes);
 
-    // Why the last download failed, with what to do next; empty after a success.
-    const QString& failureReason() const { return failureReason_; }
-    // The line a failed download shows: which file, what curl ran into, and what to do next.
-    static QString failureReason(const QString& path, QString curlReason);
+    // Which file the last download failed on, and what curl ran into; absent after a success.
+    struct Failure {
+        QString file = {};
+        FtpDownloader::Failure curl = {};
+        bool operator==(const Failure&) const = default;
+    };
+    const std::optional<Failure>& failure() const { return failure_; }
 
 private:
     FtpDownloader& downloader_;
     Observer observer_;
-    QString failureReason_;
+    std::optional<Failure> failure_;
 };

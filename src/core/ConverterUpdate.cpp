@@ -14,7 +14,7 @@ ConverterUpdate::Outcome ConverterUpdate::update(ConverterIdentity& identity,
     Outcome outcome;
     outcome.confirmed = transfer.upgradeFW(&manager_, identity.device, identity.packNo,
                                            release.checkSum, release.image);
-    outcome.failureReason = transfer.failureReason();
+    outcome.failure = transfer.failure();
     // Sent whatever the outcome, so the device leaves its upgrade state either way; a converter
     // that has been pulled out hears nothing.
     if (!manager_.isRemoved(identity.device))

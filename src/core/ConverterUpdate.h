@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QString>
+#include <optional>
 
 #include "core/ConverterIdentity.h"
 #include "core/ReleaseImage.h"
@@ -14,8 +14,8 @@ class ConverterUpdate {
 public:
     struct Outcome {
         bool confirmed = false;
-        // What went wrong and what to do next; empty when confirmed.
-        QString failureReason;
+        // What went wrong; absent when confirmed.
+        std::optional<FirmwareTransfer::Failure> failure;
     };
 
     // `manager` must outlive the update. The feedback shows the progress pictures and the

@@ -46,9 +46,7 @@ ReleaseCatalogue::shippedImage(const std::optional<QString>& partNumber, bool is
     const std::optional<QString> hexPath =
         releaseTree_.releaseFile(partNumber, isStandard, version, QStringLiteral("tmp.hex"));
     if (!hexPath)
-        return {std::nullopt, false,
-                QStringLiteral("Version %1 is not among the releases shipped with the updater.")
-                    .arg(version)};
+        return failed(ImageFailure::Kind::NotShipped, version);
     // A release without a readable description has no checksum: the final check fails.
     std::optional<int64_t> checkSum;
     if (const std::optional<QString> path =
@@ -63,10 +61,17 @@ std::optional<QString> ReleaseCatalogue::onlineListName(const FwInfoModel& recor
     return OnlineVersionList::listFileName(record, isStandard, isBeta_);
 }
 
-std::optional<QStringList> ReleaseCatalogue::downloadOnlineEntries(const QString& listName) {
+std::optional<QStringList>
+ReleaseCatalogue::downloadOnlineEntries(const QString& listName,
+                                        std::optional<ImageFailure>* failure) {
     const std::optional<QByteArray> list =
         download_.download(listName, CatalogueDownload::versionListByteLimit);
-    return list ? OnlineVersionList::entries(*list) : std::nullopt;
+    std::optional<QStringList> entries = list ? OnlineVersionList::entries(*list) : std::nullopt;
+    if (failure && !list)
+        *failure = ImageFailure{ImageFailure::Kind::DownloadFailed, listName, *download_.failure()};
+    else if (failure && !entries)
+        *failure = ImageFailure{ImageFailure::Kind::ListNotText, listName};
+    return entries;
 }
 
 std::optional<QString> ReleaseCatalogue::onlineEntry(const QStringList& entries,
@@ -81,22 +86,21 @@ ReleaseCatalogue::ImageResult ReleaseCatalogue::onlineImage(const QString& listL
     const DescriptionLine::ListLineResult line =
         DescriptionLine::applyListLine(listLine, std::nullopt);
     if (!line.imageFile)
-        return {std::nullopt, false,
-                QStringLiteral("The version list names no image for this version.")};
+        return failed(ImageFailure::Kind::NoImageInList);
     const std::optional<QByteArray> download =
         download_.download(*line.imageFile, CatalogueDownload::imageByteLimit);
     if (!download)
-        return {std::nullopt, true, download_.failureReason()};
+        return {std::nullopt, ImageFailure{ImageFailure::Kind::DownloadFailed, *line.imageFile,
+                                           *download_.failure()}};
     return decodeImage(*line.imageFile, Utf8Text::decode(*download), line.checkSum);
 }
 
 ReleaseCatalogue::ImageResult ReleaseCatalogue::decodeImage(const QString& name,
                                                             const std::optional<QString>& hexText,
-                                                            std::optional<int64_t> checkSum) {
+                                                            std::optional<int64_t> checkSum,
+                                                            ImageFailure::Kind unreadable) {
     if (!hexText)
-        return {std::nullopt, false,
-                QStringLiteral("%1 could not be read as UTF-8 text.").arg(name)};
-    // A text without data records gives an empty image, which the transfer refuses with words
-    // of its own.
-    return {ReleaseImage{HexImageDecoder::decodeHexImage(*hexText), checkSum}, false, QString()};
+        return failed(unreadable, name);
+    // A text without data records gives an empty image, which the transfer refuses.
+    return {ReleaseImage{HexImageDecoder::decodeHexImage(*hexText), checkSum}, std::nullopt};
 }

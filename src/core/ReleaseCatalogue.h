@@ -16,12 +16,33 @@
 // Beta builds read the beta lists.
 class ReleaseCatalogue {
 public:
+    // Why there is no image to send, as facts; each front end words them (FailureWords keeps
+    // its sentences in the order of the kinds).
+    struct ImageFailure {
+        enum class Kind {
+            NothingChosen,     // no version is selected
+            NotShipped,        // version `name` is not among the shipped releases
+            NotInList,         // version `name` is not in the server's list
+            ModeNotOffered,    // no releases of mode `name` for this converter
+            NoVersionList,     // the configuration names no list for the mode
+            ListNotText,       // the list `name` is not UTF-8 text
+            NoImageInList,     // the list line names no image file
+            ReleaseUnreadable, // a release file `name` is not UTF-8 text
+            FileUnreadable,    // the user's file `name` is missing or not UTF-8 text
+            NoChecksum,        // the user's description file `name` gives no checksum
+            DownloadFailed,    // the server did not deliver `download.file`
+        };
+        Kind kind = Kind::NothingChosen;
+        QString name = {};
+        CatalogueDownload::Failure download = {};
+        bool operator==(const ImageFailure&) const = default;
+    };
     struct ImageResult {
         std::optional<ReleaseImage> release;
-        // The server could not deliver a file (as opposed to delivering one that is unusable).
-        bool downloadFailed = false;
-        // Why there is no image, with what to do next; empty on success.
-        QString failureReason;
+        std::optional<ImageFailure> failure; // absent on success
+        bool downloadFailed() const {
+            return failure && failure->kind == ImageFailure::Kind::DownloadFailed;
+        }
     };
 
     // True when the executable's name (without extension, trimmed, lower case) contains "beta".
@@ -34,8 +55,6 @@ public:
     // `download` must outlive the catalogue.
     ReleaseCatalogue(QString resourceDirectory, CatalogueDownload& download, bool isBeta);
 
-    bool isBeta() const { return isBeta_; }
-
     // Offline: which modes the shipped tree holds for the part number; absent when none at all.
     std::optional<ReleaseTree::Modes> shippedModes(const std::optional<QString>& partNumber) const;
     // Offline: the shipped versions of a mode, in the tree's listing order (the window's order).
@@ -46,19 +65,23 @@ public:
 
     // Online: the version list the record names for the mode; absent when it names none.
     std::optional<QString> onlineListName(const FwInfoModel& record, bool isStandard) const;
-    // Online: the release lines of the list, in file order; absent when the download failed
-    // (the reason is in download().failureReason()) or the list is not UTF-8.
-    std::optional<QStringList> downloadOnlineEntries(const QString& listName);
+    // Online: the release lines of the list, in file order; absent, with `failure` (when given)
+    // saying why, when the download failed or the list is not UTF-8.
+    std::optional<QStringList>
+    downloadOnlineEntries(const QString& listName, std::optional<ImageFailure>* failure = nullptr);
     // Online: the list line of the first entry whose version is `version`.
     static std::optional<QString> onlineEntry(const QStringList& entries, const QString& version);
     // Online: the checksum from the list line and the image it names, downloaded.
     ImageResult onlineImage(const QString& listLine);
 
-    CatalogueDownload& download() { return download_; }
-
 private:
-    static ImageResult decodeImage(const QString& name, const std::optional<QString>& hexText,
-                                   std::optional<int64_t> checkSum);
+    static ImageResult
+    decodeImage(const QString& name, const std::optional<QString>& hexText,
+                std::optional<int64_t> checkSum,
+                ImageFailure::Kind unreadable = ImageFailure::Kind::ReleaseUnreadable);
+    static ImageResult failed(ImageFailure::Kind kind, const QString& name = {}) {
+        return {std::nullopt, ImageFailure{kind, name}};
+    }
 
     ReleaseTree releaseTree_;
     CatalogueDownload& download_;

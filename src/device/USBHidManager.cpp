@@ -5,9 +5,8 @@
 #include <QCoreApplication>
 #include <QScopeGuard>
 #include <QThread>
-#include <QVarLengthArray>
 #include <algorithm>
-#include <charconv>
+#include <cerrno>
 #include <chrono>
 
 namespace {
@@ -23,35 +22,6 @@ QString currentThreadDescription() {
     return QStringLiteral("<QThread: 0x%1>{name = %2}")
         .arg(reinterpret_cast<quintptr>(thread), 0, 16)
         .arg(name.isEmpty() ? QStringLiteral("(null)") : name);
-}
-// Messages of lines that are written on every exchange. They are built on the stack: the sink
-// usually discards them, and building them on the heap cost each exchange several allocations.
-using Message = QVarLengthArray<char16_t, 256>;
-
-void append(Message& message, QStringView text) {
-    message.append(text.utf16(), text.size());
-}
-
-void appendDecimal(Message& message, int64_t value) {
-    char digits[24];
-    const char* end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-    for (const char* digit = digits; digit != end; ++digit)
-        message.append(static_cast<char16_t>(*digit));
-}
-
-void appendHexBytes(Message& message, const QByteArray& bytes) {
-    constexpr char16_t hexDigits[] = u"0123456789ABCDEF";
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        const auto byte = static_cast<uint8_t>(bytes[i]);
-        if (i > 0)
-            message.append(u' ');
-        message.append(hexDigits[byte >> 4]);
-        message.append(hexDigits[byte & 0x0F]);
-    }
-}
-
-QStringView view(const Message& message) {
-    return QStringView(message.data(), message.size());
 }
 } // namespace
 
@@ -127,11 +97,12 @@ void USBHidManager::setupReportCallback(const HidDeviceRef& device) {
 }
 
 void USBHidManager::handleReceivedReport(const QByteArray& report) {
-    // One entry of two items, printed on one line with a blank between them.
-    Message message;
-    append(message, u" ✅ 收到 HID 資料: ");
-    appendHexBytes(message, report);
-    DiagnosticLog::write(logClass, 79, u"handleReceivedReport(_:)", view(message));
+    // One entry of two items, printed on one line with a blank between them. Composed only when
+    // the lines are on: this runs on every exchange.
+    if (velmarDiagnostics().isDebugEnabled())
+        DiagnosticLog::write(logClass, 79, u"handleReceivedReport(_:)",
+                             QStringLiteral(" ✅ 收到 HID 資料: ")
+                                 .append(QString::fromLatin1(report.toHex(' ').toUpper())));
     receivedReport_ = report;
 }
 
@@ -155,11 +126,15 @@ std::optional<QByteArray> USBHidManager::sendAndReceiveReport(HidDeviceRef devic
                                                               const QByteArray& data) {
     constexpr QStringView function = u"sendAndReceiveReport(_:_:data:)";
     DiagnosticLog::write(logClass, 127, function);
-    if (stopped_)
+    lastExchangeFailure_ = ExchangeFailure::None;
+    if (stopped_) {
+        lastExchangeFailure_ = ExchangeFailure::Refused;
         return std::nullopt;
+    }
     if (awaitedDevice_) {
         DiagnosticLog::write(logClass, 129, function,
                              u" ❌ refused: another exchange is still waiting for its reply");
+        lastExchangeFailure_ = ExchangeFailure::Refused;
         return std::nullopt;
     }
 
@@ -170,6 +145,10 @@ std::optional<QByteArray> USBHidManager::sendAndReceiveReport(HidDeviceRef devic
         DiagnosticLog::write(
             logClass, 136, function,
             QString(QStringLiteral(" ❌ 發送 HID 資料失敗: ")).append(QString::number(result)));
+        // A converter pulled out often fails the next write before its removal is reported.
+        lastExchangeFailure_ = result == -ENODEV || isRemoved(device)
+                                   ? ExchangeFailure::Unplugged
+                                   : ExchangeFailure::WriteFailed;
         return std::nullopt;
     }
     packNo += 1;
@@ -179,15 +158,21 @@ std::optional<QByteArray> USBHidManager::sendAndReceiveReport(HidDeviceRef devic
     const auto waitOver = qScopeGuard([this] { awaitedDevice_.reset(); });
     using Clock = std::chrono::steady_clock;
     const Clock::time_point deadline = Clock::now() + timing_.deadline;
+    bool otherReplies = false;
     for (;;) {
         // A report delivered during the last slice is judged like any other: returning it
         // unchecked would hand a stray or stale reply to the caller as the answer.
         if (std::optional<QByteArray> reply = takeAcceptedReply(packNo))
             return reply;
         // A reply to some other request: drop it so that only newer reports are examined.
+        otherReplies = otherReplies || receivedReport_.has_value();
         receivedReport_.reset();
-        if (awaitedDeviceRemoved_ || stopped_ || Clock::now() >= deadline)
+        if (awaitedDeviceRemoved_ || stopped_ || Clock::now() >= deadline) {
+            lastExchangeFailure_ = awaitedDeviceRemoved_ ? ExchangeFailure::Unplugged
+                                   : otherReplies        ? ExchangeFailure::WrongPacketNumber
+                                                         : ExchangeFailure::NoReply;
             return std::nullopt;
+        }
         mainLoopWait_.runOnce(timing_.slice);
     }
 }
@@ -204,13 +189,10 @@ std::optional<QByteArray> USBHidManager::takeAcceptedReply(int64_t& packNo) {
 }
 
 bool USBHidManager::checkPackNo(int64_t packNo, const QByteArray& data) {
-    Message message;
-    append(message, u" packNo: ");
-    appendDecimal(message, packNo);
-    append(message, u", data: ");
-    appendDecimal(message, data.size());
-    append(message, u" bytes");
-    DiagnosticLog::write(logClass, 167, u"checkPackNo(packNo:data:)", view(message));
+    if (velmarDiagnostics().isDebugEnabled())
+        DiagnosticLog::write(
+            logClass, 167, u"checkPackNo(packNo:data:)",
+            QStringLiteral(" packNo: %1, data: %2 bytes").arg(packNo).arg(data.size()));
     if (data.size() < 7)
         return false;
     const auto byteAt = [&data](int index) { return int64_t{static_cast<uint8_t>(data[index])}; };

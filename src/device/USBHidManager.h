@@ -2,8 +2,8 @@
 
 #include "device/HIDManagerDelegate.h"
 #include "device/HidService.h"
-#include "device/MainLoopWait.h"
 #include "device/ReportExchangeTiming.h"
+#include "support/MainLoopWait.h"
 
 #include <QByteArray>
 #include <QString>
@@ -53,6 +53,19 @@ public:
     std::optional<QByteArray> sendAndReceiveReport(HidDeviceRef device, int64_t& packNo,
                                                    const QByteArray& data);
 
+    // Why the last sendAndReceiveReport() gave no reply: a write refused because the converter
+    // is gone reads as unplugged, and a reply that came with another packet number is told from
+    // silence, since the user must do something different about each.
+    enum class ExchangeFailure {
+        None,
+        Refused,
+        WriteFailed,
+        Unplugged,
+        WrongPacketNumber,
+        NoReply
+    };
+    ExchangeFailure lastExchangeFailure() const { return lastExchangeFailure_; }
+
     // Whether the service has reported `device` removed: nothing sent to it can arrive.
     bool isRemoved(const HidDeviceRef& device) const;
 
@@ -82,6 +95,7 @@ private:
     bool awaitedDeviceRemoved_ = false;
     bool stopped_ = false;
     std::vector<std::weak_ptr<HidDevice>> removedDevices_;
+    ExchangeFailure lastExchangeFailure_ = ExchangeFailure::None;
     MainLoopWait mainLoopWait_;
     // The callbacks handed to the service hold this weakly, so a report or removal that the
     // service delivers after this object is gone finds no context and is dropped.

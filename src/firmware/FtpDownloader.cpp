@@ -7,8 +7,8 @@
 #include <QProcess>
 #include <QUrl>
 
-#include "device/MainLoopWait.h"
 #include "support/DiagnosticLog.h"
+#include "support/MainLoopWait.h"
 
 #ifndef UPDATER_FTP_HOST
 #define UPDATER_FTP_HOST "ftp.example.invalid"
@@ -17,8 +17,6 @@
 // curl's own -m ends it; this is only for a curl that hangs regardless, which would otherwise
 // keep the window waiting for good.
 static constexpr std::chrono::seconds kCurlOverrun{5};
-static const QString kStoppedReason =
-    QStringLiteral("The download was stopped because the program is closing.");
 
 QString FtpDownloader::defaultHost() {
     return QStringLiteral(UPDATER_FTP_HOST);
@@ -46,20 +44,20 @@ std::optional<QByteArray> FtpDownloader::download(const QString& path, int maxRe
 
 std::optional<QByteArray> FtpDownloader::curlDownload(const QString& path, double timeout,
                                                       qsizetype maxBytes) {
-    lastFailureReason_.clear();
+    using Kind = Failure::Kind;
+    lastFailure_.reset();
     if (cancelled_) {
-        lastFailureReason_ = kStoppedReason;
+        lastFailure_ = {Kind::Stopped};
         return std::nullopt;
     }
     const std::optional<QString> url = urlFor(path);
     if (!url) {
-        lastFailureReason_ = QStringLiteral("The file name does not make a valid address.");
+        lastFailure_ = {Kind::BadAddress};
         return std::nullopt;
     }
 
     QProcess curl;
     curl.setProcessChannelMode(QProcess::MergedChannels);
-    curl.setInputChannelMode(QProcess::ForwardedInputChannel);
     QByteArray bytes;
     bool tooLarge = false;
     // Taken out of the process's buffer as it arrives, so neither copy grows past the limit.
@@ -78,7 +76,7 @@ std::optional<QByteArray> FtpDownloader::curlDownload(const QString& path, doubl
                {QStringLiteral("-m"), timeoutArgument(timeout), QStringLiteral("-s"), *url});
     if (!curl.waitForStarted(-1)) {
         DiagnosticLog::write(QStringLiteral("❌ Curl Error: ").append(curl.errorString()));
-        lastFailureReason_ = QStringLiteral("The curl program could not be started.");
+        lastFailure_ = {Kind::CurlMissing};
         return std::nullopt;
     }
 
@@ -99,43 +97,20 @@ std::optional<QByteArray> FtpDownloader::curlDownload(const QString& path, doubl
     }
 
     if (cancelled_)
-        lastFailureReason_ = kStoppedReason;
+        lastFailure_ = {Kind::Stopped};
     else if (tooLarge)
-        lastFailureReason_ = QStringLiteral("The file on the server is too large.");
+        lastFailure_ = {Kind::TooLarge};
     else if (overran)
-        lastFailureReason_ = QStringLiteral("The download did not finish in time.");
+        lastFailure_ = {Kind::TimedOut};
     else if (curl.exitStatus() != QProcess::NormalExit)
-        lastFailureReason_ = QStringLiteral("The curl program ended unexpectedly.");
+        lastFailure_ = {Kind::CurlCrashed};
     else if (curl.exitCode() != 0)
-        lastFailureReason_ = curlExitReason(curl.exitCode());
+        lastFailure_ = {Kind::CurlExit, curl.exitCode()};
     else if (bytes.isEmpty())
-        lastFailureReason_ = QStringLiteral("The server sent an empty file.");
+        lastFailure_ = {Kind::Empty};
     else
         return bytes;
     return std::nullopt;
-}
-
-QString FtpDownloader::curlExitReason(int exitCode) {
-    switch (exitCode) {
-    case 0:
-        return {};
-    case 6:
-        return QStringLiteral("The download server's name could not be resolved.");
-    case 7:
-        return QStringLiteral("The download server could not be reached.");
-    case 28:
-        return QStringLiteral("The download server did not answer in time.");
-    case 9:  // access to the folder denied
-    case 19: // the server would not send the file
-    case 67: // login refused
-    case 78: // no such file
-        return QStringLiteral("The file was not found on the server, or access was refused.");
-    case 18: // the connection ended before the announced size
-    case 56: // the connection failed while receiving
-        return QStringLiteral("The connection broke off before the whole file arrived.");
-    default:
-        return QStringLiteral("The download failed (curl exit status %1).").arg(exitCode);
-    }
 }
 
 std::optional<QString> FtpDownloader::urlFor(const QString& path) const {

@@ -30,11 +30,24 @@ public:
     // For good, as the program closes: a running curl is ended and no attempt starts again.
     void cancel() { cancelled_ = true; }
 
-    // Why the last failed attempt failed, in a short sentence the user can be shown; empty when
-    // the last attempt succeeded or none ran yet.
-    QString lastFailureReason() const { return lastFailureReason_; }
-    // What one of curl's exit statuses means for a download, in such a sentence.
-    static QString curlExitReason(int exitCode);
+    // Why an attempt failed.
+    struct Failure {
+        enum class Kind {
+            BadAddress,  // the file name makes no valid address
+            CurlMissing, // curl could not be started
+            CurlCrashed, // curl ended without an exit status
+            TimedOut,    // curl overran its own time limit and was ended
+            TooLarge,    // the file passed the size limit
+            Empty,       // the server sent nothing
+            Stopped,     // the program is closing and ended it
+            CurlExit,    // curl failed; `curlExitCode` says how
+        };
+        Kind kind = Kind::CurlExit;
+        int curlExitCode = 0;
+        bool operator==(const Failure&) const = default;
+    };
+    // Why the last attempt failed; absent when it succeeded or none ran yet.
+    const std::optional<Failure>& lastFailure() const { return lastFailure_; }
 
     // "ftp://<host>/<path percent-encoded>", or absent when that is not a valid URL.
     std::optional<QString> urlFor(const QString& path) const;
@@ -44,6 +57,6 @@ public:
 private:
     QString host_;
     QString curlPath_;
-    QString lastFailureReason_;
+    std::optional<Failure> lastFailure_;
     bool cancelled_ = false;
 };

@@ -6,22 +6,10 @@
 #include <algorithm>
 
 namespace {
-// What to do after the converter itself failed: it is back in loader mode only after a new
-// start, and the search finds it only once the failure is confirmed.
-const QString retryOnDevice =
-    QStringLiteral(" Plug the converter in again in loader mode, press Confirm and start again.");
-// What to do when the release cannot be sent at all.
-const QString chooseAnother = QStringLiteral(" Press Confirm and choose another version.");
-
 // The data packets an image of `length` bytes takes.
 qsizetype dataPacketCount(qsizetype length) {
     const qsizetype rest = std::max<qsizetype>(0, length - Commands::firstPacketPayload);
     return 1 + (rest + Commands::continuationPayload - 1) / Commands::continuationPayload;
-}
-
-// "0x" and four upper-case hexadecimal digits, as a user would compare them by eye.
-QString checksumText(int64_t value) {
-    return QStringLiteral("0x").append(HexText::zeroFilled(static_cast<uint16_t>(value)));
 }
 } // namespace
 
@@ -30,39 +18,25 @@ FirmwareTransfer::FirmwareTransfer(Feedback feedback) : feedback_(std::move(feed
 bool FirmwareTransfer::upgradeFW(USBHidManager* manager, const HidDeviceRef& device,
                                  int64_t& packNo, const std::optional<int64_t>& checkSum,
                                  QByteArrayView image) {
-    failureReason_.clear();
+    failure_.reset();
+    using Kind = Failure::Kind;
     if (!manager || !device)
-        return fail(QStringLiteral("No converter was connected.").append(retryOnDevice));
+        return fail({Kind::NoConverter});
     // Refused before the device hears anything: an empty image would announce a length of 0
     // and leave the device waiting for data, and a longer one would need packet numbers beyond
     // the 16-bit field.
-    if (image.isEmpty()) {
-        showAlert(QStringLiteral("The firmware image is empty."));
-        return fail(
-            QStringLiteral("The firmware image of this version is empty.").append(chooseAnother));
-    }
-    if (image.size() > maximumImageLength) {
-        showAlert(QStringLiteral("The firmware image is too large (%1 bytes; the converter takes "
-                                 "at most %2).")
-                      .arg(image.size())
-                      .arg(maximumImageLength));
-        return fail(QStringLiteral("The firmware image is too large: %1 bytes, where the converter "
-                                   "takes at most %2.")
-                        .arg(image.size())
-                        .arg(maximumImageLength)
-                        .append(chooseAnother));
-    }
+    if (image.isEmpty())
+        return fail({Kind::EmptyImage});
+    if (image.size() > maximumImageLength)
+        return fail({.kind = Kind::ImageTooLarge, .imageBytes = image.size()});
 
+    const qsizetype packets = dataPacketCount(image.size());
     packNo = 0;
     if (!Commands::syncPackNo(*manager, device, packNo))
-        return fail((manager->isRemoved(device)
-                         ? QStringLiteral("The converter was unplugged as the transfer began.")
-                         : QStringLiteral("The converter did not answer when the transfer began."))
-                        .append(retryOnDevice));
+        return fail(exchangeFailure(*manager, device, 0, packets));
     // The synchronisation closed the device again.
     if (manager->manager().openDevice(device) != 0)
-        return fail(QStringLiteral("The converter could not be opened for the transfer.")
-                        .append(retryOnDevice));
+        return fail({manager->isRemoved(device) ? Kind::Unplugged : Kind::NotOpened, 0, packets});
     manager->setupReportCallback(device);
     return sendImage(*manager, device, packNo, checkSum, image);
 }
@@ -75,7 +49,6 @@ bool FirmwareTransfer::sendImage(USBHidManager& manager, const HidDeviceRef& dev
     qsizetype offset = 0;
     int shownFrame = 0;
     for (qsizetype packet = 1;; ++packet) {
-        const QString ofAll = QStringLiteral("%1 of %2").arg(packet).arg(packets);
         // Each packet is built fresh from its slice of the image; the image itself is never
         // copied. An image shorter than the first packet's 48 bytes goes out padded in it.
         std::optional<QByteArray> request;
@@ -88,29 +61,24 @@ bool FirmwareTransfer::sendImage(USBHidManager& manager, const HidDeviceRef& dev
             request = Commands::continuationDataPacket(packNo, image.sliced(offset, chunk));
             offset += chunk;
         }
+        // Only a packet number past the 16-bit field makes no packet, which the length check
+        // above rules out; should it happen all the same, the image is too large.
         if (!request)
-            return fail(QStringLiteral("Packet %1 could not be prepared.").arg(ofAll));
+            return fail({.kind = Failure::Kind::ImageTooLarge, .imageBytes = length});
 
         const std::optional<QByteArray> reply =
             manager.sendAndReceiveReport(device, packNo, *request);
-        if (!reply) {
-            const QString what =
-                manager.isRemoved(device)
-                    ? QStringLiteral("The converter was unplugged during the update, at packet %1.")
-                    : QStringLiteral("The converter stopped answering at packet %1.");
-            return fail(what.arg(ofAll).append(retryOnDevice));
-        }
+        if (!reply)
+            return fail(exchangeFailure(manager, device, packet, packets));
 
         if (offset == length) {
             showPacketProgress(packet, packets);
-            return finalChecksumMatches(*reply, checkSum);
+            return finalChecksumMatches(*reply, checkSum, packets);
         }
 
         if (!Commands::checkPackChecksum(*reply, *request)) {
             showAlert(QStringLiteral("Checksum is wrong."));
-            return fail(QStringLiteral("The converter reported a wrong checksum for packet %1.")
-                            .arg(ofAll)
-                            .append(retryOnDevice));
+            return fail({Failure::Kind::PacketChecksum, packet, packets});
         }
         showPacketProgress(packet, packets);
 
@@ -123,29 +91,35 @@ bool FirmwareTransfer::sendImage(USBHidManager& manager, const HidDeviceRef& dev
 }
 
 bool FirmwareTransfer::finalChecksumMatches(const QByteArray& reply,
-                                            const std::optional<int64_t>& checkSum) {
+                                            const std::optional<int64_t>& checkSum,
+                                            qsizetype packets) {
     // A reply too short to carry the field has no checksum, which never matches.
-    const bool hasField = reply.size() >= 10;
-    const int64_t reported =
-        hasField ? static_cast<uint8_t>(reply[8]) + 256 * static_cast<uint8_t>(reply[9]) : -1;
-    if (!hasField || !checkSum || *checkSum != reported) {
+    std::optional<int64_t> reported;
+    if (reply.size() >= 10)
+        reported = static_cast<uint8_t>(reply[8]) + 256 * static_cast<uint8_t>(reply[9]);
+    if (!reported || !checkSum || *checkSum != *reported) {
         showAlert(QStringLiteral("Final Checksum: ")
-                      .append(hasField ? hex4(reported) : QStringLiteral("none"))
+                      .append(reported ? hex4(*reported) : QStringLiteral("none"))
                       .append(u"\nFinal Checksum is wrong."));
-        QString what;
-        if (!hasField)
-            what = QStringLiteral("The converter reported no final checksum");
-        else
-            what = QStringLiteral("The final checksum was %1").arg(checksumText(reported));
-        if (checkSum)
-            what.append(QStringLiteral(" where %1 was expected.").arg(checksumText(*checkSum)));
-        else
-            what.append(QStringLiteral(", and this version gives none to compare it with."));
-        // Sending the same release again cannot help when it has nothing to compare with.
-        return fail(what.append(checkSum ? retryOnDevice : chooseAnother));
+        return fail({Failure::Kind::FinalChecksum, packets, packets, checkSum, reported});
     }
     showProgressPicture(progressSteps);
     return true;
+}
+
+FirmwareTransfer::Failure FirmwareTransfer::exchangeFailure(const USBHidManager& manager,
+                                                            const HidDeviceRef& device,
+                                                            qsizetype packet, qsizetype packets) {
+    using Kind = Failure::Kind;
+    using Exchange = USBHidManager::ExchangeFailure;
+    const Exchange exchange =
+        manager.isRemoved(device) ? Exchange::Unplugged : manager.lastExchangeFailure();
+    const Kind kind = exchange == Exchange::Unplugged           ? Kind::Unplugged
+                      : exchange == Exchange::WrongPacketNumber ? Kind::WrongPacketNumber
+                      : exchange == Exchange::WriteFailed || exchange == Exchange::Refused
+                          ? Kind::WriteFailed
+                          : Kind::NoReply;
+    return {kind, packet, packets};
 }
 
 void FirmwareTransfer::showProgressPicture(int frame) {
@@ -153,8 +127,8 @@ void FirmwareTransfer::showProgressPicture(int frame) {
         feedback_.showProgressPicture(QString::number(frame));
 }
 
-bool FirmwareTransfer::fail(const QString& reason) {
-    failureReason_ = reason;
+bool FirmwareTransfer::fail(Failure failure) {
+    failure_ = failure;
     return false;
 }
 

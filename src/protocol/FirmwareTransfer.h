@@ -38,6 +38,30 @@ public:
             showAlert;
     };
 
+    // What ended a transfer that failed, as facts; each front end puts them in its own words
+    // (FailureWords keeps its sentences in the order of the kinds).
+    struct Failure {
+        enum class Kind {
+            NoConverter,       // nothing identified to send to
+            EmptyImage,        // the image holds no bytes
+            ImageTooLarge,     // `imageBytes` beyond maximumImageLength
+            Unplugged,         // pulled out at `packet` (0: as the transfer began)
+            NoReply,           // silent at `packet`
+            WrongPacketNumber, // answered `packet` with another packet's number
+            WriteFailed,       // the system refused to send `packet`
+            NotOpened,         // could not be opened again after the synchronisation
+            PacketChecksum,    // a wrong sum for `packet`
+            FinalChecksum,     // `reported` (absent: no field) is not `expected` (absent: none)
+        };
+        Kind kind = Kind::NoConverter;
+        qsizetype packet = 0; // from 1; 0 is the synchronisation before the first data packet
+        qsizetype packets = 0;
+        std::optional<int64_t> expected = {};
+        std::optional<int64_t> reported = {};
+        qsizetype imageBytes = 0;
+        bool operator==(const Failure&) const = default;
+    };
+
     explicit FirmwareTransfer(Feedback feedback);
 
     // Told after the converter accepted data packet `packet` (from 1) of `packets`, for a front
@@ -51,9 +75,8 @@ public:
     bool upgradeFW(USBHidManager* manager, const HidDeviceRef& device, int64_t& packNo,
                    const std::optional<int64_t>& checkSum, QByteArrayView image);
 
-    // After a failed upgradeFW(): what went wrong, in words a user can act on, and what to do
-    // next. Empty after a success.
-    const QString& failureReason() const { return failureReason_; }
+    // After a failed upgradeFW(): what went wrong. Absent after a success.
+    const std::optional<Failure>& failure() const { return failure_; }
 
     // "0x" and the value in upper-case hexadecimal, right-aligned in four characters.
     static QString hex4(int64_t value);
@@ -61,14 +84,18 @@ public:
 private:
     bool sendImage(USBHidManager& manager, const HidDeviceRef& device, int64_t& packNo,
                    const std::optional<int64_t>& checkSum, QByteArrayView image);
-    bool finalChecksumMatches(const QByteArray& reply, const std::optional<int64_t>& checkSum);
+    bool finalChecksumMatches(const QByteArray& reply, const std::optional<int64_t>& checkSum,
+                              qsizetype packets);
     void showProgressPicture(int frame);
     void showPacketProgress(qsizetype packet, qsizetype packets);
     void showAlert(const QString& informativeText);
     // Records why the transfer failed; always false, so a failing path can return it.
-    bool fail(const QString& reason);
+    bool fail(Failure failure);
+    // The failure of an exchange that brought no reply for `packet` of `packets`.
+    static Failure exchangeFailure(const USBHidManager& manager, const HidDeviceRef& device,
+                                   qsizetype packet, qsizetype packets);
 
     Feedback feedback_;
     PacketProgress packetProgress_;
-    QString failureReason_;
+    std::optional<Failure> failure_;
 };

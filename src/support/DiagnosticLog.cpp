@@ -1,11 +1,6 @@
 #include "support/DiagnosticLog.h"
 
-namespace {
-DiagnosticLog::Sink& currentSink() {
-    static DiagnosticLog::Sink sink;
-    return sink;
-}
-} // namespace
+Q_LOGGING_CATEGORY(velmarDiagnostics, DiagnosticLog::categoryName, QtInfoMsg)
 
 QString DiagnosticLog::compose(QStringView cls, int line, QStringView function,
                                QStringView message) {
@@ -17,18 +12,15 @@ QString DiagnosticLog::compose(QStringView cls, int line, QStringView function,
 }
 
 void DiagnosticLog::write(const QString& line) {
-    if (const Sink& sink = currentSink())
-        sink(line);
+    qCDebug(velmarDiagnostics).noquote() << line;
 }
 
 void DiagnosticLog::write(QStringView cls, int line, QStringView function, QStringView message) {
     // Composing costs an allocation or two; skip it when nobody listens.
-    if (currentSink())
+    if (velmarDiagnostics().isDebugEnabled())
         write(compose(cls, line, function, message));
 }
 
-DiagnosticLog::Sink DiagnosticLog::setSink(Sink sink) {
-    Sink previous = std::move(currentSink());
-    currentSink() = std::move(sink);
-    return previous;
+void DiagnosticLog::enable() {
+    QLoggingCategory::setFilterRules(QStringLiteral("velmar.diagnostics.debug=true"));
 }

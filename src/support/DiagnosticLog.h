@@ -1,14 +1,19 @@
 #pragma once
 
+#include <QLoggingCategory>
 #include <QString>
 #include <QStringView>
-#include <functional>
 
-// The program's debug log. Lines are composed the same way everywhere and handed to one sink,
-// which discards them unless somebody (a test, a developer) installs another.
+// The category of the diagnostic lines. Its debug level is off unless turned on, for example
+// with QT_LOGGING_RULES="velmar.diagnostics.debug=true"; Qt's message handler then writes the
+// lines to standard error.
+Q_DECLARE_LOGGING_CATEGORY(velmarDiagnostics)
+
+// The program's debug log. Lines are composed the same way everywhere and written to the
+// diagnostics category.
 class DiagnosticLog {
 public:
-    using Sink = std::function<void(const QString& line)>;
+    static constexpr const char* categoryName = "velmar.diagnostics";
 
     // "[" + cls + "][" + line + "][" + function + "]" + message
     static QString compose(QStringView cls, int line, QStringView function,
@@ -17,6 +22,6 @@ public:
     static void write(const QString& line);
     static void write(QStringView cls, int line, QStringView function, QStringView message = {});
 
-    // Installs a sink and returns the one it replaces. An empty sink discards.
-    static Sink setSink(Sink sink);
+    // Turns the lines on for the rest of the run, as a command line option asks.
+    static void enable();
 };

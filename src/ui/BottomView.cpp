@@ -3,29 +3,13 @@
 #include <QPainter>
 #include <QPainterPath>
 
-#include "ui/ColorFromHexString.h"
-
-BottomView::BottomView(QWidget* parent) : QWidget(parent) {
-    setupStyle();
-}
-
-BottomView::BottomView(const QRect& frame, QWidget* parent) : QWidget(parent) {
-    setGeometry(frame);
-}
-
-void BottomView::setupStyle() {
-    background_ = colorFromHexString("#0d1a26", 0.8);
-    update();
-}
+BottomView::BottomView(QWidget* parent) : QWidget(parent) {}
 
 void BottomView::paintEvent(QPaintEvent* event) {
-    if (!background_) {
-        QWidget::paintEvent(event);
-        return;
-    }
+    Q_UNUSED(event);
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     QPainterPath shape;
     shape.addRoundedRect(QRectF(rect()), kCornerRadius, kCornerRadius);
-    painter.fillPath(shape, *background_);
+    painter.fillPath(shape, background_);
 }

@@ -1,24 +1,16 @@
 #pragma once
 
 #include <QColor>
-#include <QRect>
 #include <QWidget>
-#include <optional>
+
+#include "ui/ColorFromHexString.h"
 
 // A rounded, translucent dark panel behind the prompt and the action button.
 class BottomView : public QWidget {
     Q_OBJECT
 
 public:
-    // Created from the window description: styled at once.
     explicit BottomView(QWidget* parent = nullptr);
-    // Created in code: plain until setupStyle() runs.
-    BottomView(const QRect& frame, QWidget* parent);
-
-    void setupStyle();
-
-    bool isStyled() const { return background_.has_value(); }
-    std::optional<QColor> backgroundColor() const { return background_; }
 
     static constexpr double kCornerRadius = 6.0;
 
@@ -26,5 +18,5 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    std::optional<QColor> background_;
+    const QColor background_ = *colorFromHexString("#0d1a26", 0.8);
 };

@@ -9,10 +9,6 @@ FlatButton::FlatButton(QWidget* parent) : QPushButton(parent) {
     setupStyle();
 }
 
-FlatButton::FlatButton(const QRect& frame, QWidget* parent) : QPushButton(parent) {
-    setGeometry(frame);
-}
-
 QString FlatButton::title() const {
     return text();
 }
@@ -49,26 +45,21 @@ void FlatButton::applyTitleStyle(const QColor& colour) {
 
 void FlatButton::enterEvent(QEnterEvent* event) {
     QPushButton::enterEvent(event);
-    if (isStyled())
-        applyTitleStyle(hoverColor_);
+    applyTitleStyle(hoverColor_);
 }
 
 void FlatButton::leaveEvent(QEvent* event) {
     QPushButton::leaveEvent(event);
-    if (isStyled())
-        applyTitleStyle(normalColor_);
+    applyTitleStyle(normalColor_);
 }
 
 void FlatButton::paintEvent(QPaintEvent* event) {
-    if (!isStyled()) {
-        QPushButton::paintEvent(event);
-        return;
-    }
+    Q_UNUSED(event);
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     QPainterPath shape;
     shape.addRoundedRect(QRectF(rect()), kCornerRadius, kCornerRadius);
-    painter.fillPath(shape, QBrush(*gradient_));
+    painter.fillPath(shape, QBrush(gradient_));
     if (isDown())
         painter.fillPath(shape, QColor(0, 0, 0, 50)); // a pressed button should feel pressed
     if (hasFocus()) {

@@ -3,8 +3,6 @@
 #include <QColor>
 #include <QLinearGradient>
 #include <QPushButton>
-#include <QRect>
-#include <optional>
 
 // The window's action button: rounded corners, a fixed pink-to-red vertical gradient and a bold
 // title that turns to the hover colour while the pointer is over it. Assigning the title restyles
@@ -14,10 +12,7 @@ class FlatButton : public QPushButton {
     Q_PROPERTY(QString title READ title WRITE setTitle)
 
 public:
-    // Created from the window description: styled at once.
     explicit FlatButton(QWidget* parent = nullptr);
-    // Created in code: a plain button until its title is first assigned.
-    FlatButton(const QRect& frame, QWidget* parent);
 
     QString title() const;
     void setTitle(const QString& title);
@@ -25,13 +20,10 @@ public:
     void setupStyle();
 
     QColor normalColor() const { return normalColor_; }
-    void setNormalColor(const QColor& colour) { normalColor_ = colour; }
     QColor hoverColor() const { return hoverColor_; }
     void setHoverColor(const QColor& colour) { hoverColor_ = colour; }
 
     // What the painting uses, for anyone who needs to check the look.
-    bool isStyled() const { return gradient_.has_value(); }
-    const std::optional<QLinearGradient>& gradient() const { return gradient_; }
     QColor titleColor() const { return titleColor_; }
     QFont titleFont() const;
 
@@ -47,7 +39,7 @@ protected:
 private:
     void applyTitleStyle(const QColor& colour);
 
-    std::optional<QLinearGradient> gradient_;
+    QLinearGradient gradient_;
     QColor normalColor_{Qt::white};
     QColor hoverColor_{255, 255, 0};
     QColor titleColor_{Qt::white};

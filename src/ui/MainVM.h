@@ -5,8 +5,8 @@
 #include <optional>
 
 #include "config/FwInfoModel.h"
+#include "core/UIStatus.h"
 #include "ui/Published.h"
-#include "ui/UIStatus.h"
 
 // Everything the workflow shows goes through these properties; the window subscribes to each.
 class MainVM {

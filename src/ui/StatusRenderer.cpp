@@ -1,8 +1,8 @@
 #include "ui/StatusRenderer.h"
 
+#include "core/StatusWords.h"
 #include "ui/PictureResources.h"
 
-static const QString kConverterPicture = QStringLiteral("Converter");
 static const QString kStartDescription =
     QStringLiteral("Writes the chosen firmware version to the converter");
 static const QString kConfirmDescription = QStringLiteral("Returns to the search for a converter");
@@ -26,62 +26,42 @@ void StatusRenderer::placePicture(double leading) {
 void StatusRenderer::render(UIStatus status, double savedLeading,
                             const std::optional<QImage>& configuredPicture,
                             const QString& configuredPrompt) {
-    struct Look {
-        bool titleAndDetails;           // MainTitle shown; device details shown only in DEVICE_PLUG
-        std::optional<QString> picture; // resource name; absent = the configured picture
-        QString prompt;
-        bool buttonShown;
-        std::optional<QString> buttonTitle;
-        QString pictureStatus; // what the picture stands for, for screen readers
-    };
-    Look look{};
+    // The picture (a resource name; absent: the configured picture, with the title and the
+    // device details) and the action button's title (absent: the button is hidden).
+    std::optional<QString> picture;
+    std::optional<QString> buttonTitle;
     switch (status) {
     case UIStatus::NORMAL:
-        look = {true, std::nullopt, configuredPrompt, false, std::nullopt, kConverterPicture};
         break;
     case UIStatus::DEVICE_PLUG:
-        look = {
-            true, std::nullopt, configuredPrompt, true, QStringLiteral("START"), kConverterPicture};
+        buttonTitle = QStringLiteral("START");
         break;
     case UIStatus::UPGRADE_FW:
-        look = {false, QStringLiteral("0"), QStringLiteral("Don't remove the device"),
-                false, std::nullopt,        QStringLiteral("Updating firmware")};
+        picture = QStringLiteral("0");
         break;
     case UIStatus::UPGRADE_FW_FINISH:
-        look = {false,
-                QStringLiteral("complete"),
-                QStringLiteral("The firmware has been updated successfully."),
-                true,
-                QStringLiteral("Confirm"),
-                QStringLiteral("Update complete")};
+        picture = QStringLiteral("complete");
+        buttonTitle = QStringLiteral("Confirm");
         break;
     case UIStatus::UPGRADE_FW_FAILED:
-        look = {false, QStringLiteral("failed"),  QStringLiteral("The firmware update failed."),
-                true,  QStringLiteral("Confirm"), QStringLiteral("Update failed")};
+    case UIStatus::DOWNLOAD_FAILED:
+        picture = QStringLiteral("failed");
+        buttonTitle = QStringLiteral("Confirm");
         break;
     case UIStatus::FTP_DOWNLOAD:
-        look = {false,
-                QStringLiteral("download"),
-                QStringLiteral("Wait a moment, firmware downloading..."),
-                false,
-                std::nullopt,
-                QStringLiteral("Downloading firmware")};
-        break;
-    case UIStatus::DOWNLOAD_FAILED:
-        look = {false, QStringLiteral("failed"),  QStringLiteral("Download file failed."),
-                true,  QStringLiteral("Confirm"), QStringLiteral("Download failed")};
+        picture = QStringLiteral("download");
         break;
     }
+    const StatusWords words = StatusWords::of(status);
 
     const bool devicePlug = status == UIStatus::DEVICE_PLUG;
-    outlets_.MainTitle->setVisible(look.titleAndDetails);
+    outlets_.MainTitle->setVisible(!picture);
     showDeviceDetails(devicePlug);
     if (status == UIStatus::NORMAL || devicePlug)
         outlets_.DeviceImage->setVisible(true);
 
-    outlets_.DeviceImage->setImage(look.picture ? PictureResources::named(*look.picture)
-                                                : configuredPicture);
-    outlets_.DeviceImage->setStatus(look.pictureStatus);
+    outlets_.DeviceImage->setImage(picture ? PictureResources::named(*picture) : configuredPicture);
+    outlets_.DeviceImage->setStatus(words.title);
     outlets_.DeviceImage->setProgress(status == UIStatus::UPGRADE_FW ? std::optional<int>(0)
                                                                      : std::nullopt);
 
@@ -90,19 +70,19 @@ void StatusRenderer::render(UIStatus status, double savedLeading,
     placePicture(devicePlug ? savedLeading + kDevicePlugShift : savedLeading);
 
     outlets_.PromptText->setVisible(true);
-    outlets_.PromptText->setText(look.prompt);
+    outlets_.PromptText->setText(picture ? words.text : configuredPrompt);
     outlets_.FailureReason->setVisible(isResultStatus(status) &&
                                        !outlets_.FailureReason->text().isEmpty());
 
-    outlets_.CommonButton->setVisible(look.buttonShown);
-    if (look.buttonTitle) {
-        outlets_.CommonButton->setTitle(*look.buttonTitle);
+    outlets_.CommonButton->setVisible(buttonTitle.has_value());
+    if (buttonTitle) {
+        outlets_.CommonButton->setTitle(*buttonTitle);
         outlets_.CommonButton->setAccessibleDescription(devicePlug ? kStartDescription
                                                                    : kConfirmDescription);
     }
     // The one thing to do next gets the keyboard: Enter or Space answers it at once. With a
     // converter found that is choosing the version; one key must never rewrite what it runs.
-    if (look.buttonShown)
+    if (buttonTitle)
         (devicePlug ? static_cast<QWidget*>(outlets_.PopUpFwVerItems) : outlets_.CommonButton)
             ->setFocus(Qt::OtherFocusReason);
 }

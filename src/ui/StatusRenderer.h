@@ -4,8 +4,8 @@
 #include <QString>
 #include <optional>
 
+#include "core/UIStatus.h"
 #include "ui/LayoutConstraint.h"
-#include "ui/UIStatus.h"
 #include "ui_MainWindow.h"
 
 // Shows one interface status: which parts of the window are visible, the picture and its offset,

@@ -44,18 +44,14 @@ struct DownloadStartHook {
         probe = std::move(inside);
         asCurlStarts = std::move(atStart);
     }
-    ~DownloadStartHook() { DiagnosticLog::setSink(previous); }
-
     std::function<void()> probe, asCurlStarts;
-    DiagnosticLog::Sink previous = DiagnosticLog::setSink([this](const QString& line) {
-        if (previous)
-            previous(line);
+    const ScopedDiagnosticCapture starts{[this](const QString& line) {
         if (!probe || !line.startsWith(QStringLiteral("🚀 FTP")))
             return;
         if (asCurlStarts)
             std::exchange(asCurlStarts, {})();
         QTimer::singleShot(0, std::exchange(probe, {}));
-    });
+    }};
 };
 
 // Every file is held back two seconds: the window is painted as curl starts; nothing else starts.

@@ -43,8 +43,10 @@ TEST_F(UpdateRunTest, EachResultShowsItsAlertAndReasonAndEndsTheUpgradeFirst) {
     const QByteArray small = patternedImage(300);
     QByteArray sumAB(100, '\0'); // its bytes sum to 0x00AB
     sumAB[60] = static_cast<char>(0xAB);
-    const QString retry =
+    const QString plugInAgain =
         " Plug the converter in again in loader mode, press Confirm and start again.";
+    const QString retry = " Unplug the converter, plug it in again in loader mode, press Confirm "
+                          "and start again.";
     const QString chooseAnother = " Press Confirm and choose another version.";
     const int64_t sum = VirtualConverter::checksum16(image);
     using Faults = VirtualConverter::Faults;
@@ -78,21 +80,19 @@ TEST_F(UpdateRunTest, EachResultShowsItsAlertAndReasonAndEndsTheUpgradeFirst) {
              chooseAnother,
          14},
         // Images the converter cannot take fail before any data packet.
-        {"V0.0.0.0", QByteArray(), 0, 0, "The firmware image is empty.",
-         "The firmware image of this version is empty." + chooseAnother, 4},
-        {"V9.9.9.9", patternedImage(FirmwareTransfer::maximumImageLength + 1), 0, 0,
-         "The firmware image is too large (1834945 bytes; the converter takes at most 1834944).",
+        {"V0.0.0.0", QByteArray(), 0, 0, "", "The firmware image is empty." + chooseAnother, 4},
+        {"V9.9.9.9", patternedImage(FirmwareTransfer::maximumImageLength + 1), 0, 0, "",
          "The firmware image is too large: 1834945 bytes, where the converter takes at most "
          "1834944." +
              chooseAnother,
          4},
         // Pulled out after a reply the next write fails; awaiting one, the removal ends the wait.
         {"V2.0.0.0", image, sum, 5, "",
-         "The converter stopped answering at packet 6 of 18." + retry, std::nullopt, none,
+         "The converter was unplugged at packet 6 of 18." + plugInAgain, std::nullopt, none,
          pulledAfterReply},
         {"V2.0.0.0", image, sum, 9, "",
-         "The converter was unplugged during the update, at packet 9 of 18." + retry, std::nullopt,
-         none, pulledAwaitingOne},
+         "The converter was unplugged at packet 9 of 18." + plugInAgain, std::nullopt, none,
+         pulledAwaitingOne},
     };
     for (const Row& row : rows)
         addRelease(row.version, row.image, row.checkSum);

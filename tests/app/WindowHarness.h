@@ -7,11 +7,11 @@
 #include <chrono>
 #include <memory>
 
+#include "ScopedDiagnosticCapture.h"
 #include "app/MainApplication.h"
 #include "device/EventLoopWaiting.h"
 #include "sim/SimulatedHidService.h"
 #include "sim/VirtualConverter.h"
-#include "support/ScopedDiagnosticCapture.h"
 #include "ui/AlertPresenter.h"
 
 // Alerts are recorded, never shown: a test must not block on a dialog.

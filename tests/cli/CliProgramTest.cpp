@@ -91,6 +91,12 @@ TEST(CliProgram, ListsAndUpdatesWhatIsAttachedOfflineAndOnlineAndSaysWhatWentWro
     const QString file = "update --simulate --json --file " + release + "hex";
     const QTemporaryDir folder;
     const QString refused = writeImageFiles(folder);
+    // At the end of the output, after the last progress line: what happened, and the next step.
+    const QString plugInAgain =
+        "Plug the converter in again in loader mode and run the update again";
+    const auto lastTwo = [](const QString& what, const QString& next) {
+        return "\n" + what + "\n" + next + "\\.\n$";
+    };
     const int packet = QRandomGenerator::global()->bounded(1, 600);
     // command line, exit code, a pattern found in standard output or error
     const std::tuple<QString, int, QString> rows[] = {
@@ -117,14 +123,27 @@ TEST(CliProgram, ListsAndUpdatesWhatIsAttachedOfflineAndOnlineAndSaysWhatWentWro
         {refused + "/sum.hex --force", 0, "\"ok\":true"},
         {refused + "/huge.hex", 6,
          "1834980 bytes of firmware; the converter takes at most 1834944"},
+        {QString("update --simulate --release V1.1.0.2 --unplug-awaiting %1").arg(packet), 1,
+         lastTwo(QString("The converter was unplugged at packet %1 of 600\\.").arg(packet),
+                 plugInAgain)},
+        {QString("update --simulate --json --release V1.1.0.2 --unplug-after %1").arg(packet), 1,
+         QString("\"next\":\"%1.*unplugged at packet %2 of").arg(plugInAgain).arg(packet + 1)},
         {file + " --checksum " + checksumField(0), 0, "\"ok\":true"},
-        {file + " --checksum " + checksumField(1), 1, "\"alert\""}, // as the window alerts it
+        {"update --simulate --file " + release + "hex --checksum " + checksumField(1), 1,
+         "left" +
+             lastTwo(
+                 "The final checksum was 0x[0-9A-F]{4} where " +
+                     checksumField(1).toUpper().replace("0X", "0x") + " was expected\\.",
+                 "Unplug the converter, plug it in again in loader mode and run the update again")},
         {file + " --description " + release + "txt", 0, "\"ok\":true"},
         {file + " --description " + release + "hex", 6, "tmp.hex gives no checksum"},
         {"releases" + online, 0, "\"V2.0.0.1\".*\"V1.9.0.0\""},
         {"update --release V2.0.0.1" + online, 0, "\"version\":\"V2.0.0.1\""},
-        {"update --release V1.9.0.0" + online, 5, "gone.hex"},
         {"update --release V3" + online, 2, "V2.0.0.1, V1.9.0.0"},
+        {"update --release V1.9.0.0 --simulate --online --ftp-host " + server.host(), 5,
+         lastTwo("The download of gone.hex failed: the file was not found on the server, or "
+                 "access was refused\\.",
+                 "Check the connection to the server and run the command again")},
     };
     for (const auto& [commandLine, exitCode, saying] : rows) {
         const ProgramRun result = run(commandLine);

@@ -5,8 +5,8 @@
 #include <QImage>
 #include <QTemporaryDir>
 
+#include "ScopedDiagnosticCapture.h"
 #include "config/LoadConfig.h"
-#include "support/ScopedDiagnosticCapture.h"
 
 TEST(LoadConfig, TakesOnlyStrictBase64AndSaysWhyOnlyWhenTheFileCannotBeReadOrParsed) {
     const QByteArray document = "<r><ProgramTitle>T</ProgramTitle></r>";

@@ -3,8 +3,8 @@
 #include <QTemporaryFile>
 #include <libxml/parser.h>
 
+#include "ScopedDiagnosticCapture.h"
 #include "config/ParseConfig.h"
-#include "support/ScopedDiagnosticCapture.h"
 
 static QString text(const std::optional<QString>& field) {
     return field.value_or(QStringLiteral("<absent>"));

@@ -14,6 +14,9 @@ Release unpack(const ReleaseCatalogue::ImageResult& result) {
     return std::make_pair(result.release->image, result.release->checkSum);
 }
 const QByteArray image01020304 = ":0400000001020304F2\r\n";
+using Failure = ReleaseCatalogue::ImageFailure;
+using Kind = Failure::Kind;
+using Curl = FtpDownloader::Failure::Kind;
 } // namespace
 
 TEST(ReleaseCatalogue, ShippedModesVersionsAndImagesComeFromTheTreeUnderTheResources) {
@@ -52,8 +55,7 @@ TEST(ReleaseCatalogue, ShippedModesVersionsAndImagesComeFromTheTreeUnderTheResou
               std::pair(QByteArray::fromHex("01020304"), std::optional<int64_t>()));
     EXPECT_EQ(unpack(catalogue.shippedImage(" qk1\n", false, "V8")),
               std::pair(QByteArray::fromHex("0506"), std::optional<int64_t>(0x3B)));
-    EXPECT_EQ(catalogue.shippedImage("QK1", true, "V8").failureReason,
-              "Version V8 is not among the releases shipped with the updater.");
+    EXPECT_EQ(catalogue.shippedImage("QK1", true, "V8").failure, Failure(Kind::NotShipped, "V8"));
 }
 
 TEST(ReleaseCatalogue, OnlineListsAndImagesComeFromTheServerWithinTheirLimits) {
@@ -79,27 +81,24 @@ TEST(ReleaseCatalogue, OnlineListsAndImagesComeFromTheServerWithinTheirLimits) {
     ASSERT_TRUE(entries.has_value());
     EXPECT_EQ(ReleaseCatalogue::onlineEntry(*entries, "V1"), "V1,0x2A,fw.hex"); // the first
     EXPECT_EQ(ReleaseCatalogue::onlineEntry(*entries, "V2"), std::nullopt);
-    EXPECT_EQ(catalogue.downloadOnlineEntries("big.txt"), std::nullopt);
-    const QString next = " Check the connection to the server, press Confirm and try again.";
-    EXPECT_EQ(download.failureReason(),
-              "The download of big.txt failed: the file on the server is too large." + next);
+    std::optional<Failure> failure;
+    EXPECT_EQ(catalogue.downloadOnlineEntries("big.txt", &failure), std::nullopt);
+    EXPECT_EQ(failure, Failure(Kind::DownloadFailed, "big.txt", {"big.txt", {Curl::TooLarge}}));
     // What the window's online tests do not reach: line ends and text that is not UTF-8.
     EXPECT_EQ(OnlineVersionList::entries("V1,0x1,a.hex\nV2,0x2,b.hex\n")->size(), 1);
     EXPECT_EQ(OnlineVersionList::entries("\xc3\x28"), std::nullopt);
 
-    const std::tuple<const char*, Release, bool, QString> rows[] = {
-        {"V1,0x2A,fw.hex", std::pair(QByteArray::fromHex("01020304"), 0x2A), false, ""},
-        {"V3,0x10", std::nullopt, false, "The version list names no image for this version."},
-        {"V1,0x01,old.hex", std::nullopt, true,
-         "The download of old.hex failed: the file was not found on the server, or access was "
-         "refused." +
-             next},
-        {"V4,0x01,big.hex", std::nullopt, true,
-         "The download of big.hex failed: the file on the server is too large." + next},
+    const std::tuple<const char*, Release, std::optional<Failure>> rows[] = {
+        {"V1,0x2A,fw.hex", std::pair(QByteArray::fromHex("01020304"), 0x2A), std::nullopt},
+        {"V3,0x10", std::nullopt, Failure(Kind::NoImageInList)},
+        {"V1,0x01,old.hex", std::nullopt,
+         Failure(Kind::DownloadFailed, "old.hex", {"old.hex", {Curl::CurlExit, 78}})},
+        {"V4,0x01,big.hex", std::nullopt,
+         Failure(Kind::DownloadFailed, "big.hex", {"big.hex", {Curl::TooLarge}})},
     };
-    for (const auto& [line, release, downloadFailed, reason] : rows) {
+    for (const auto& [line, release, failure] : rows) {
         const ReleaseCatalogue::ImageResult result = catalogue.onlineImage(line);
-        EXPECT_EQ(std::tuple(line, unpack(result), result.downloadFailed, result.failureReason),
-                  std::tuple(line, release, downloadFailed, reason));
+        EXPECT_EQ(std::tuple(line, unpack(result), result.failure),
+                  std::tuple(line, release, failure));
     }
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "device/MainLoopWait.h"
+#include "support/MainLoopWait.h"
 
 #include <chrono>
 #include <functional>

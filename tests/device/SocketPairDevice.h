@@ -1,6 +1,6 @@
 #pragma once
 
-#include "device/DescriptorHidrawNodeSource.h"
+#include "DescriptorHidrawNodeSource.h"
 
 #include <QByteArray>
 #include <optional>

@@ -1,7 +1,7 @@
 #include "device/USBHidManager.h"
 #include "EventLoopWaiting.h"
+#include "ScopedDiagnosticCapture.h"
 #include "sim/SimulatedHidService.h"
-#include "support/ScopedDiagnosticCapture.h"
 
 #include <QTimer>
 #include <cerrno>

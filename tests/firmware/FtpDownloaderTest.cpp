@@ -2,9 +2,9 @@
 
 #include <sys/resource.h>
 
+#include "ScopedDiagnosticCapture.h"
 #include "firmware/FtpDownloader.h"
 #include "support/LoopbackFtpServer.h"
-#include "support/ScopedDiagnosticCapture.h"
 
 static constexpr qsizetype kLimit = 1 << 20;
 
@@ -23,14 +23,15 @@ TEST(FtpDownloader, GivesUpAfterThreeFailedAttemptsAndASuccessAtTheLimitClearsTh
         EXPECT_EQ(downloader.download(path, 3, 10.0, kLimit), std::nullopt) << path;
     EXPECT_EQ(log.lines().filter("🚀 FTP 下載嘗試 3...").size(), 2);
     EXPECT_EQ(log.lines().size(), 14); // three attempts for each failure, two lines each
-    EXPECT_FALSE(downloader.lastFailureReason().isEmpty());
+    EXPECT_TRUE(downloader.lastFailure().has_value());
     EXPECT_EQ(downloader.curlDownload("limit.hex", 10.0, 1000), QByteArray(1000, 'x'));
-    EXPECT_TRUE(downloader.lastFailureReason().isEmpty());
+    EXPECT_FALSE(downloader.lastFailure().has_value());
     EXPECT_EQ(FtpDownloader::timeoutArgument(10), "10.0");
 
     FtpDownloader withoutCurl(server.host(), "/nonexistent/curl");
     EXPECT_EQ(withoutCurl.download("fw.hex", 3, 10.0, kLimit), std::nullopt);
-    EXPECT_EQ(withoutCurl.lastFailureReason(), "The curl program could not be started.");
+    EXPECT_EQ(withoutCurl.lastFailure(),
+              FtpDownloader::Failure{FtpDownloader::Failure::Kind::CurlMissing});
     EXPECT_EQ(log.lines().filter("❌ Curl Error: ").size(), 3);
 
     EXPECT_EQ(FtpDownloader("h").urlFor("a/ü;#?%[x]!$&'()*+,=:@~.hex"),
@@ -43,7 +44,8 @@ TEST(FtpDownloader, GivesUpAfterThreeFailedAttemptsAndASuccessAtTheLimitClearsTh
     getrusage(RUSAGE_SELF, &usage);
     const int64_t peakKiBBefore = usage.ru_maxrss;
     EXPECT_EQ(downloader.curlDownload("QK100201.txt", 10.0, kLimit), std::nullopt);
-    EXPECT_EQ(downloader.lastFailureReason(), "The file on the server is too large.");
+    EXPECT_EQ(downloader.lastFailure(),
+              FtpDownloader::Failure{FtpDownloader::Failure::Kind::TooLarge});
     getrusage(RUSAGE_SELF, &usage);
     EXPECT_LT((usage.ru_maxrss - peakKiBBefore) * 1024, 8 * kLimit);
 }
@@ -51,22 +53,24 @@ TEST(FtpDownloader, GivesUpAfterThreeFailedAttemptsAndASuccessAtTheLimitClearsTh
 TEST(FtpDownloaderFailure, EachFailedAttemptSaysWhy) {
     using enum LoopbackFtpServer::Behaviour;
     const QByteArray half(800, 'x');
-    // the server, the "fw.hex" it serves (none when null), another host, the reason given
-    const std::tuple<LoopbackFtpServer::Behaviour, QByteArray, QString, const char*> rows[] = {
-        {Normal, "", {}, "The server sent an empty file."},
-        {SendsHalfAndCloses, half, {}, "The connection broke off before the whole file arrived."},
-        {Normal, QByteArray(1001, 'x'), {}, "The file on the server is too large."},
-        {Silent, {}, {}, "The download server did not answer in time."},
-        {Normal, {}, "127.0.0.1:1", "The download server could not be reached."},
+    using Failure = FtpDownloader::Failure;
+    using Kind = Failure::Kind;
+    // the server, the "fw.hex" it serves (none when null), another host, the failure
+    const std::tuple<LoopbackFtpServer::Behaviour, QByteArray, QString, Failure> rows[] = {
+        {Normal, "", {}, {Kind::Empty}},
+        {SendsHalfAndCloses, half, {}, {Kind::CurlExit, 18}},
+        {Normal, QByteArray(1001, 'x'), {}, {Kind::TooLarge}},
+        {Silent, {}, {}, {Kind::CurlExit, 28}},
+        {Normal, {}, "127.0.0.1:1", {Kind::CurlExit, 7}},
     };
     for (const auto& [behaviour, file, host, reason] : rows) {
-        SCOPED_TRACE(reason);
+        SCOPED_TRACE(static_cast<int>(reason.kind));
         LoopbackFtpServer server(behaviour);
         ASSERT_TRUE(server.start()) << server.errorText().toStdString();
         ASSERT_TRUE(file.isNull() || server.addFile("fw.hex", file));
         FtpDownloader downloader(host.isEmpty() ? server.host() : host);
         const double timeout = behaviour == Silent ? 1.0 : 10.0;
         EXPECT_EQ(downloader.curlDownload("fw.hex", timeout, 1000), std::nullopt);
-        EXPECT_EQ(downloader.lastFailureReason(), reason);
+        EXPECT_EQ(downloader.lastFailure(), reason);
     }
 }

@@ -1,6 +1,6 @@
 #include "protocol/Commands.h"
+#include "ScopedDiagnosticCapture.h"
 #include "sim/SimulatedHidService.h"
-#include "support/ScopedDiagnosticCapture.h"
 
 #include <cerrno>
 #include <gtest/gtest.h>

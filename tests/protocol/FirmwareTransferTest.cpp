@@ -1,6 +1,7 @@
 #include "protocol/FirmwareTransfer.h"
 #include "sim/SimulatedHidService.h"
 
+#include <cerrno>
 #include <gtest/gtest.h>
 
 namespace {
@@ -80,6 +81,39 @@ TEST_F(FirmwareTransferTest, ProgressFollowsTheBytesAndTheFinalChecksumMustMatch
     service.setDeviceFaults(device, {.replyLength = 9});
     EXPECT_FALSE(transfer(QByteArray(48, '\x01'), 48));
     EXPECT_EQ(alerts.back(), "Final Checksum: none\nFinal Checksum is wrong.");
+}
+
+// What ended each failed transfer, as the front ends get it: packet n of m and the sums.
+TEST_F(FirmwareTransferTest, EachFailureSaysWhatHappenedAndWhere) {
+    using Kind = FirmwareTransfer::Failure::Kind;
+    using Failure = FirmwareTransfer::Failure;
+    using Faults = VirtualConverter::Faults;
+    const QByteArray image = patternedImage(1000); // 18 data packets, packet n numbered 2n
+    const int64_t sum = VirtualConverter::checksum16(image);
+    const Failure tooLarge{.kind = Kind::ImageTooLarge,
+                           .imageBytes = FirmwareTransfer::maximumImageLength + 1};
+    const std::tuple<Faults, SimulatedDeviceFaults, QByteArray, Failure> rows[] = {
+        {{.noReplyFromPackNo = 0}, {}, image, {Kind::NoReply, 0, 18}},
+        {{.noReplyFromPackNo = 6}, {}, image, {Kind::NoReply, 3, 18}},
+        {{.wrongPackNoAtPackNo = 8}, {}, image, {Kind::WrongPacketNumber, 4, 18}},
+        {{.wrongChecksumAtPackNo = 10}, {}, image, {Kind::PacketChecksum, 5, 18}},
+        {{.wrongFinalChecksum = true}, {}, image, {Kind::FinalChecksum, 18, 18, sum, sum + 1}},
+        // The write after the last reply fails before the removal is reported.
+        {{}, {.unplugAfterDataPackets = 5}, image, {Kind::Unplugged, 6, 18}},
+        {{}, {.unplugAwaitingDataPacket = 9}, image, {Kind::Unplugged, 9, 18}},
+        {{}, {.writeError = -EIO, .writesBeforeWriteError = 2}, image, {Kind::WriteFailed, 2, 18}},
+        {{}, {}, QByteArray(), {Kind::EmptyImage}},
+        {{}, {}, patternedImage(tooLarge.imageBytes), tooLarge},
+    };
+    for (const auto& [faults, link, sent, failure] : rows) {
+        converter = std::make_shared<VirtualConverter>();
+        converter->setFaults(faults);
+        device = service.plugIn(converter);
+        service.setDeviceFaults(device, link);
+        FirmwareTransfer transfer(feedback());
+        EXPECT_FALSE(transfer.upgradeFW(&manager, device, packNo, sum, sent));
+        EXPECT_EQ(transfer.failure(), failure) << static_cast<int>(failure.kind);
+    }
 }
 
 } // namespace

@@ -9,10 +9,10 @@
 #include <random>
 #include <vector>
 
+#include "core/UIStatus.h"
 #include "sim/SimulatedDeviceFaults.h"
 #include "sim/VirtualConverter.h"
 #include "ui/AlertPresenter.h"
-#include "ui/UIStatus.h"
 
 class TestResources;
 

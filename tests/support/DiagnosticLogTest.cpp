@@ -1,16 +1,19 @@
 #include <gtest/gtest.h>
 
+#include "ScopedDiagnosticCapture.h"
 #include "support/DiagnosticLog.h"
-#include "support/ScopedDiagnosticCapture.h"
 
-TEST(DiagnosticLog, ReachesOnlyTheInnermostInstalledSinkAndNeedsNone) {
+TEST(DiagnosticLog, IsOffUnlessCapturedAndReachesEveryCaptureInForce) {
+    EXPECT_FALSE(velmarDiagnostics().isDebugEnabled());
     DiagnosticLog::write(u"Nobody", 1, u"f()", u" dropped");
     ScopedDiagnosticCapture outer;
     {
-        ScopedDiagnosticCapture inner;
+        QStringList heard;
+        ScopedDiagnosticCapture inner([&](const QString& line) { heard << line; });
         DiagnosticLog::write(u"A", 2, u"g()", u" x");
         EXPECT_EQ(inner.lines(), QStringList{QStringLiteral("[A][2][g()] x")});
+        EXPECT_EQ(heard, inner.lines());
     }
-    DiagnosticLog::write(QStringLiteral("back to the outer sink"));
-    EXPECT_EQ(outer.lines(), QStringList{QStringLiteral("back to the outer sink")});
+    DiagnosticLog::write(QStringLiteral("only the outer"));
+    EXPECT_EQ(outer.lines(), (QStringList{"[A][2][g()] x", "only the outer"}));
 }

@@ -1,4 +1,4 @@
-#include "device/DescriptorHidrawNodeSource.h"
+#include "DescriptorHidrawNodeSource.h"
 
 #include <cerrno>
 #include <fcntl.h>

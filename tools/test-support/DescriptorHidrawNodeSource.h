@@ -6,8 +6,7 @@
 #include <optional>
 
 // Device nodes backed by descriptors that are already open: reports are read and written on
-// them exactly as on /dev/hidrawN. Serves where the program cannot open the nodes itself (a
-// privileged helper passes them in) and where tests stand a socket pair in for a device.
+// them exactly as on /dev/hidrawN. Tests and benchmarks stand a socket pair in for a device.
 class DescriptorHidrawNodeSource : public HidrawNodeSource {
 public:
     DescriptorHidrawNodeSource() = default;

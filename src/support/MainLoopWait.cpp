@@ -1,4 +1,4 @@
-#include "device/MainLoopWait.h"
+#include "support/MainLoopWait.h"
 
 #include <QAbstractEventDispatcher>
 #include <QEventLoop>
