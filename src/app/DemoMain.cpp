@@ -87,7 +87,6 @@ int main(int argc, char** argv) {
     program.start();
 
     VirtualConverter::Identity identity;
-    identity.partNumber = "QK100201";
     identity.firmwareVersion = 0x01000005; // V1.0.0.5, the older of the sample releases
     auto converter = std::make_shared<VirtualConverter>(identity);
     VirtualConverter::Faults converterFaults;

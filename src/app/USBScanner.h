@@ -18,9 +18,9 @@ public:
 
     bool isRunning() const { return searchUSBTimer_.isActive(); }
     // Schedules the timer anew: the first tick comes one interval from now.
-    void start();
+    void start() { searchUSBTimer_.start(); }
     // The timer never calls again until it is started; stopping a stopped timer does nothing.
-    void stop();
+    void stop() { searchUSBTimer_.stop(); }
 
     void searchUSBTimerTick();
 

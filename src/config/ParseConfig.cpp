@@ -1,5 +1,6 @@
 #include "config/ParseConfig.h"
 
+#include <QScopeGuard>
 #include <climits>
 #include <cstring>
 #include <libxml/parser.h>
@@ -53,39 +54,10 @@ xmlParserInputPtr refuseExternalEntity(const char*, const char*, xmlParserCtxtPt
     return nullptr;
 }
 
-// libxml2 keeps the loader process-wide. The program is single-threaded, so installing ours for
-// the length of one parse and putting the previous one back keeps other libxml2 users unaffected.
-class ExternalEntityRefusal {
-public:
-    ExternalEntityRefusal() : previous_(xmlGetExternalEntityLoader()) {
-        xmlSetExternalEntityLoader(refuseExternalEntity);
-    }
-    ~ExternalEntityRefusal() { xmlSetExternalEntityLoader(previous_); }
-    ExternalEntityRefusal(const ExternalEntityRefusal&) = delete;
-    ExternalEntityRefusal& operator=(const ExternalEntityRefusal&) = delete;
-
-private:
-    xmlExternalEntityLoader previous_;
-};
-
 // Encoding and I/O errors (a document declaring an encoding its bytes break) do not reach the
 // handler's serror: libxml2 reports them through its process-wide generic error function, which
-// prints on stderr. Silenced for the length of one parse, like the entity loader above.
+// prints on stderr.
 void ignoreGenericError(void*, const char*, ...) {}
-
-class GenericErrorSilence {
-public:
-    GenericErrorSilence() : previous_(xmlGenericError), previousContext_(xmlGenericErrorContext) {
-        xmlSetGenericErrorFunc(nullptr, ignoreGenericError);
-    }
-    ~GenericErrorSilence() { xmlSetGenericErrorFunc(previousContext_, previous_); }
-    GenericErrorSilence(const GenericErrorSilence&) = delete;
-    GenericErrorSilence& operator=(const GenericErrorSilence&) = delete;
-
-private:
-    xmlGenericErrorFunc previous_;
-    void* previousContext_;
-};
 
 xmlSAXHandler makeHandler() {
     // Zeroed: only the events we want exist. Without entityDecl/getEntity handlers a document's
@@ -108,8 +80,18 @@ bool runReader(const QByteArray& document, XMLParseDelegate& delegate) {
     if (document.isEmpty() || document.size() > INT_MAX)
         return false;
     xmlInitParser();
-    ExternalEntityRefusal refusal;
-    GenericErrorSilence silence;
+    // libxml2 keeps the entity loader and the generic error function process-wide. The program
+    // is single-threaded, so installing ours for the length of one parse and putting the
+    // previous ones back keeps other libxml2 users unaffected.
+    const xmlExternalEntityLoader previousLoader = xmlGetExternalEntityLoader();
+    const xmlGenericErrorFunc previousError = xmlGenericError;
+    void* const previousErrorContext = xmlGenericErrorContext;
+    xmlSetExternalEntityLoader(refuseExternalEntity);
+    xmlSetGenericErrorFunc(nullptr, ignoreGenericError);
+    const auto restore = qScopeGuard([=] {
+        xmlSetExternalEntityLoader(previousLoader);
+        xmlSetGenericErrorFunc(previousErrorContext, previousError);
+    });
     xmlParserCtxtPtr context =
         xmlCreateMemoryParserCtxt(document.constData(), static_cast<int>(document.size()));
     if (!context)

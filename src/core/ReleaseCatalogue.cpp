@@ -97,10 +97,9 @@ ReleaseCatalogue::ImageResult ReleaseCatalogue::onlineImage(const QString& listL
 
 ReleaseCatalogue::ImageResult ReleaseCatalogue::decodeImage(const QString& name,
                                                             const std::optional<QString>& hexText,
-                                                            std::optional<int64_t> checkSum,
-                                                            ImageFailure::Kind unreadable) {
+                                                            std::optional<int64_t> checkSum) {
     if (!hexText)
-        return failed(unreadable, name);
+        return failed(ImageFailure::Kind::ReleaseUnreadable, name);
     // A text without data records gives an empty image, which the transfer refuses.
     return {ReleaseImage{HexImageDecoder::decodeHexImage(*hexText), checkSum}, std::nullopt};
 }

@@ -75,10 +75,8 @@ public:
     ImageResult onlineImage(const QString& listLine);
 
 private:
-    static ImageResult
-    decodeImage(const QString& name, const std::optional<QString>& hexText,
-                std::optional<int64_t> checkSum,
-                ImageFailure::Kind unreadable = ImageFailure::Kind::ReleaseUnreadable);
+    static ImageResult decodeImage(const QString& name, const std::optional<QString>& hexText,
+                                   std::optional<int64_t> checkSum);
     static ImageResult failed(ImageFailure::Kind kind, const QString& name = {}) {
         return {std::nullopt, ImageFailure{kind, name}};
     }

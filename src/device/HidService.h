@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 // One attached HID device as a backend sees it. Callers treat it as an opaque handle: a backend
@@ -42,28 +43,29 @@ public:
 
     // Restricts the devices seen by copyDevices() and the removal callback. An empty list means
     // no restriction: every HID device matches.
-    virtual void setDeviceMatching(const std::vector<DeviceMatching>& matching) = 0;
+    void setDeviceMatching(const std::vector<DeviceMatching>& matching) { matching_ = matching; }
 
     // The attached devices that match, in no particular order.
     virtual std::vector<HidDeviceRef> copyDevices() = 0;
 
     // Called when a matching device goes away. A new registration replaces the old one.
-    virtual void setRemovalCallback(RemovalCallback callback) = 0;
+    void setRemovalCallback(RemovalCallback callback) { removalCallback_ = std::move(callback); }
 
     // Called when a device is plugged in after open(), once its node can be opened, whatever the
     // matching: the search narrows the matching to one identity at a time, so the caller judges
     // the identity itself. Devices attached before open() are not announced; copyDevices() lists
     // them, as it lists everything where the backend cannot watch for new devices. A new
     // registration replaces the old one.
-    virtual void setArrivalCallback(ArrivalCallback callback) = 0;
+    virtual void setArrivalCallback(ArrivalCallback callback) {
+        arrivalCallback_ = std::move(callback);
+    }
 
     // Opening a device that is already open succeeds.
     virtual int32_t openDevice(const HidDeviceRef& device) = 0;
     virtual int32_t closeDevice(const HidDeviceRef& device) = 0;
 
     // "VendorID" or "ProductID"; absent for any other key or when the device cannot tell.
-    virtual std::optional<int64_t> deviceProperty(const HidDeviceRef& device,
-                                                  std::string_view key) = 0;
+    std::optional<int64_t> deviceProperty(const HidDeviceRef& device, std::string_view key) const;
 
     // Sends `report` as one output report with report id 0 (the id is not part of `report`).
     virtual int32_t setOutputReport(const HidDeviceRef& device, const QByteArray& report) = 0;
@@ -79,4 +81,14 @@ public:
     // Where the device is attached, in words a user can type to pick it ("/dev/hidraw3"); stable
     // while it stays attached. Empty for a device this service does not know.
     virtual QString deviceNode(const HidDeviceRef& device) const = 0;
+
+protected:
+    // Who the device is; absent for a device this service does not know. A removed device still
+    // tells who it was: the removal handler wants to name it.
+    virtual std::optional<DeviceMatching> identityOf(const HidDeviceRef& device) const = 0;
+    bool matches(const DeviceMatching& identity) const;
+
+    std::vector<DeviceMatching> matching_;
+    RemovalCallback removalCallback_;
+    ArrivalCallback arrivalCallback_;
 };

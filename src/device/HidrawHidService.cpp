@@ -41,24 +41,12 @@ int32_t HidrawHidService::open() {
     return 0;
 }
 
-void HidrawHidService::setDeviceMatching(const std::vector<DeviceMatching>& matching) {
-    matching_ = matching;
-}
-
 std::vector<HidDeviceRef> HidrawHidService::copyDevices() {
     std::vector<HidDeviceRef> devices;
     for (const std::shared_ptr<HidrawDevice>& device : rescan())
-        if (matches(device->node()))
+        if (matches({device->node().vendorId, device->node().productId}))
             devices.push_back(device);
     return devices;
-}
-
-void HidrawHidService::setRemovalCallback(RemovalCallback callback) {
-    removalCallback_ = std::move(callback);
-}
-
-void HidrawHidService::setArrivalCallback(ArrivalCallback callback) {
-    arrivalCallback_ = std::move(callback);
 }
 
 int32_t HidrawHidService::openDevice(const HidDeviceRef& device) {
@@ -71,17 +59,11 @@ int32_t HidrawHidService::closeDevice(const HidDeviceRef& device) {
     return own ? own->close() : -ENODEV;
 }
 
-std::optional<int64_t> HidrawHidService::deviceProperty(const HidDeviceRef& device,
-                                                        std::string_view key) {
-    // A removed device still tells who it was: the removal handler wants to name it.
+std::optional<DeviceMatching> HidrawHidService::identityOf(const HidDeviceRef& device) const {
     const std::shared_ptr<HidrawDevice> own = this->own(device);
     if (!own)
         return std::nullopt;
-    if (key == "VendorID")
-        return own->node().vendorId;
-    if (key == "ProductID")
-        return own->node().productId;
-    return std::nullopt;
+    return DeviceMatching{own->node().vendorId, own->node().productId};
 }
 
 int32_t HidrawHidService::setOutputReport(const HidDeviceRef& device, const QByteArray& report) {
@@ -108,15 +90,6 @@ QString HidrawHidService::lastErrorReason(const HidDeviceRef& device) const {
 std::shared_ptr<HidrawDevice> HidrawHidService::own(const HidDeviceRef& device) const {
     std::shared_ptr<HidrawDevice> own = std::dynamic_pointer_cast<HidrawDevice>(device);
     return own && own->owner() == this ? own : nullptr;
-}
-
-bool HidrawHidService::matches(const HidrawNode& node) const {
-    if (matching_.empty())
-        return true;
-    for (const DeviceMatching& entry : matching_)
-        if (entry.VendorID == node.vendorId && entry.ProductID == node.productId)
-            return true;
-    return false;
 }
 
 std::vector<std::shared_ptr<HidrawDevice>> HidrawHidService::rescan() {
@@ -177,7 +150,7 @@ void HidrawHidService::forget(HidrawDevice& device) {
 }
 
 void HidrawHidService::reportRemovalLater(const std::shared_ptr<HidrawDevice>& device) {
-    if (!matches(device->node()))
+    if (!matches({device->node().vendorId, device->node().productId}))
         return;
     // Never from inside the call that noticed it (a write, a copy of the device set).
     QMetaObject::invokeMethod(

@@ -24,14 +24,9 @@ public:
     HidrawHidService& operator=(const HidrawHidService&) = delete;
 
     int32_t open() override;
-    void setDeviceMatching(const std::vector<DeviceMatching>& matching) override;
     std::vector<HidDeviceRef> copyDevices() override;
-    void setRemovalCallback(RemovalCallback callback) override;
-    void setArrivalCallback(ArrivalCallback callback) override;
     int32_t openDevice(const HidDeviceRef& device) override;
     int32_t closeDevice(const HidDeviceRef& device) override;
-    std::optional<int64_t> deviceProperty(const HidDeviceRef& device,
-                                          std::string_view key) override;
     int32_t setOutputReport(const HidDeviceRef& device, const QByteArray& report) override;
     void setInputReportCallback(const HidDeviceRef& device, InputReportCallback callback) override;
     QString lastErrorReason(const HidDeviceRef& device) const override;
@@ -40,9 +35,11 @@ public:
     // How often the attached nodes are re-read when the source cannot announce removals.
     static constexpr std::chrono::milliseconds rescanInterval{1000};
 
+protected:
+    std::optional<DeviceMatching> identityOf(const HidDeviceRef& device) const override;
+
 private:
     std::shared_ptr<HidrawDevice> own(const HidDeviceRef& device) const;
-    bool matches(const HidrawNode& node) const;
     // Brings the registry in line with what the source lists now; the attached devices in the
     // source's order.
     std::vector<std::shared_ptr<HidrawDevice>> rescan();
@@ -53,9 +50,6 @@ private:
     void reportArrivalLater(const std::shared_ptr<HidrawDevice>& device);
 
     std::unique_ptr<HidrawNodeSource> source_;
-    std::vector<DeviceMatching> matching_;
-    RemovalCallback removalCallback_;
-    ArrivalCallback arrivalCallback_;
     // Every attached node this service knows of, matching or not, by device node path.
     std::map<QString, std::shared_ptr<HidrawDevice>> attached_;
     // Nodes whose descriptor said the device has gone while the node is still listed (udev has

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "firmware/CharacterBoundaries.h"
+#include "support/HexText.h"
 
 static QString kindKey(QStringView field) {
     return field.trimmed().toString().toLower();
@@ -19,17 +20,6 @@ bool DescriptionField::isChecksumField(QStringView field) {
 
 bool DescriptionField::isImageFileField(QStringView field) {
     return CharacterBoundaries::contains(kindKey(field), u".hex");
-}
-
-static int hexDigitValue(QChar c) {
-    const char16_t u = c.unicode();
-    if (u >= u'0' && u <= u'9')
-        return u - u'0';
-    if (u >= u'a' && u <= u'f')
-        return u - u'a' + 10;
-    if (u >= u'A' && u <= u'F')
-        return u - u'A' + 10;
-    return -1;
 }
 
 std::optional<qint64> DescriptionField::parseChecksumField(QStringView field) {
@@ -48,7 +38,7 @@ std::optional<qint64> DescriptionField::parseChecksumField(QStringView field) {
                                    : quint64(std::numeric_limits<qint64>::max());
     quint64 magnitude = 0;
     for (; at < digits.size(); ++at) {
-        const int digit = hexDigitValue(digits[at]);
+        const int digit = HexText::digitValue(digits[at]);
         if (digit < 0 || magnitude > (limit - quint64(digit)) / 16)
             return std::nullopt;
         magnitude = magnitude * 16 + quint64(digit);

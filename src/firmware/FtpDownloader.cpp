@@ -46,13 +46,9 @@ std::optional<QByteArray> FtpDownloader::curlDownload(const QString& path, doubl
                                                       qsizetype maxBytes) {
     using Kind = Failure::Kind;
     lastFailure_.reset();
-    if (cancelled_) {
-        lastFailure_ = {Kind::Stopped};
-        return std::nullopt;
-    }
     const std::optional<QString> url = urlFor(path);
-    if (!url) {
-        lastFailure_ = {Kind::BadAddress};
+    if (cancelled_ || !url) {
+        lastFailure_ = {cancelled_ ? Kind::Stopped : Kind::BadAddress};
         return std::nullopt;
     }
 

@@ -1,9 +1,8 @@
 #include "firmware/HexImageDecoder.h"
 
-#include <array>
-
 #include "firmware/CharacterBoundaries.h"
 #include "firmware/LineSplitter.h"
+#include "support/HexText.h"
 
 // The record type sits at characters 7 and 8 of ":LLAAAATT"; the payload follows and the last two
 // characters are the record checksum.
@@ -12,24 +11,8 @@ static constexpr qsizetype typeSecond = 8;
 static constexpr qsizetype payloadStart = 9;
 static constexpr qsizetype checksumLength = 2;
 
-static constexpr std::array<signed char, 128> hexDigitValues = [] {
-    std::array<signed char, 128> values{};
-    values.fill(-1);
-    for (int i = 0; i < 10; ++i)
-        values['0' + i] = static_cast<signed char>(i);
-    for (int i = 0; i < 6; ++i) {
-        values['a' + i] = static_cast<signed char>(10 + i);
-        values['A' + i] = static_cast<signed char>(10 + i);
-    }
-    return values;
-}();
-
-static int hexDigitValue(char16_t unit) {
-    return unit < hexDigitValues.size() ? hexDigitValues[unit] : -1;
-}
-
 static int hexDigitValue(QStringView character) {
-    return character.size() == 1 ? hexDigitValue(character[0].unicode()) : -1;
+    return character.size() == 1 ? HexText::digitValue(character[0]) : -1;
 }
 
 static bool isAscii(QChar c) {
@@ -109,8 +92,8 @@ bool HexImageDecoder::appendAsciiPairs(QStringView digits, QByteArray& out) {
     char* target = out.data() + oldSize;
     const QChar* source = digits.data();
     for (qsizetype i = 0; i < pairs; ++i) {
-        const int high = hexDigitValue(source[2 * i].unicode());
-        const int low = hexDigitValue(source[2 * i + 1].unicode());
+        const int high = HexText::digitValue(source[2 * i]);
+        const int low = HexText::digitValue(source[2 * i + 1]);
         if ((high | low) < 0) {
             out.resize(oldSize);
             return false;

@@ -48,7 +48,7 @@ void SimulatedHidService::unplug(const HidDeviceRef& device) {
     simulated->open = false;
     std::erase(attached_, simulated);
     // The platform reports a removal only for devices its matching covers, judged as it happens.
-    if (matches(*simulated)) {
+    if (matches(simulated->identity)) {
         deliverRemovalLater(simulated);
     }
 }
@@ -92,26 +92,14 @@ int32_t SimulatedHidService::open() {
     return openResult_;
 }
 
-void SimulatedHidService::setDeviceMatching(const std::vector<DeviceMatching>& matching) {
-    matching_ = matching;
-}
-
 std::vector<HidDeviceRef> SimulatedHidService::copyDevices() {
     std::vector<HidDeviceRef> devices;
     for (const auto& device : attached_) {
-        if (matches(*device)) {
+        if (matches(device->identity)) {
             devices.push_back(device);
         }
     }
     return devices;
-}
-
-void SimulatedHidService::setRemovalCallback(RemovalCallback callback) {
-    removalCallback_ = std::move(callback);
-}
-
-void SimulatedHidService::setArrivalCallback(ArrivalCallback callback) {
-    arrivalCallback_ = std::move(callback);
 }
 
 int32_t SimulatedHidService::openDevice(const HidDeviceRef& device) {
@@ -141,19 +129,9 @@ int32_t SimulatedHidService::closeDevice(const HidDeviceRef& device) {
     return 0;
 }
 
-std::optional<int64_t> SimulatedHidService::deviceProperty(const HidDeviceRef& device,
-                                                           std::string_view key) {
+std::optional<DeviceMatching> SimulatedHidService::identityOf(const HidDeviceRef& device) const {
     const auto simulated = own(device);
-    if (!simulated) {
-        return std::nullopt;
-    }
-    if (key == "VendorID") {
-        return simulated->identity.VendorID;
-    }
-    if (key == "ProductID") {
-        return simulated->identity.ProductID;
-    }
-    return std::nullopt;
+    return simulated ? std::optional(simulated->identity) : std::nullopt;
 }
 
 int32_t SimulatedHidService::setOutputReport(const HidDeviceRef& device, const QByteArray& report) {
@@ -220,11 +198,6 @@ QString SimulatedHidService::deviceNode(const HidDeviceRef& device) const {
 std::shared_ptr<SimulatedHidDevice> SimulatedHidService::own(const HidDeviceRef& device) const {
     auto simulated = std::dynamic_pointer_cast<SimulatedHidDevice>(device);
     return simulated && simulated->owner == this ? simulated : nullptr;
-}
-
-bool SimulatedHidService::matches(const SimulatedHidDevice& device) const {
-    return matching_.empty() ||
-           std::find(matching_.begin(), matching_.end(), device.identity) != matching_.end();
 }
 
 int32_t SimulatedHidService::fail(SimulatedHidDevice& device, int32_t result,

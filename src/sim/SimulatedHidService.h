@@ -53,22 +53,19 @@ public:
     std::vector<QByteArray> writtenReports(const HidDeviceRef& device) const;
 
     int32_t open() override;
-    void setDeviceMatching(const std::vector<DeviceMatching>& matching) override;
     std::vector<HidDeviceRef> copyDevices() override;
-    void setRemovalCallback(RemovalCallback callback) override;
-    void setArrivalCallback(ArrivalCallback callback) override;
     int32_t openDevice(const HidDeviceRef& device) override;
     int32_t closeDevice(const HidDeviceRef& device) override;
-    std::optional<int64_t> deviceProperty(const HidDeviceRef& device,
-                                          std::string_view key) override;
     int32_t setOutputReport(const HidDeviceRef& device, const QByteArray& report) override;
     void setInputReportCallback(const HidDeviceRef& device, InputReportCallback callback) override;
     QString lastErrorReason(const HidDeviceRef& device) const override;
     QString deviceNode(const HidDeviceRef& device) const override;
 
+protected:
+    std::optional<DeviceMatching> identityOf(const HidDeviceRef& device) const override;
+
 private:
     std::shared_ptr<SimulatedHidDevice> own(const HidDeviceRef& device) const;
-    bool matches(const SimulatedHidDevice& device) const;
     int32_t fail(SimulatedHidDevice& device, int32_t result, const char* operation);
     void deliverLater(const std::shared_ptr<SimulatedHidDevice>& device,
                       std::optional<QByteArray> report, int32_t result,
@@ -77,9 +74,6 @@ private:
     void deliverArrivalLater(const std::shared_ptr<SimulatedHidDevice>& device);
 
     std::vector<std::shared_ptr<SimulatedHidDevice>> attached_;
-    std::vector<DeviceMatching> matching_;
-    RemovalCallback removalCallback_;
-    ArrivalCallback arrivalCallback_;
     int32_t openResult_ = 0;
     int pluggedIn_ = 0;
     bool opened_ = false;

@@ -62,7 +62,6 @@ public:
     // image. The sample releases' description files carry checksums computed by this.
     static uint16_t checksum16(const QByteArray& bytes);
 
-    void setIdentity(Identity identity) { identity_ = std::move(identity); }
     const Identity& identity() const { return identity_; }
     // The version that `image` carries, as real firmware knows its own. After an update whose
     // every data packet was answered with its right sum, whose final sum was right, and which the
@@ -70,7 +69,6 @@ public:
     // restarted into its new firmware would. Any other image, or a failed update, keeps the old.
     void setImageVersion(const QByteArray& image, uint32_t version);
     void setFaults(const Faults& faults) { faults_ = faults; }
-    const Faults& faults() const { return faults_; }
 
     const std::vector<ReceivedRequest>& requests() const { return requests_; }
     // The commands received, in order, e.g. {0xA4, 0xA0, 0x00, 0xAB}.

@@ -10,4 +10,6 @@ public:
     static QString zeroFilled(uint32_t value);
     // "0x" and the digits right-aligned in four characters with blanks: 0x2A -> "0x  2A".
     static QString blankFilled(int64_t value);
+    // The value of one hexadecimal digit of either case; -1 for any other character.
+    static int digitValue(QChar c);
 };

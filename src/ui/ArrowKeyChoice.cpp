@@ -9,22 +9,15 @@ ArrowKeyChoice::ArrowKeyChoice(QAbstractButton& first, QAbstractButton& second)
 }
 
 bool ArrowKeyChoice::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() != QEvent::KeyPress || (watched != first_ && watched != second_))
+    const bool watchedKey =
+        event->type() == QEvent::KeyPress && (watched == first_ || watched == second_);
+    const int key = watchedKey ? static_cast<QKeyEvent*>(event)->key() : 0;
+    QAbstractButton* const target = key == Qt::Key_Left || key == Qt::Key_Up      ? first_
+                                    : key == Qt::Key_Right || key == Qt::Key_Down ? second_
+                                                                                  : nullptr;
+    if (!target)
         return QObject::eventFilter(watched, event);
-    QAbstractButton* target = nullptr;
-    switch (static_cast<QKeyEvent*>(event)->key()) {
-    case Qt::Key_Left:
-    case Qt::Key_Up:
-        target = first_;
-        break;
-    case Qt::Key_Right:
-    case Qt::Key_Down:
-        target = second_;
-        break;
-    default:
-        return QObject::eventFilter(watched, event);
-    }
-    if (target && target->isVisible() && target->isEnabled()) {
+    if (target->isVisible() && target->isEnabled()) {
         target->setFocus(Qt::OtherFocusReason);
         if (!target->isChecked())
             target->click();

@@ -1,18 +1,9 @@
 #include "ui/ColorFromHexString.h"
 
+#include "support/HexText.h"
+
 #include <cstdint>
 #include <limits>
-
-static int hexDigitValue(QChar c) {
-    const char16_t u = c.unicode();
-    if (u >= '0' && u <= '9')
-        return u - '0';
-    if (u >= 'a' && u <= 'f')
-        return u - 'a' + 10;
-    if (u >= 'A' && u <= 'F')
-        return u - 'A' + 10;
-    return -1;
-}
 
 std::optional<QColor> colorFromHexString(const QString& text, double alpha) {
     QString digits = text.trimmed();
@@ -21,12 +12,12 @@ std::optional<QColor> colorFromHexString(const QString& text, double alpha) {
     // A 0x prefix counts only when a digit follows; otherwise the "0" is the number.
     if (digits.size() > 2 && digits[0] == QLatin1Char('0') &&
         (digits[1] == QLatin1Char('x') || digits[1] == QLatin1Char('X')) &&
-        hexDigitValue(digits[2]) >= 0)
+        HexText::digitValue(digits[2]) >= 0)
         pos = 2;
     uint64_t value = 0;
     bool anyDigit = false;
     for (; pos < digits.size(); ++pos) {
-        const int digit = hexDigitValue(digits[pos]);
+        const int digit = HexText::digitValue(digits[pos]);
         if (digit < 0)
             break;
         anyDigit = true;

@@ -21,11 +21,10 @@ void FlatButton::setTitle(const QString& title) {
 void FlatButton::setupStyle() {
     setFlat(true);
     // Unit coordinates: top centre to bottom centre, whatever size the button has when painted.
-    QLinearGradient gradient(0.5, 0.0, 0.5, 1.0);
-    gradient.setCoordinateMode(QGradient::ObjectMode);
-    gradient.setColorAt(0.0, *colorFromHexString("#db7093", 1.0));
-    gradient.setColorAt(1.0, *colorFromHexString("#ff0000", 1.0));
-    gradient_ = gradient;
+    gradient_ = QLinearGradient(0.5, 0.0, 0.5, 1.0);
+    gradient_.setCoordinateMode(QGradient::ObjectMode);
+    gradient_.setColorAt(0.0, *colorFromHexString("#db7093", 1.0));
+    gradient_.setColorAt(1.0, *colorFromHexString("#ff0000", 1.0));
     applyTitleStyle(normalColor_);
     setCursor(Qt::PointingHandCursor);
     setAttribute(Qt::WA_Hover);

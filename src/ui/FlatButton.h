@@ -19,8 +19,6 @@ public:
 
     void setupStyle();
 
-    QColor normalColor() const { return normalColor_; }
-    QColor hoverColor() const { return hoverColor_; }
     void setHoverColor(const QColor& colour) { hoverColor_ = colour; }
 
     // What the painting uses, for anyone who needs to check the look.

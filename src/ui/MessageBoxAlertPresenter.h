@@ -9,7 +9,6 @@
 class MessageBoxAlertPresenter : public AlertPresenter {
 public:
     explicit MessageBoxAlertPresenter(QWidget* parent = nullptr);
-    void setParentWidget(QWidget* parent) { parent_ = parent; }
     void runModal(const Alert& alert) override;
 
 private:

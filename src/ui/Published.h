@@ -46,11 +46,9 @@ public:
         for (uint64_t id : ids) {
             if (assignments_ != assignment)
                 return;
-            auto found = subscribers_->find(id);
-            if (found != subscribers_->end()) {
-                Subscriber subscriber = found->second;
-                subscriber(newValue);
-            }
+            const auto found = subscribers_->find(id);
+            if (found != subscribers_->end())
+                Subscriber(found->second)(newValue); // a copy: it may cancel itself
         }
         if (assignments_ == assignment)
             value_ = std::move(newValue);

@@ -79,12 +79,11 @@ void StatusRenderer::render(UIStatus status, double savedLeading,
         outlets_.CommonButton->setTitle(*buttonTitle);
         outlets_.CommonButton->setAccessibleDescription(devicePlug ? kStartDescription
                                                                    : kConfirmDescription);
-    }
-    // The one thing to do next gets the keyboard: Enter or Space answers it at once. With a
-    // converter found that is choosing the version; one key must never rewrite what it runs.
-    if (buttonTitle)
+        // The one thing to do next gets the keyboard: Enter or Space answers it at once. With a
+        // converter found that is choosing the version; one key must never rewrite what it runs.
         (devicePlug ? static_cast<QWidget*>(outlets_.PopUpFwVerItems) : outlets_.CommonButton)
             ->setFocus(Qt::OtherFocusReason);
+    }
 }
 
 void StatusRenderer::showUnsupported(const std::optional<QString>& partNumber) {
