@@ -64,21 +64,16 @@ ExitCode CliSession::list() {
     for (const ConverterSearch::Finding& finding : search_->identifyAll()) {
         const CommandReport::Converter converter = describe(finding.identity);
         report_.found(converter);
-        switch (finding.state) {
-        case State::Identified:
-            identified = true;
+        identified = identified || finding.state == State::Identified;
+        denied = denied || finding.state == State::AccessDenied;
+        if (finding.state == State::Identified)
             report_.identified(converter);
-            break;
-        case State::AccessDenied:
-            denied = true;
-            report_.unidentified(converter, "permission denied");
-            break;
-        case State::NotAnswering:
-            report_.unidentified(converter, "not answering");
-            if (silent.empty())
-                silent.push_back(finding);
-            break;
-        }
+        else
+            report_.unidentified(converter, finding.state == State::AccessDenied
+                                                ? "permission denied"
+                                                : "not answering");
+        if (finding.state == State::NotAnswering && silent.empty())
+            silent.push_back(finding);
     }
     if (denied)
         return fail(ExitCode::PermissionDenied, {ConverterSearch::accessDeniedAdvice(), {}});
