@@ -97,24 +97,16 @@ ExitCode CliSession::releases(const CliArguments& arguments) {
     if (!converter)
         return failure;
     const FwInfoModelRef record = supportedRecord(*converter);
-    const bool online = isOnline(arguments);
     if (!record)
         return ExitCode::UpdateFailed;
-    if (const std::optional<ReleaseCatalogue::ImageFailure> failure =
-            modeUnavailable(*converter, *record, online, arguments.mode))
-        return fail(ExitCode::UpdateFailed, TerminalWording::lines(*failure));
-    const bool isStandard = arguments.mode == CliArguments::Mode::Standard;
-    QStringList versions;
-    if (online) {
-        std::optional<ReleaseCatalogue::ImageFailure> failure;
-        const std::optional<QStringList> entries = onlineEntries(*record, isStandard, failure);
-        if (!entries)
-            return fail(ExitCode::DownloadFailed, TerminalWording::lines(*failure));
-        for (const OnlineVersionList::Item& item : OnlineVersionList::items(*entries))
-            versions << item.title;
-    } else {
-        versions = catalogue_.shippedVersions(converter->partNumber, isStandard);
-    }
+    std::optional<ReleaseCatalogue::ImageFailure> why;
+    const std::optional<Offer> offer = this->offer(*converter, *record, arguments, why);
+    if (!offer)
+        return fail(why->kind == ReleaseCatalogue::ImageFailure::Kind::ModeNotOffered
+                        ? ExitCode::UpdateFailed
+                        : ExitCode::DownloadFailed,
+                    TerminalWording::lines(*why));
+    const QStringList& versions = offer->versions;
     for (const QString& version : versions)
         report_.release(version, modeName(arguments.mode));
     if (versions.isEmpty())
@@ -187,10 +179,14 @@ FwInfoModelRef CliSession::supportedRecord(const ConverterIdentity& converter) {
     return record;
 }
 
-std::optional<ReleaseCatalogue::ImageFailure>
-CliSession::modeUnavailable(const ConverterIdentity& converter, const FwInfoModel& record,
-                            bool online, CliArguments::Mode mode) const {
-    const bool standard = mode == CliArguments::Mode::Standard;
+std::optional<CliSession::Offer>
+CliSession::offer(const ConverterIdentity& converter, const FwInfoModel& record,
+                  const CliArguments& arguments,
+                  std::optional<ReleaseCatalogue::ImageFailure>& failure,
+                  const std::function<void()>& beforeDownload) {
+    using Kind = ReleaseCatalogue::ImageFailure::Kind;
+    const bool standard = arguments.mode == CliArguments::Mode::Standard;
+    const bool online = isOnline(arguments);
     // Online the configuration's record says which modes exist, offline the shipped tree.
     bool offered = false;
     if (online) {
@@ -198,22 +194,24 @@ CliSession::modeUnavailable(const ConverterIdentity& converter, const FwInfoMode
     } else if (const auto modes = catalogue_.shippedModes(converter.partNumber)) {
         offered = standard ? modes->standard : modes->tournament;
     }
-    if (offered)
-        return std::nullopt;
-    return ReleaseCatalogue::ImageFailure{ReleaseCatalogue::ImageFailure::Kind::ModeNotOffered,
-                                          modeName(mode)};
-}
-
-std::optional<QStringList>
-CliSession::onlineEntries(const FwInfoModel& record, bool isStandard,
-                          std::optional<ReleaseCatalogue::ImageFailure>& failure) {
-    const std::optional<QString> listName = catalogue_.onlineListName(record, isStandard);
-    if (!listName) {
-        failure =
-            ReleaseCatalogue::ImageFailure{ReleaseCatalogue::ImageFailure::Kind::NoVersionList};
+    if (!offered) {
+        failure = {Kind::ModeNotOffered, modeName(arguments.mode)};
         return std::nullopt;
     }
-    return catalogue_.downloadOnlineEntries(*listName, &failure);
+    if (!online)
+        return Offer{catalogue_.shippedVersions(converter.partNumber, standard), std::nullopt};
+    if (beforeDownload)
+        beforeDownload();
+    const std::optional<QString> listName = catalogue_.onlineListName(record, standard);
+    if (!listName)
+        failure = {Kind::NoVersionList};
+    Offer offer{{},
+                listName ? catalogue_.downloadOnlineEntries(*listName, &failure) : std::nullopt};
+    if (!offer.entries)
+        return std::nullopt;
+    for (const OnlineVersionList::Item& item : OnlineVersionList::items(*offer.entries))
+        offer.versions << item.title;
+    return offer;
 }
 
 bool CliSession::isOnline(const CliArguments& arguments) const {

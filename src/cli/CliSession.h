@@ -57,15 +57,17 @@ public:
                                                      ExitCode& failure);
     // Its record in the configuration; null (after saying so) for a converter not supported.
     FwInfoModelRef supportedRecord(const ConverterIdentity& converter);
-    // Why the catalogue has no releases of `mode` for the converter; absent when it has.
-    std::optional<ReleaseCatalogue::ImageFailure>
-    modeUnavailable(const ConverterIdentity& converter, const FwInfoModel& record, bool online,
-                    CliArguments::Mode mode) const;
-    // The release list lines of the mode on the server; absent, with `failure` saying why, when
-    // the list could not be had.
-    std::optional<QStringList>
-    onlineEntries(const FwInfoModel& record, bool isStandard,
-                  std::optional<ReleaseCatalogue::ImageFailure>& failure);
+    struct Offer {
+        QStringList versions;
+        std::optional<QStringList> entries; // the server's list lines, online
+    };
+    // The releases of the command's mode for the converter; absent, with `failure` saying why,
+    // when the mode has none or the server's list could not be had. `beforeDownload` runs just
+    // before the list is fetched.
+    std::optional<Offer> offer(const ConverterIdentity& converter, const FwInfoModel& record,
+                               const CliArguments& arguments,
+                               std::optional<ReleaseCatalogue::ImageFailure>& failure,
+                               const std::function<void()>& beforeDownload = {});
     // Online when asked, or when the configuration makes the program an online one.
     bool isOnline(const CliArguments& arguments) const;
     CommandReport::Converter describe(const ConverterIdentity& converter) const;

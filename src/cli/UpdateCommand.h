@@ -28,8 +28,6 @@ private:
     // The release's image and checksum; absent, after saying why, with `failure` set.
     std::optional<ReleaseImage> release(const CliArguments& arguments,
                                         const ConverterIdentity& converter, ExitCode& failure);
-    ReleaseCatalogue::ImageResult onlineRelease(const FwInfoModel& record, bool isStandard,
-                                                const QString& version, QStringList& versions);
 
     CliSession& session_;
 };
