@@ -26,7 +26,7 @@ public:
 CliSession::CliSession(HidService& hidService, Environment environment, CommandReport& report)
     : environment_(std::move(environment)), report_(report),
       plugNews_(std::make_shared<PlugNews>()), config_(loadConfig(environment_.resourceDirectory)),
-      downloader_(environment_.ftpHost, environment_.curlPath),
+      downloader_(environment_.ftpHost),
       catalogue_(environment_.resourceDirectory, download_,
                  ReleaseCatalogue::isBetaExecutable(environment_.executablePath)) {
     const ConfigModel none;

@@ -25,7 +25,6 @@ public:
         QString resourceDirectory; // holds "config" and "data/"
         QString executablePath;    // a beta build is told by its name
         QString ftpHost = FtpDownloader::defaultHost();
-        QString curlPath = FtpDownloader::defaultCurlPath();
         // Told a named release's image before the transfer, so that a simulation's virtual
         // converters know the version it carries, as firmware knows its own.
         std::function<void(const QByteArray& image, const QString& version)> releaseInHand = {};
