@@ -106,10 +106,9 @@ ExitCode CliSession::releases(const CliArguments& arguments) {
                         ? ExitCode::UpdateFailed
                         : ExitCode::DownloadFailed,
                     TerminalWording::lines(*why));
-    const QStringList& versions = offer->versions;
-    for (const QString& version : versions)
+    for (const QString& version : offer->versions)
         report_.release(version, modeName(arguments.mode));
-    if (versions.isEmpty())
+    if (offer->versions.isEmpty())
         report_.advise(
             QString("There are no %1 releases for this converter.").arg(modeName(arguments.mode)));
     report_.result(ExitCode::Success, {}, std::nullopt);

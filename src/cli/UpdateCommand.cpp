@@ -13,13 +13,10 @@
 
 ExitCode UpdateCommand::run(const CliArguments& arguments) {
     // A file of one's own is checked before any converter hears anything, identification included.
-    std::optional<ReleaseImage> file;
-    if (arguments.file) {
-        UserImageFile::Result read = UserImageFile::read(arguments);
-        if (!read.release)
-            return session_.fail(ExitCode::ImageRefused, read.refusal);
-        file = std::move(read.release);
-    }
+    const UserImageFile::Result file =
+        arguments.file ? UserImageFile::read(arguments) : UserImageFile::Result{};
+    if (arguments.file && !file.release)
+        return session_.fail(ExitCode::ImageRefused, file.refusal);
     ExitCode failure = ExitCode::Success;
     std::optional<ConverterIdentity> converter =
         session_.chooseConverter(arguments.device, arguments.waitSeconds, failure);
@@ -28,8 +25,8 @@ ExitCode UpdateCommand::run(const CliArguments& arguments) {
     // As in the window, a converter without a record gets no update, not even from a file.
     if (!session_.supportedRecord(*converter))
         return ExitCode::UpdateFailed;
-    if (file)
-        return install(*converter, *file);
+    if (file.release)
+        return install(*converter, *file.release);
     const std::optional<ReleaseImage> release = this->release(arguments, *converter, failure);
     if (!release)
         return failure;
