@@ -45,10 +45,7 @@ UserImageFile::Result decode(const QString& name, const QByteArray& text, bool f
         if (!isHexDigits(digits))
             return refuseLine("holds characters that are not hexadecimal digits");
         // Count, address (2), type, data and the record checksum.
-        const qsizetype count =
-            digits.size() < 2
-                ? 0
-                : static_cast<uint8_t>(QByteArray::fromHex(digits.first(2).toByteArray())[0]);
+        const qsizetype count = digits.size() < 2 ? 0 : digits.first(2).toInt(nullptr, 16);
         const qsizetype expected = 5 + count;
         if (digits.size() < 2 * expected && index == last)
             return refuseLine("is cut off");
