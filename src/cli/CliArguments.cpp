@@ -1,6 +1,7 @@
 #include "cli/CliArguments.h"
 
 #include <QCommandLineParser>
+#include <QMap>
 
 namespace {
 
@@ -84,22 +85,13 @@ QStringList withWaitValue(QStringList arguments) {
     return arguments;
 }
 
-// A whole number within [least, most], or absent.
-std::optional<int> number(const QString& text, int least, int most) {
+// A whole number within [least, most], or absent; base 0 takes C's prefixes, as in 0x1A2B.
+std::optional<int> number(const QString& text, int least, int most, int base = 10) {
     bool ok = false;
-    const int value = text.toInt(&ok);
+    const qint64 value = text.toLongLong(&ok, base);
     if (!ok || value < least || value > most)
         return std::nullopt;
-    return value;
-}
-
-// The checksum the converter reports is 16 bits wide; anything else could never match.
-std::optional<qint64> checksumValue(const QString& text) {
-    bool ok = false;
-    const qint64 value = text.toLongLong(&ok, 0);
-    if (!ok || value < 0 || value > 0xFFFF)
-        return std::nullopt;
-    return value;
+    return static_cast<int>(value);
 }
 
 std::optional<Usage> readSimulation(const QCommandLineParser& parser, const Options& options,
@@ -194,24 +186,20 @@ CliArguments::parse(const QStringList& commandLine) {
     }
     if (positional.size() != 1)
         return Usage{"Name one command: list, releases or update."};
-    const QString& command = positional.first();
-    if (command == "list")
-        arguments.command = Command::List;
-    else if (command == "releases")
-        arguments.command = Command::Releases;
-    else if (command == "update")
-        arguments.command = Command::Update;
-    else
-        return Usage{QString("Unknown command \"%1\": use list, releases or update.").arg(command)};
+    static const QMap<QString, Command> commands{
+        {"list", Command::List}, {"releases", Command::Releases}, {"update", Command::Update}};
+    if (!commands.contains(positional.first()))
+        return Usage{QString("Unknown command \"%1\": use list, releases or update.")
+                         .arg(positional.first())};
+    arguments.command = commands.value(positional.first());
 
-    if (parser.isSet(options.mode)) {
-        const QString mode = parser.value(options.mode);
-        if (mode != "standard" && mode != "tournament")
-            return Usage{"--mode takes standard or tournament."};
-        arguments.mode = mode == "standard" ? Mode::Standard : Mode::Tournament;
-    }
+    const QString mode = parser.value(options.mode);
+    if (parser.isSet(options.mode) && mode != "standard" && mode != "tournament")
+        return Usage{"--mode takes standard or tournament."};
+    arguments.mode = mode == "tournament" ? Mode::Tournament : Mode::Standard;
     if (parser.isSet(options.checksum)) {
-        arguments.checksum = checksumValue(parser.value(options.checksum));
+        // The checksum the converter reports is 16 bits wide; anything else could never match.
+        arguments.checksum = number(parser.value(options.checksum), 0, 0xFFFF, 0);
         if (!arguments.checksum)
             return Usage{"--checksum takes the 16-bit checksum, as 0x0000 to 0xFFFF."};
     }

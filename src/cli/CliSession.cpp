@@ -26,7 +26,7 @@ public:
 CliSession::CliSession(HidService& hidService, Environment environment, CommandReport& report)
     : environment_(std::move(environment)), report_(report),
       plugNews_(std::make_shared<PlugNews>()), config_(loadConfig(environment_.resourceDirectory)),
-      downloader_(environment_.ftpHost, environment_.curlPath),
+      downloader_(environment_.ftpHost),
       catalogue_(environment_.resourceDirectory, download_,
                  ReleaseCatalogue::isBetaExecutable(environment_.executablePath)) {
     const ConfigModel none;
@@ -64,21 +64,16 @@ ExitCode CliSession::list() {
     for (const ConverterSearch::Finding& finding : search_->identifyAll()) {
         const CommandReport::Converter converter = describe(finding.identity);
         report_.found(converter);
-        switch (finding.state) {
-        case State::Identified:
-            identified = true;
+        identified = identified || finding.state == State::Identified;
+        denied = denied || finding.state == State::AccessDenied;
+        if (finding.state == State::Identified)
             report_.identified(converter);
-            break;
-        case State::AccessDenied:
-            denied = true;
-            report_.unidentified(converter, "permission denied");
-            break;
-        case State::NotAnswering:
-            report_.unidentified(converter, "not answering");
-            if (silent.empty())
-                silent.push_back(finding);
-            break;
-        }
+        else
+            report_.unidentified(converter, finding.state == State::AccessDenied
+                                                ? "permission denied"
+                                                : "not answering");
+        if (finding.state == State::NotAnswering && silent.empty())
+            silent.push_back(finding);
     }
     if (denied)
         return fail(ExitCode::PermissionDenied, {ConverterSearch::accessDeniedAdvice(), {}});
@@ -102,27 +97,18 @@ ExitCode CliSession::releases(const CliArguments& arguments) {
     if (!converter)
         return failure;
     const FwInfoModelRef record = supportedRecord(*converter);
-    const bool online = isOnline(arguments);
     if (!record)
         return ExitCode::UpdateFailed;
-    if (const std::optional<ReleaseCatalogue::ImageFailure> failure =
-            modeUnavailable(*converter, *record, online, arguments.mode))
-        return fail(ExitCode::UpdateFailed, TerminalWording::lines(*failure));
-    const bool isStandard = arguments.mode == CliArguments::Mode::Standard;
-    QStringList versions;
-    if (online) {
-        std::optional<ReleaseCatalogue::ImageFailure> failure;
-        const std::optional<QStringList> entries = onlineEntries(*record, isStandard, failure);
-        if (!entries)
-            return fail(ExitCode::DownloadFailed, TerminalWording::lines(*failure));
-        for (const OnlineVersionList::Item& item : OnlineVersionList::items(*entries))
-            versions << item.title;
-    } else {
-        versions = catalogue_.shippedVersions(converter->partNumber, isStandard);
-    }
-    for (const QString& version : versions)
+    std::optional<ReleaseCatalogue::ImageFailure> why;
+    const std::optional<Offer> offer = this->offer(*converter, *record, arguments, why);
+    if (!offer)
+        return fail(why->kind == ReleaseCatalogue::ImageFailure::Kind::ModeNotOffered
+                        ? ExitCode::UpdateFailed
+                        : ExitCode::DownloadFailed,
+                    TerminalWording::lines(*why));
+    for (const QString& version : offer->versions)
         report_.release(version, modeName(arguments.mode));
-    if (versions.isEmpty())
+    if (offer->versions.isEmpty())
         report_.advise(
             QString("There are no %1 releases for this converter.").arg(modeName(arguments.mode)));
     report_.result(ExitCode::Success, {}, std::nullopt);
@@ -192,10 +178,14 @@ FwInfoModelRef CliSession::supportedRecord(const ConverterIdentity& converter) {
     return record;
 }
 
-std::optional<ReleaseCatalogue::ImageFailure>
-CliSession::modeUnavailable(const ConverterIdentity& converter, const FwInfoModel& record,
-                            bool online, CliArguments::Mode mode) const {
-    const bool standard = mode == CliArguments::Mode::Standard;
+std::optional<CliSession::Offer>
+CliSession::offer(const ConverterIdentity& converter, const FwInfoModel& record,
+                  const CliArguments& arguments,
+                  std::optional<ReleaseCatalogue::ImageFailure>& failure,
+                  const std::function<void()>& beforeDownload) {
+    using Kind = ReleaseCatalogue::ImageFailure::Kind;
+    const bool standard = arguments.mode == CliArguments::Mode::Standard;
+    const bool online = isOnline(arguments);
     // Online the configuration's record says which modes exist, offline the shipped tree.
     bool offered = false;
     if (online) {
@@ -203,22 +193,24 @@ CliSession::modeUnavailable(const ConverterIdentity& converter, const FwInfoMode
     } else if (const auto modes = catalogue_.shippedModes(converter.partNumber)) {
         offered = standard ? modes->standard : modes->tournament;
     }
-    if (offered)
-        return std::nullopt;
-    return ReleaseCatalogue::ImageFailure{ReleaseCatalogue::ImageFailure::Kind::ModeNotOffered,
-                                          modeName(mode)};
-}
-
-std::optional<QStringList>
-CliSession::onlineEntries(const FwInfoModel& record, bool isStandard,
-                          std::optional<ReleaseCatalogue::ImageFailure>& failure) {
-    const std::optional<QString> listName = catalogue_.onlineListName(record, isStandard);
-    if (!listName) {
-        failure =
-            ReleaseCatalogue::ImageFailure{ReleaseCatalogue::ImageFailure::Kind::NoVersionList};
+    if (!offered) {
+        failure = {Kind::ModeNotOffered, modeName(arguments.mode)};
         return std::nullopt;
     }
-    return catalogue_.downloadOnlineEntries(*listName, &failure);
+    if (!online)
+        return Offer{catalogue_.shippedVersions(converter.partNumber, standard), std::nullopt};
+    if (beforeDownload)
+        beforeDownload();
+    const std::optional<QString> listName = catalogue_.onlineListName(record, standard);
+    if (!listName)
+        failure = {Kind::NoVersionList};
+    Offer offer{{},
+                listName ? catalogue_.downloadOnlineEntries(*listName, &failure) : std::nullopt};
+    if (!offer.entries)
+        return std::nullopt;
+    for (const OnlineVersionList::Item& item : OnlineVersionList::items(*offer.entries))
+        offer.versions << item.title;
+    return offer;
 }
 
 bool CliSession::isOnline(const CliArguments& arguments) const {

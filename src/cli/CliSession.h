@@ -17,20 +17,16 @@
 #include "device/USBHidManager.h"
 #include "firmware/FtpDownloader.h"
 
-// One run of the command-line program: the configuration, the HID manager on the chosen service,
-// the search and the release catalogue, the same objects the window uses, and the three commands
-// on top of them. Everything runs on the thread of the Qt event loop; device exchanges and
-// downloads wait on it one at a time, as nothing else is going on.
+// One run of the command-line program on the same objects the window uses. Device exchanges and
+// downloads wait on the Qt event loop one at a time, as nothing else is going on.
 class CliSession {
 public:
     struct Environment {
         QString resourceDirectory; // holds "config" and "data/"
         QString executablePath;    // a beta build is told by its name
         QString ftpHost = FtpDownloader::defaultHost();
-        QString curlPath = FtpDownloader::defaultCurlPath();
-        // Told a named release's image once it is in hand, before the transfer. A simulation
-        // tells its virtual converters which version the image carries, as firmware knows its
-        // own; hardware needs nothing.
+        // Told a named release's image before the transfer, so that a simulation's virtual
+        // converters know the version it carries, as firmware knows its own.
         std::function<void(const QByteArray& image, const QString& version)> releaseInHand = {};
     };
 
@@ -49,27 +45,26 @@ public:
     ReleaseCatalogue& catalogue() { return catalogue_; }
     const ConfigModel& config() const { return *config_; }
 
-    // The converter the command is for, announced; absent (after saying why) when there is none.
-    // With `waitSeconds` (0: no limit), when none is attached, waits that long for one to be
-    // plugged in, and identifies it as soon as it is.
+    // The converter the command is for; absent (after saying why) when there is none. With
+    // `waitSeconds` (0: no limit) and none attached, waits that long for one to be plugged in.
     std::optional<ConverterIdentity> chooseConverter(const std::optional<QString>& node,
                                                      std::optional<int> waitSeconds,
                                                      ExitCode& failure);
     // Its record in the configuration; null (after saying so) for a converter not supported.
     FwInfoModelRef supportedRecord(const ConverterIdentity& converter);
-    // Why the catalogue has no releases of `mode` for the converter; absent when it has.
-    std::optional<ReleaseCatalogue::ImageFailure>
-    modeUnavailable(const ConverterIdentity& converter, const FwInfoModel& record, bool online,
-                    CliArguments::Mode mode) const;
-    // The release list lines of the mode on the server; absent, with `failure` saying why, when
-    // the list could not be had.
-    std::optional<QStringList>
-    onlineEntries(const FwInfoModel& record, bool isStandard,
-                  std::optional<ReleaseCatalogue::ImageFailure>& failure);
-    // Online when asked, or when the configuration makes the program an online one.
+    struct Offer {
+        QStringList versions;
+        std::optional<QStringList> entries; // the server's list lines, online
+    };
+    // The releases of the command's mode for the converter; absent, with `failure` saying why,
+    // when the mode has none or the server's list could not be had. `beforeDownload` runs just
+    // before the list is fetched.
+    std::optional<Offer> offer(const ConverterIdentity& converter, const FwInfoModel& record,
+                               const CliArguments& arguments,
+                               std::optional<ReleaseCatalogue::ImageFailure>& failure,
+                               const std::function<void()>& beforeDownload = {});
     bool isOnline(const CliArguments& arguments) const;
     CommandReport::Converter describe(const ConverterIdentity& converter) const;
-    // Ends a command with `code`, what happened and what to do next on the report.
     ExitCode fail(ExitCode code, const CommandReport::Failure& failure);
 
     static QString modeName(CliArguments::Mode mode);
@@ -79,7 +74,6 @@ private:
 
     ExitCode list();
     ExitCode releases(const CliArguments& arguments);
-    // The findings once a converter (at `node`, if given) is plugged in, or at the deadline.
     std::vector<ConverterSearch::Finding> waitForPlug(const std::optional<QString>& node,
                                                       int seconds);
 

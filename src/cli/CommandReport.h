@@ -24,8 +24,7 @@ struct ConsoleStreams {
 // (TextReport) and one JSON object a line for a script (JsonReport).
 class CommandReport {
 public:
-    // A converter as the list shows it. `partNumber` and `version` are empty when it did not
-    // say; `deviceName` when the configuration has no record for its part number.
+    // A converter as the list shows it; what it did not say, or the configuration lacks, is empty.
     struct Converter {
         QString node;
         int vendorId = 0;
@@ -35,7 +34,6 @@ public:
         QString deviceName;
     };
 
-    // Why a command failed: what happened, and what to do next; both empty on success.
     struct Failure {
         QString what;
         QString next;

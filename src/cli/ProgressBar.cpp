@@ -3,6 +3,7 @@
 #include <QStringList>
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -70,7 +71,5 @@ QString ProgressBar::advance(const Progress& progress) {
 }
 
 QString ProgressBar::finish() {
-    const bool wasOpen = lineOpen_;
-    lineOpen_ = false;
-    return wasOpen ? QString("\n") : QString();
+    return std::exchange(lineOpen_, false) ? QString("\n") : QString();
 }

@@ -29,7 +29,7 @@ void TextReport::status(UIStatus status) {
     // A failure is told by the result, in its own two lines.
     if (status == UIStatus::UPGRADE_FW_FAILED || status == UIStatus::DOWNLOAD_FAILED)
         return;
-    endBar();
+    write(streams_.out, bar_.finish());
     const StatusWords words = StatusWords::of(status);
     write(streams_.out, words.title + ": " + words.text + "\n");
 }
@@ -39,14 +39,12 @@ void TextReport::download(const QString& file) {
 }
 
 void TextReport::progress(const ProgressBar::Progress& progress) {
-    const QString text = bar_.advance(progress);
-    if (!text.isEmpty())
-        write(streams_.out, text);
+    write(streams_.out, bar_.advance(progress));
 }
 
 void TextReport::result(ExitCode code, const Failure& failure,
                         const std::optional<QString>& version) {
-    endBar();
+    write(streams_.out, bar_.finish());
     if (code != ExitCode::Success) {
         if (!failure.what.isEmpty())
             write(streams_.err, painted(failure.what, streams_.errColour, "31") + "\n");
@@ -60,10 +58,4 @@ void TextReport::result(ExitCode code, const Failure& failure,
 
 QString TextReport::painted(const QString& text, bool colourOn, const char* colour) {
     return colourOn ? QString("\x1b[%1m%2\x1b[0m").arg(colour, text) : text;
-}
-
-void TextReport::endBar() {
-    const QString end = bar_.finish();
-    if (!end.isEmpty())
-        write(streams_.out, end);
 }

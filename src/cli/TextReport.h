@@ -25,7 +25,6 @@ public:
     static QString line(const Converter& converter);
 
 private:
-    void endBar();
     // `text` in the colour of the SGR code `colour`, where the stream takes colour.
     static QString painted(const QString& text, bool colourOn, const char* colour);
 

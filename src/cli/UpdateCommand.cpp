@@ -13,13 +13,10 @@
 
 ExitCode UpdateCommand::run(const CliArguments& arguments) {
     // A file of one's own is checked before any converter hears anything, identification included.
-    std::optional<ReleaseImage> file;
-    if (arguments.file) {
-        UserImageFile::Result read = UserImageFile::read(arguments);
-        if (!read.release)
-            return session_.fail(ExitCode::ImageRefused, read.refusal);
-        file = std::move(read.release);
-    }
+    const UserImageFile::Result file =
+        arguments.file ? UserImageFile::read(arguments) : UserImageFile::Result{};
+    if (arguments.file && !file.release)
+        return session_.fail(ExitCode::ImageRefused, file.refusal);
     ExitCode failure = ExitCode::Success;
     std::optional<ConverterIdentity> converter =
         session_.chooseConverter(arguments.device, arguments.waitSeconds, failure);
@@ -28,8 +25,8 @@ ExitCode UpdateCommand::run(const CliArguments& arguments) {
     // As in the window, a converter without a record gets no update, not even from a file.
     if (!session_.supportedRecord(*converter))
         return ExitCode::UpdateFailed;
-    if (file)
-        return install(*converter, *file);
+    if (file.release)
+        return install(*converter, *file.release);
     const std::optional<ReleaseImage> release = this->release(arguments, *converter, failure);
     if (!release)
         return failure;
@@ -93,22 +90,20 @@ std::optional<ReleaseImage> UpdateCommand::release(const CliArguments& arguments
                                                    const ConverterIdentity& converter,
                                                    ExitCode& failure) {
     const FwInfoModelRef record = ReleaseCatalogue::record(session_.config(), converter.partNumber);
-    const bool online = session_.isOnline(arguments);
-    if (std::optional<ReleaseCatalogue::ImageFailure> why =
-            session_.modeUnavailable(converter, *record, online, arguments.mode)) {
-        failure = session_.fail(ExitCode::UpdateFailed, TerminalWording::lines(*why));
-        return std::nullopt;
-    }
     const bool isStandard = arguments.mode == CliArguments::Mode::Standard;
     const QString& version = *arguments.release;
-    QStringList versions;
     ReleaseCatalogue::ImageResult image;
-    if (online) {
-        image = onlineRelease(*record, isStandard, version, versions);
-    } else {
-        versions = session_.catalogue().shippedVersions(converter.partNumber, isStandard);
-        if (versions.contains(version))
-            image = session_.catalogue().shippedImage(converter.partNumber, isStandard, version);
+    const std::optional<CliSession::Offer> offer =
+        session_.offer(converter, *record, arguments, image.failure,
+                       [this] { session_.report().status(UIStatus::FTP_DOWNLOAD); });
+    const QStringList versions = offer ? offer->versions : QStringList();
+    // An empty result without a failure: there is no such version.
+    if (offer && offer->entries) {
+        if (const std::optional<QString> entry =
+                ReleaseCatalogue::onlineEntry(*offer->entries, version))
+            image = session_.catalogue().onlineImage(*entry);
+    } else if (versions.contains(version)) {
+        image = session_.catalogue().shippedImage(converter.partNumber, isStandard, version);
     }
     if (image.release)
         return image.release;
@@ -126,21 +121,4 @@ std::optional<ReleaseImage> UpdateCommand::release(const CliArguments& arguments
         session_.fail(image.downloadFailed() ? ExitCode::DownloadFailed : ExitCode::UpdateFailed,
                       TerminalWording::lines(*image.failure));
     return std::nullopt;
-}
-
-// An empty result without a failure: the server's list has no such version.
-ReleaseCatalogue::ImageResult UpdateCommand::onlineRelease(const FwInfoModel& record,
-                                                           bool isStandard, const QString& version,
-                                                           QStringList& versions) {
-    session_.report().status(UIStatus::FTP_DOWNLOAD);
-    std::optional<ReleaseCatalogue::ImageFailure> failure;
-    const std::optional<QStringList> entries = session_.onlineEntries(record, isStandard, failure);
-    if (!entries)
-        return {std::nullopt, failure};
-    for (const OnlineVersionList::Item& item : OnlineVersionList::items(*entries))
-        versions << item.title;
-    const std::optional<QString> entry = ReleaseCatalogue::onlineEntry(*entries, version);
-    if (!entry)
-        return {};
-    return session_.catalogue().onlineImage(*entry);
 }

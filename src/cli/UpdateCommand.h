@@ -9,18 +9,15 @@
 
 class CliSession;
 
-// `update`: identifies the converter, gets the image (a shipped release, one from the release
-// server, or a file of the user's), sends it with the end command as the window does, telling the
-// same statuses in words and a failure as what happened and what to do next, then asks the
-// converter again which version it runs now.
+// `update`: gets the image (a shipped release, one from the release server, or the user's file),
+// sends it as the window does, then asks the converter which version it runs now.
 class UpdateCommand {
 public:
     explicit UpdateCommand(CliSession& session) : session_(session) {}
 
     ExitCode run(const CliArguments& arguments);
-    // The part after the image is in hand: the transfer with its end command, the converter asked
-    // again, and the result. With `version`, the release's, the update counts only when the
-    // converter reports that version afterwards.
+    // The transfer, once the image is in hand. With `version`, the release's, the update counts
+    // only when the converter reports that version afterwards.
     ExitCode install(ConverterIdentity& converter, const ReleaseImage& release,
                      const std::optional<QString>& version = std::nullopt);
 
@@ -28,8 +25,6 @@ private:
     // The release's image and checksum; absent, after saying why, with `failure` set.
     std::optional<ReleaseImage> release(const CliArguments& arguments,
                                         const ConverterIdentity& converter, ExitCode& failure);
-    ReleaseCatalogue::ImageResult onlineRelease(const FwInfoModel& record, bool isStandard,
-                                                const QString& version, QStringList& versions);
 
     CliSession& session_;
 };

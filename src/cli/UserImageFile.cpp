@@ -18,36 +18,11 @@ bool isHexDigits(QByteArrayView digits) {
                        [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; });
 }
 
-} // namespace
-
-UserImageFile::Result UserImageFile::refuse(const QString& what, const QString& next) {
+UserImageFile::Result refuse(const QString& what, const QString& next) {
     return {std::nullopt, {what, "Nothing was written to the converter. " + next}};
 }
 
-UserImageFile::Result UserImageFile::read(const CliArguments& arguments) {
-    const QString& path = *arguments.file;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return refuse(QString("%1 could not be read: %2.").arg(path, file.errorString()),
-                      "Check the file's name and that you may read it.");
-    Result result = decode(QFileInfo(path).fileName(), file.readAll(), arguments.force);
-    if (!result.release || arguments.checksum) {
-        if (result.release)
-            result.release->checkSum = arguments.checksum;
-        return result;
-    }
-    const QString& descriptionPath = *arguments.description;
-    const std::optional<QString> description = Utf8Text::readFile(descriptionPath);
-    result.release->checkSum =
-        description ? DescriptionFile::applyChecksumFile(*description, std::nullopt) : std::nullopt;
-    if (!result.release->checkSum)
-        return refuse(QString("%1 gives no checksum for the image.").arg(descriptionPath),
-                      "Name the description file of this image, or give --checksum.");
-    return result;
-}
-
-UserImageFile::Result UserImageFile::decode(const QString& name, const QByteArray& text,
-                                            bool force) {
+UserImageFile::Result decode(const QString& name, const QByteArray& text, bool force) {
     const QList<QByteArray> lines = text.split('\n');
     qsizetype last = lines.size() - 1;
     while (last >= 0 && lines[last].trimmed().isEmpty())
@@ -70,10 +45,7 @@ UserImageFile::Result UserImageFile::decode(const QString& name, const QByteArra
         if (!isHexDigits(digits))
             return refuseLine("holds characters that are not hexadecimal digits");
         // Count, address (2), type, data and the record checksum.
-        const qsizetype count =
-            digits.size() < 2
-                ? 0
-                : static_cast<uint8_t>(QByteArray::fromHex(digits.first(2).toByteArray())[0]);
+        const qsizetype count = digits.size() < 2 ? 0 : digits.first(2).toInt(nullptr, 16);
         const qsizetype expected = 5 + count;
         if (digits.size() < 2 * expected && index == last)
             return refuseLine("is cut off");
@@ -100,4 +72,28 @@ UserImageFile::Result UserImageFile::decode(const QString& name, const QByteArra
                           .arg(FirmwareTransfer::maximumImageLength),
                       checkTheFile);
     return {ReleaseImage{image, std::nullopt}, {}};
+}
+
+} // namespace
+
+UserImageFile::Result UserImageFile::read(const CliArguments& arguments) {
+    const QString& path = *arguments.file;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return refuse(QString("%1 could not be read: %2.").arg(path, file.errorString()),
+                      "Check the file's name and that you may read it.");
+    Result result = decode(QFileInfo(path).fileName(), file.readAll(), arguments.force);
+    if (!result.release || arguments.checksum) {
+        if (result.release)
+            result.release->checkSum = arguments.checksum;
+        return result;
+    }
+    const QString& descriptionPath = *arguments.description;
+    const std::optional<QString> description = Utf8Text::readFile(descriptionPath);
+    result.release->checkSum =
+        description ? DescriptionFile::applyChecksumFile(*description, std::nullopt) : std::nullopt;
+    if (!result.release->checkSum)
+        return refuse(QString("%1 gives no checksum for the image.").arg(descriptionPath),
+                      "Name the description file of this image, or give --checksum.");
+    return result;
 }

@@ -22,8 +22,4 @@ public:
     // The image of --file, with the checksum of --checksum or of the --description file.
     // --force lets records through whose checksums alone are wrong.
     static Result read(const CliArguments& arguments);
-
-private:
-    static Result refuse(const QString& what, const QString& next);
-    static Result decode(const QString& path, const QByteArray& text, bool force);
 };

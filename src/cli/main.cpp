@@ -68,11 +68,9 @@ int main(int argc, char** argv) {
         DiagnosticLog::enable();
 
     const ConsoleStreams streams = consoleStreams();
-    std::unique_ptr<CommandReport> report;
-    if (arguments.json)
-        report = std::make_unique<JsonReport>(streams);
-    else
-        report = std::make_unique<TextReport>(streams);
+    const std::unique_ptr<CommandReport> report =
+        arguments.json ? std::unique_ptr<CommandReport>(std::make_unique<JsonReport>(streams))
+                       : std::make_unique<TextReport>(streams);
 
     CliSession::Environment environment;
     environment.resourceDirectory = ResourceDirectory::path();
