@@ -57,6 +57,7 @@ TEST_F(DeviceSearch, AConverterIsIdentifiedAndTheReleaseTreeDecidesWhatIsOffered
         identify(row.tree, row.partNumber);
         EXPECT_EQ(outlets().CurrentVersion->text(), "Current version: V1.0.0.5");
         EXPECT_EQ(outlets().DeviceName->text(), row.deviceName);
+        EXPECT_EQ(outlets().DeviceName->isVisible(), !row.deviceName.isEmpty());
         EXPECT_EQ(outlets().SelectVersion->isVisible(), !row.deviceName.isEmpty());
         EXPECT_EQ(window->popupItems(), listing(row.tree, row.partNumber + "/standard"));
         EXPECT_EQ(outlets().PopUpFwVerItems->currentIndex(),

@@ -9,9 +9,10 @@ TEST(ProgressBar, SaysPercentPacketsSpeedAndTimeLeftRedrawnOnATerminalAndInTenth
     const std::tuple<ProgressBar::Progress, int, const char*> rows[] = {
         {{0, 660, 0, 36960, 0}, 80, "  0%  0/660 packets  --- B/s  -:-- left"},
         {{330, 660, 18480, 36960, 2.0}, 80, " 50%  330/660 packets  9.2 kB/s  0:02 left"},
-        {{330, 660, 18480, 36960, 2.0}, 40, " 50%  9.2 kB/s  0:02 left"},
+        {{330, 660, 18480, 36960, 2.0}, 42, " 50%  9.2 kB/s  0:02 left"}, // 42 would wrap
         {{330, 660, 18480, 36960, 2.0}, 20, " 50%  0:02 left"},
-        {{659, 660, 36904, 36960, 0.5}, 80, " 99%  659/660 packets  73.8 kB/s  0:00 left"},
+        {{659, 660, 36904, 36960, 0.02}, 80, " 99%  659/660 packets  1.8 MB/s  0:00 left"},
+        {{1, 1, 48, 48, 0.5}, 80, "100%  1/1 packets  96 B/s  0:00 left"},
         {{10, 32767, 560, 1834944, 1.0}, 80, "  0%  10/32767 packets  560 B/s  54:36 left"},
         {{10, 32767, 560, 1834944, 2.0}, 80, "  0%  10/32767 packets  280 B/s  1:49:11 left"},
     };
