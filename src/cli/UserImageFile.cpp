@@ -28,7 +28,8 @@ UserImageFile::Result decode(const QString& name, const QByteArray& text, bool f
     while (last >= 0 && lines[last].trimmed().isEmpty())
         --last;
     QByteArray image;
-    for (qsizetype index = 0; index <= last; ++index) {
+    bool ended = false; // by the end-of-file record, without which the file may be cut short
+    for (qsizetype index = 0; index <= last && !ended; ++index) {
         const QByteArray line = lines[index].trimmed();
         const auto refuseLine = [&](const char* what) {
             return refuse(QString("%1 is not a whole HEX image: line %2 %3.")
@@ -61,6 +62,7 @@ UserImageFile::Result decode(const QString& name, const QByteArray& text, bool f
                 "If the file is right all the same, --force writes it.");
         if (bytes[3] == 0)
             image.append(bytes.sliced(4, expected - 5));
+        ended = bytes[3] == 1;
     }
     if (image.isEmpty())
         return refuse(QString("%1 holds no firmware: it has no data records.").arg(name),
@@ -70,6 +72,10 @@ UserImageFile::Result decode(const QString& name, const QByteArray& text, bool f
                           .arg(name)
                           .arg(image.size())
                           .arg(FirmwareTransfer::maximumImageLength),
+                      checkTheFile);
+    if (!ended)
+        return refuse(QString("%1 is not a whole HEX image: it ends before its end-of-file record.")
+                          .arg(name),
                       checkTheFile);
     return {ReleaseImage{image, std::nullopt}, {}};
 }

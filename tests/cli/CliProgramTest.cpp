@@ -69,6 +69,7 @@ QString writeImageFiles(const QTemporaryDir& folder) {
         {"empty.hex", ""},
         {"text.hex", "Release notes\n"},
         {"cut.hex", text.left(line3 + 20)},
+        {"ended.hex", text.left(line3)}, // whole records, but not the last one
         {"sum.hex", badSum},
         {"huge.hex", record(QByteArray(255, 'x')).repeated(7196)},
     };
@@ -119,6 +120,7 @@ TEST(CliProgram, ListsAndUpdatesWhatIsAttachedOfflineAndOnlineAndSaysWhatWentWro
         {refused + "/empty.hex", 6, "empty.hex holds no firmware"},
         {refused + "/text.hex", 6, "text.hex is not a whole HEX image: line 1 is not a HEX record"},
         {refused + "/cut.hex", 6, "cut.hex is not a whole HEX image: line 3 is cut off"},
+        {refused + "/ended.hex", 6, "ended.hex is not a whole HEX image: it ends before its end"},
         {refused + "/sum.hex", 6, "sum.hex: the record checksum of line 3 is wrong.*--force"},
         {refused + "/sum.hex --force", 0, "\"ok\":true"},
         {refused + "/huge.hex", 6,
