@@ -29,6 +29,5 @@ public:
 
 private:
     USBHidManager& manager_;
-    FirmwareTransfer::Feedback feedback_;
-    FirmwareTransfer::PacketProgress packetProgress_;
+    FirmwareTransfer transfer_;
 };

@@ -13,8 +13,6 @@ qsizetype dataPacketCount(qsizetype length) {
 }
 } // namespace
 
-FirmwareTransfer::FirmwareTransfer(Feedback feedback) : feedback_(std::move(feedback)) {}
-
 bool FirmwareTransfer::upgradeFW(USBHidManager* manager, const HidDeviceRef& device,
                                  int64_t& packNo, const std::optional<int64_t>& checkSum,
                                  QByteArrayView image) {
@@ -22,9 +20,8 @@ bool FirmwareTransfer::upgradeFW(USBHidManager* manager, const HidDeviceRef& dev
     using Kind = Failure::Kind;
     if (!manager || !device)
         return fail({Kind::NoConverter});
-    // Refused before the device hears anything: an empty image would announce a length of 0
-    // and leave the device waiting for data, and a longer one would need packet numbers beyond
-    // the 16-bit field.
+    // Refused before the device hears anything: an empty image would leave the device waiting for
+    // data, and a longer one would need packet numbers beyond the 16-bit field.
     if (image.isEmpty())
         return fail({Kind::EmptyImage});
     if (image.size() > maximumImageLength)
@@ -49,8 +46,7 @@ bool FirmwareTransfer::sendImage(USBHidManager& manager, const HidDeviceRef& dev
     qsizetype offset = 0;
     int shownFrame = 0;
     for (qsizetype packet = 1;; ++packet) {
-        // Each packet is built fresh from its slice of the image; the image itself is never
-        // copied. An image shorter than the first packet's 48 bytes goes out padded in it.
+        // Each packet is built from its slice of the image; the image itself is never copied.
         std::optional<QByteArray> request;
         if (offset == 0) {
             request = Commands::firstDataPacket(packNo, image);
@@ -61,8 +57,7 @@ bool FirmwareTransfer::sendImage(USBHidManager& manager, const HidDeviceRef& dev
             request = Commands::continuationDataPacket(packNo, image.sliced(offset, chunk));
             offset += chunk;
         }
-        // Only a packet number past the 16-bit field makes no packet, which the length check
-        // above rules out; should it happen all the same, the image is too large.
+        // Only a packet number past the 16-bit field, ruled out above, makes no packet.
         if (!request)
             return fail({.kind = Failure::Kind::ImageTooLarge, .imageBytes = length});
 
@@ -99,7 +94,7 @@ bool FirmwareTransfer::finalChecksumMatches(const QByteArray& reply,
         reported = static_cast<uint8_t>(reply[8]) + 256 * static_cast<uint8_t>(reply[9]);
     if (!reported || !checkSum || *checkSum != *reported) {
         showAlert(QStringLiteral("Final Checksum: ")
-                      .append(reported ? hex4(*reported) : QStringLiteral("none"))
+                      .append(reported ? HexText::blankFilled(*reported) : QStringLiteral("none"))
                       .append(u"\nFinal Checksum is wrong."));
         return fail({Failure::Kind::FinalChecksum, packets, packets, checkSum, reported});
     }
@@ -139,10 +134,5 @@ void FirmwareTransfer::showPacketProgress(qsizetype packet, qsizetype packets) {
 
 void FirmwareTransfer::showAlert(const QString& informativeText) {
     if (feedback_.showAlert)
-        feedback_.showAlert(alertMessageText.toString(), informativeText,
-                            alertButtonTitle.toString());
-}
-
-QString FirmwareTransfer::hex4(int64_t value) {
-    return HexText::blankFilled(value);
+        feedback_.showAlert(QStringLiteral("Update Failed"), informativeText, QStringLiteral("OK"));
 }

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "device/HidService.h"
 #include "device/USBHidManager.h"
 
 #include <QByteArrayView>
@@ -9,13 +8,10 @@
 #include <functional>
 #include <optional>
 
-// Sends one firmware image to a converter in loader mode: re-synchronises the packet counter,
-// sends the image in numbered 64-byte data packets (48 image bytes in the first, 56 in each
-// further one), one packet in flight at a time, checks the sum the device reports for every
-// packet, and finally compares the device's checksum of the whole image with the release's.
-//
-// Runs on the GUI thread. Every reply is awaited by running the event loop, so the progress
-// picture is drawn and other callbacks run while the transfer goes on.
+// Sends one firmware image to a converter in loader mode: re-synchronises the packet counter, sends
+// the data packets one in flight at a time, checks the sum the device reports for each, and finally
+// compares the device's checksum of the whole image with the release's. Replies are awaited by
+// running the event loop, so the progress picture is drawn and other callbacks run meanwhile.
 class FirmwareTransfer {
 public:
     // The 16-bit packet number limits a transfer to 32 767 data packets (the synchronisation uses
@@ -24,9 +20,6 @@ public:
 
     // The progress pictures run from "0" to this number.
     static constexpr int progressSteps = 20;
-
-    static constexpr QStringView alertMessageText = u"Update Failed";
-    static constexpr QStringView alertButtonTitle = u"OK";
 
     // How the transfer shows itself. Either may be left empty.
     struct Feedback {
@@ -62,12 +55,12 @@ public:
         bool operator==(const Failure&) const = default;
     };
 
-    explicit FirmwareTransfer(Feedback feedback);
-
     // Told after the converter accepted data packet `packet` (from 1) of `packets`, for a front
     // end that counts packets rather than showing pictures.
     using PacketProgress = std::function<void(qsizetype packet, qsizetype packets)>;
-    void setPacketProgress(PacketProgress progress) { packetProgress_ = std::move(progress); }
+
+    explicit FirmwareTransfer(Feedback feedback, PacketProgress packetProgress = {})
+        : feedback_(std::move(feedback)), packetProgress_(std::move(packetProgress)) {}
 
     // True only when every packet was accepted and the device's final checksum equals
     // `checkSum` (absent never matches). `packNo` is left as the last exchange left it, for the
@@ -77,9 +70,6 @@ public:
 
     // After a failed upgradeFW(): what went wrong. Absent after a success.
     const std::optional<Failure>& failure() const { return failure_; }
-
-    // "0x" and the value in upper-case hexadecimal, right-aligned in four characters.
-    static QString hex4(int64_t value);
 
 private:
     bool sendImage(USBHidManager& manager, const HidDeviceRef& device, int64_t& packNo,

@@ -1,5 +1,6 @@
 #include "protocol/FirmwareTransfer.h"
 #include "sim/SimulatedHidService.h"
+#include "support/HexText.h"
 
 #include <cerrno>
 #include <gtest/gtest.h>
@@ -74,7 +75,7 @@ TEST_F(FirmwareTransferTest, ProgressFollowsTheBytesAndTheFinalChecksumMustMatch
     EXPECT_FALSE(transfer(image, sum));
     ASSERT_EQ(alerts.size(), 3);
     EXPECT_EQ(alerts.back(),
-              "Final Checksum: " + FirmwareTransfer::hex4(sum + 1) + "\nFinal Checksum is wrong.");
+              "Final Checksum: " + HexText::blankFilled(sum + 1) + "\nFinal Checksum is wrong.");
 
     // Nine bytes with the right packet number; byte 8 alone carries the image's sum, 48.
     converter->setFaults({});
