@@ -3,6 +3,7 @@
 #include "support/DiagnosticLog.h"
 #include "support/HexText.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -43,15 +44,14 @@ std::optional<QByteArray> shortRequest(uint8_t code, int64_t packNo) {
     return request;
 }
 
-// Eight bytes decoded as ASCII, if the field names a converter ("qk..." once blanks are
-// stripped and case ignored). The text keeps the device's blanks and case.
+// Eight bytes decoded as ASCII, if the reply holds them and they name a converter ("qk..." once
+// blanks are stripped and case ignored). The text keeps the device's blanks and case.
 std::optional<QString> partNumberCandidate(const QByteArray& reply, int offset) {
     const QByteArray field = reply.mid(offset, 8);
-    for (char c : field)
-        if (static_cast<uint8_t>(c) > 0x7F)
-            return std::nullopt;
     const QString text = QString::fromLatin1(field);
-    if (!text.trimmed().toLower().startsWith(u"qk"))
+    if (field.size() < 8 ||
+        !std::ranges::all_of(field, [](char c) { return static_cast<uint8_t>(c) < 0x80; }) ||
+        !text.trimmed().toLower().startsWith(u"qk"))
         return std::nullopt;
     return text;
 }
@@ -145,12 +145,8 @@ bool Commands::checkPackChecksum(const QByteArray& reply, const QByteArray& requ
 }
 
 std::optional<QString> Commands::getPartNumber(const QByteArray& reply) {
-    if (reply.size() < 17)
-        return std::nullopt;
     if (std::optional<QString> first = partNumberCandidate(reply, 9))
         return first;
-    if (reply.size() < 32)
-        return std::nullopt;
     return partNumberCandidate(reply, 24);
 }
 

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "device/HidService.h"
 #include "device/USBHidManager.h"
 
 #include <QByteArray>
