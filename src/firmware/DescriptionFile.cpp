@@ -6,23 +6,19 @@
 
 std::optional<qint64> DescriptionFile::applyChecksumFile(QStringView text,
                                                          std::optional<qint64> checkSum) {
-    for (QStringView line : LineSplitter::descriptionLines(text)) {
-        if (DescriptionLine::isComment(line))
-            continue;
-        for (QStringView field : DescriptionLine::fields(line)) {
-            if (DescriptionField::isChecksumField(field))
-                checkSum = DescriptionField::parseChecksumField(field);
-        }
-        break;
-    }
+    const QStringList lines = releaseLines(text);
+    if (lines.isEmpty())
+        return checkSum;
+    for (QStringView field : DescriptionLine::fields(lines.first()))
+        if (DescriptionField::isChecksumField(field))
+            checkSum = DescriptionField::parseChecksumField(field);
     return checkSum;
 }
 
 QStringList DescriptionFile::releaseLines(QStringView text) {
     QStringList releases;
-    for (QStringView line : LineSplitter::descriptionLines(text)) {
+    for (QStringView line : LineSplitter::descriptionLines(text))
         if (!DescriptionLine::isComment(line))
             releases.append(line.toString());
-    }
     return releases;
 }

@@ -6,8 +6,7 @@
 #include <optional>
 
 // One firmware description line: comma-separated fields naming a release's version, its expected
-// checksum and its image file, in any order. Lines of the online version list are applied one at a
-// time when the user picks a release.
+// checksum and its image file, in any order.
 class DescriptionLine {
 public:
     struct ListLineResult {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QStringTokenizer>
 #include <QStringView>
 
 // The two ways release text is cut into lines. Image files come from every kind of editor and tool,
@@ -32,5 +33,7 @@ public:
             visit(QStringView(begin + lineStart, size - lineStart));
     }
 
-    static QList<QStringView> descriptionLines(QStringView text);
+    static QList<QStringView> descriptionLines(QStringView text) {
+        return text.tokenize(u"\r\n", Qt::SkipEmptyParts).toContainer();
+    }
 };
