@@ -24,12 +24,8 @@ bool DescriptionField::isImageFileField(QStringView field) {
 
 std::optional<qint64> DescriptionField::parseChecksumField(QStringView field) {
     const QString digits = field.toString().remove(QStringLiteral("0x"));
-    qsizetype at = 0;
-    bool negative = false;
-    if (at < digits.size() && (digits[at] == u'+' || digits[at] == u'-')) {
-        negative = digits[at] == u'-';
-        ++at;
-    }
+    const bool negative = digits.startsWith(u'-');
+    qsizetype at = negative || digits.startsWith(u'+') ? 1 : 0;
     if (at == digits.size())
         return std::nullopt;
 
