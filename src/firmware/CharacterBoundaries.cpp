@@ -1,10 +1,7 @@
 #include "firmware/CharacterBoundaries.h"
 
 #include <QTextBoundaryFinder>
-
-static bool isAscii(QChar c) {
-    return c.unicode() < 0x80;
-}
+#include <algorithm>
 
 CharacterBoundaries::CharacterBoundaries(QStringView text) : text_(text) {
     if (eachUnitIsACharacter(text))
@@ -17,16 +14,8 @@ CharacterBoundaries::CharacterBoundaries(QStringView text) : text_(text) {
         starts_.append(text.size());
 }
 
-qsizetype CharacterBoundaries::count() const {
-    return starts_.isEmpty() ? text_.size() : starts_.size() - 1;
-}
-
 qsizetype CharacterBoundaries::offsetOf(qsizetype index) const {
     return starts_.isEmpty() ? index : starts_.at(index);
-}
-
-QStringView CharacterBoundaries::character(qsizetype index) const {
-    return characters(index, index + 1);
 }
 
 QStringView CharacterBoundaries::characters(qsizetype from, qsizetype to) const {
@@ -37,13 +26,7 @@ QStringView CharacterBoundaries::characters(qsizetype from, qsizetype to) const 
 }
 
 bool CharacterBoundaries::eachUnitIsACharacter(QStringView text) {
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (!isAscii(text[i]))
-            return false;
-        if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
-            return false;
-    }
-    return true;
+    return std::ranges::all_of(text, isAscii) && !text.contains(u"\r\n");
 }
 
 bool CharacterBoundaries::isBoundary(QStringView text, qsizetype position) {
@@ -64,9 +47,8 @@ bool CharacterBoundaries::startsWith(QStringView text, QStringView prefix) {
 }
 
 bool CharacterBoundaries::contains(QStringView text, QStringView needle) {
-    for (qsizetype at = text.indexOf(needle); at >= 0; at = text.indexOf(needle, at + 1)) {
+    for (qsizetype at = text.indexOf(needle); at >= 0; at = text.indexOf(needle, at + 1))
         if (isBoundary(text, at) && isBoundary(text, at + needle.size()))
             return true;
-    }
     return false;
 }

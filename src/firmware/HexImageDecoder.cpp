@@ -15,13 +15,7 @@ static int hexDigitValue(QStringView character) {
     return character.size() == 1 ? HexText::digitValue(character[0]) : -1;
 }
 
-static bool isAscii(QChar c) {
-    return c.unicode() < 0x80;
-}
-
-static bool isZeroCharacter(QStringView character) {
-    return character.size() == 1 && character[0] == u'0';
-}
+static constexpr auto isAscii = &CharacterBoundaries::isAscii;
 
 QByteArray HexImageDecoder::decodeHexImage(QStringView text) {
     QByteArray image;
@@ -38,7 +32,6 @@ std::optional<QByteArray> HexImageDecoder::hexStringToBytes(QStringView text) {
         return bytes;
     const CharacterBoundaries characters(text);
     const qsizetype count = characters.count();
-    bytes.clear();
     for (qsizetype i = 0; i + 1 < count; i += 2) {
         const int high = hexDigitValue(characters.character(i));
         const int low = hexDigitValue(characters.character(i + 1));
@@ -54,16 +47,14 @@ void HexImageDecoder::appendRecordPayload(QStringView line, QByteArray& image) {
     if (size < payloadStart)
         return;
 
-    // Fast path for plain ASCII records: units are characters. It is taken only when its answer is
-    // certain; the first payload unit is checked too because a combining mark there would merge
-    // into the type's second digit.
+    // Fast path for plain ASCII records, where units are characters. The first payload unit counts
+    // too: a combining mark there would merge into the type's second digit.
     bool asciiFrame = isAscii(line[size - 1]) && isAscii(line[size - 2]);
     for (qsizetype i = 0; asciiFrame && i < qMin(size, payloadStart + 1); ++i)
         asciiFrame = isAscii(line[i]);
     if (asciiFrame) {
-        if (line[typeFirst] != u'0' || line[typeSecond] != u'0')
-            return;
-        if (size <= payloadStart + checksumLength)
+        if (line[typeFirst] != u'0' || line[typeSecond] != u'0' ||
+            size <= payloadStart + checksumLength)
             return;
         if (appendAsciiPairs(line.sliced(payloadStart, size - payloadStart - checksumLength),
                              image))
@@ -72,17 +63,16 @@ void HexImageDecoder::appendRecordPayload(QStringView line, QByteArray& image) {
 
     const CharacterBoundaries characters(line);
     const qsizetype count = characters.count();
-    if (count < payloadStart || !isZeroCharacter(characters.character(typeFirst)) ||
-        !isZeroCharacter(characters.character(typeSecond)))
+    if (count < payloadStart || hexDigitValue(characters.character(typeFirst)) != 0 ||
+        hexDigitValue(characters.character(typeSecond)) != 0)
         return;
     if (const auto payload =
             hexStringToBytes(characters.characters(payloadStart, count - checksumLength)))
         image.append(*payload);
 }
 
-// Decodes when every pair is two ASCII hexadecimal digits and a leftover odd unit is ASCII (so it
-// is a character of its own and can be ignored); otherwise leaves `out` as it was and returns false
-// so the caller can decide by characters.
+// Decodes when every pair is two ASCII hexadecimal digits and a leftover odd unit is ASCII (a
+// character of its own); otherwise leaves `out` as it was, for the caller to decide by characters.
 bool HexImageDecoder::appendAsciiPairs(QStringView digits, QByteArray& out) {
     const qsizetype pairs = digits.size() / 2;
     if (digits.size() % 2 != 0 && !isAscii(digits[digits.size() - 1]))

@@ -12,9 +12,8 @@ class HexImageDecoder {
 public:
     // Never fails; an image text without data records gives an empty image.
     static QByteArray decodeHexImage(QStringView text);
-    // Pairs of hexadecimal digits to bytes. Fewer than two characters give an empty array, a
-    // trailing odd digit is ignored, and a pair that is not hexadecimal makes the whole text
-    // absent.
+    // Pairs of hexadecimal digits to bytes; a trailing odd digit is ignored, and a pair that is not
+    // hexadecimal makes the whole text absent.
     static std::optional<QByteArray> hexStringToBytes(QStringView text);
 
 private:
