@@ -10,20 +10,12 @@
 #include "support/DiagnosticLog.h"
 #include "support/MainLoopWait.h"
 
-#ifndef UPDATER_FTP_HOST
-#define UPDATER_FTP_HOST "ftp.example.invalid"
-#endif
-
 // curl's own -m ends it; this is only for a curl that hangs regardless, which would otherwise
 // keep the window waiting for good.
 static constexpr std::chrono::seconds kCurlOverrun{5};
 
 QString FtpDownloader::defaultHost() {
     return QStringLiteral(UPDATER_FTP_HOST);
-}
-
-QString FtpDownloader::defaultCurlPath() {
-    return QStringLiteral("/usr/bin/curl");
 }
 
 FtpDownloader::FtpDownloader(QString host, QString curlPath)
@@ -119,10 +111,8 @@ std::optional<QString> FtpDownloader::urlFor(const QString& path) const {
 }
 
 QString FtpDownloader::timeoutArgument(double timeout) {
-    QString text = QString::number(timeout, 'g', QLocale::FloatingPointShortest);
+    const QString text = QString::number(timeout, 'g', QLocale::FloatingPointShortest);
     const bool plainInteger =
-        std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.isDigit() || c == u'-'; });
-    if (plainInteger)
-        text.append(u".0");
-    return text;
+        std::ranges::all_of(text, [](QChar c) { return c.isDigit() || c == u'-'; });
+    return plainInteger ? text + QStringLiteral(".0") : text;
 }

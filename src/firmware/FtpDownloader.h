@@ -5,17 +5,14 @@
 #include <QtGlobal>
 #include <optional>
 
-// Fetches one file from the firmware download server by running curl, which does the FTP work
-// (anonymous login, passive transfers). Each attempt is a fresh curl process; what it prints is
-// the file, and only a curl that ends with status 0 delivered all of it.
-//
-// While curl runs, the calling (GUI) thread waits on its event loop the way a device exchange
-// does: the window keeps repainting and timers, clicks and removals are delivered meanwhile.
-// Whoever calls must keep those from starting anything that gets in the download's way.
+// Fetches one file from the firmware download server by running curl, which does the FTP work.
+// Each attempt is a fresh curl process; only one that ends with status 0 delivered the whole file.
+// While curl runs, the calling thread waits on its event loop as a device exchange does, so callers
+// keep timers, clicks and removals from starting anything that gets in the download's way.
 class FtpDownloader {
 public:
-    static QString defaultHost();     // set at build time
-    static QString defaultCurlPath(); // "/usr/bin/curl"
+    static QString defaultHost(); // set at build time
+    static QString defaultCurlPath() { return QStringLiteral("/usr/bin/curl"); }
 
     // `host` may carry a port ("127.0.0.1:2121") for a server of one's own.
     explicit FtpDownloader(QString host = defaultHost(), QString curlPath = defaultCurlPath());
