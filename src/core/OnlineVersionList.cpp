@@ -4,13 +4,6 @@
 #include "firmware/DescriptionFile.h"
 #include "firmware/DescriptionLine.h"
 
-std::optional<QString> OnlineVersionList::listFileName(const FwInfoModel& model, bool isStandard,
-                                                       bool isBeta) {
-    if (isStandard)
-        return isBeta ? model.BetaFileName : model.FileName;
-    return isBeta ? model.BetaFileName_TE : model.FileName_TE;
-}
-
 std::optional<QStringList> OnlineVersionList::entries(const QByteArray& download) {
     const std::optional<QString> text = Utf8Text::decode(download);
     if (!text)
@@ -20,10 +13,9 @@ std::optional<QStringList> OnlineVersionList::entries(const QByteArray& download
 
 std::vector<OnlineVersionList::Item> OnlineVersionList::items(const QStringList& entries) {
     std::vector<Item> items;
-    for (int index = 0; index < entries.size(); ++index) {
+    for (int index = 0; index < entries.size(); ++index)
         if (const std::optional<QString> version =
                 DescriptionLine::firstVersionField(entries[index]))
             items.push_back({*version, index});
-    }
     return items;
 }

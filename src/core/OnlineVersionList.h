@@ -6,8 +6,6 @@
 #include <optional>
 #include <vector>
 
-#include "config/FwInfoModel.h"
-
 // The version list on the download server: one release per line (CR LF), "//" comments.
 class OnlineVersionList {
 public:
@@ -15,12 +13,7 @@ public:
     struct Item {
         QString title;
         int entryIndex = -1;
-        bool operator==(const Item&) const = default;
     };
-
-    // Which list file the device's record names for the mode; beta builds read the beta lists.
-    static std::optional<QString> listFileName(const FwInfoModel& model, bool isStandard,
-                                               bool isBeta);
 
     // The release lines of a downloaded list, in file order; absent when it is not UTF-8.
     static std::optional<QStringList> entries(const QByteArray& download);

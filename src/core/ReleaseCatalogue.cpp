@@ -8,13 +8,8 @@
 #include "firmware/HexImageDecoder.h"
 
 bool ReleaseCatalogue::isBetaExecutable(const QString& executablePath) {
-    const QFileInfo info(executablePath);
-    QString name = info.fileName();
     // Without its extension: the last suffix only, as a bundle's ".app" would go.
-    const QString suffix = info.suffix();
-    if (!suffix.isEmpty())
-        name.chop(suffix.size() + 1);
-    return name.trimmed().toLower().contains(QStringLiteral("beta"));
+    return QFileInfo(executablePath).completeBaseName().trimmed().toLower().contains(u"beta");
 }
 
 FwInfoModelRef ReleaseCatalogue::record(const ConfigModel& config,
@@ -29,16 +24,6 @@ FwInfoModelRef ReleaseCatalogue::record(const ConfigModel& config,
 ReleaseCatalogue::ReleaseCatalogue(QString resourceDirectory, CatalogueDownload& download,
                                    bool isBeta)
     : releaseTree_(std::move(resourceDirectory)), download_(download), isBeta_(isBeta) {}
-
-std::optional<ReleaseTree::Modes>
-ReleaseCatalogue::shippedModes(const std::optional<QString>& partNumber) const {
-    return releaseTree_.probeModes(partNumber);
-}
-
-QStringList ReleaseCatalogue::shippedVersions(const std::optional<QString>& partNumber,
-                                              bool isStandard) const {
-    return releaseTree_.listFwVersions(partNumber, isStandard);
-}
 
 ReleaseCatalogue::ImageResult
 ReleaseCatalogue::shippedImage(const std::optional<QString>& partNumber, bool isStandard,
@@ -58,7 +43,9 @@ ReleaseCatalogue::shippedImage(const std::optional<QString>& partNumber, bool is
 
 std::optional<QString> ReleaseCatalogue::onlineListName(const FwInfoModel& record,
                                                         bool isStandard) const {
-    return OnlineVersionList::listFileName(record, isStandard, isBeta_);
+    if (isStandard)
+        return isBeta_ ? record.BetaFileName : record.FileName;
+    return isBeta_ ? record.BetaFileName_TE : record.FileName_TE;
 }
 
 std::optional<QStringList>

@@ -55,10 +55,13 @@ public:
     // `download` must outlive the catalogue.
     ReleaseCatalogue(QString resourceDirectory, CatalogueDownload& download, bool isBeta);
 
-    // Offline: which modes the shipped tree holds for the part number; absent when none at all.
-    std::optional<ReleaseTree::Modes> shippedModes(const std::optional<QString>& partNumber) const;
-    // Offline: the shipped versions of a mode, in the tree's listing order (the window's order).
-    QStringList shippedVersions(const std::optional<QString>& partNumber, bool isStandard) const;
+    // Offline: the modes and versions in the shipped tree, as ReleaseTree lists them.
+    std::optional<ReleaseTree::Modes> shippedModes(const std::optional<QString>& partNumber) const {
+        return releaseTree_.probeModes(partNumber);
+    }
+    QStringList shippedVersions(const std::optional<QString>& partNumber, bool isStandard) const {
+        return releaseTree_.listFwVersions(partNumber, isStandard);
+    }
     // Offline: the image and checksum of a shipped release (tmp.hex and tmp.txt).
     ImageResult shippedImage(const std::optional<QString>& partNumber, bool isStandard,
                              const QString& version) const;

@@ -2,10 +2,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <utility>
-
-ReleaseTree::ReleaseTree(QString resourceDirectory)
-    : resourceDirectory_(std::move(resourceDirectory)) {}
 
 std::optional<QString> ReleaseTree::resourcePath(const QString& relativePath) const {
     const QString path = QDir(resourceDirectory_).filePath(relativePath);
@@ -33,11 +29,9 @@ ReleaseTree::probeModes(const std::optional<QString>& partNumber) const {
     if (!folder)
         return std::nullopt;
     Modes modes;
-    if (const std::optional<QStringList> entries = listFolder(*folder)) {
-        for (const QString& entry : *entries) {
-            modes.standard = modes.standard || entry.contains(QStringLiteral("standard"));
-            modes.tournament = modes.tournament || entry.contains(QStringLiteral("te"));
-        }
+    for (const QString& entry : listFolder(*folder).value_or(QStringList{})) {
+        modes.standard = modes.standard || entry.contains(QStringLiteral("standard"));
+        modes.tournament = modes.tournament || entry.contains(QStringLiteral("te"));
     }
     return modes;
 }
@@ -46,10 +40,7 @@ QStringList ReleaseTree::listFwVersions(const std::optional<QString>& partNumber
                                         bool isStandard) const {
     const QString modeFolder = deviceFolder(partNumber) +
                                (isStandard ? QStringLiteral("/standard") : QStringLiteral("/te"));
-    const std::optional<QString> folder = resourcePath(modeFolder);
-    if (!folder)
-        return {};
-    return listFolder(*folder).value_or(QStringList{});
+    return listFolder(QDir(resourceDirectory_).filePath(modeFolder)).value_or(QStringList{});
 }
 
 std::optional<QString> ReleaseTree::releaseFile(const std::optional<QString>& partNumber,

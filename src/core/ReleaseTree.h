@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 #include <optional>
+#include <utility>
 
 // The firmware releases shipped with the program: data/<PN>/<mode>/<version>/tmp.hex and tmp.txt
 // below the resource directory, where <PN> is the part number in upper case ("normal" for a
@@ -14,14 +15,14 @@ public:
         bool tournament = false;
     };
 
-    explicit ReleaseTree(QString resourceDirectory);
+    explicit ReleaseTree(QString resourceDirectory)
+        : resourceDirectory_(std::move(resourceDirectory)) {}
 
     // The full path of a file or folder given relative to the resource directory, when it exists.
     std::optional<QString> resourcePath(const QString& relativePath) const;
 
-    // Which mode folders the device folder holds, judged by name ("standard", "te" anywhere in an
-    // entry's name). Absent when the device folder does not exist; both false when it cannot be
-    // listed.
+    // Which mode folders the device folder holds, by name ("standard", "te" anywhere in an entry's
+    // name). Absent when the device folder does not exist; both false when it cannot be listed.
     std::optional<Modes> probeModes(const std::optional<QString>& partNumber) const;
 
     // The entries of the mode folder in listing order (no sorting, no filtering); empty when the
