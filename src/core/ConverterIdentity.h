@@ -15,8 +15,8 @@ struct ConverterIdentity {
     int64_t vendorId = 0;
     int64_t productId = 0;
     // As the converter reported them; absent when its answer carries none.
-    std::optional<QString> partNumber;
-    std::optional<QString> firmwareVersion;
+    std::optional<QString> partNumber = {};
+    std::optional<QString> firmwareVersion = {};
     // Where the last exchange left the counter: the end command after a transfer carries it.
     int64_t packNo = 0;
 };

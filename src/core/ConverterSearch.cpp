@@ -6,26 +6,25 @@
 #include "protocol/Commands.h"
 
 namespace {
-void appendComplete(std::vector<DeviceMatching>& matching, const auto& records) {
-    if (!records)
-        return;
-    for (const auto& record : *records)
-        if (record && record->Vid && record->Pid)
-            matching.push_back({*record->Vid, *record->Pid});
+std::vector<DeviceMatching> completeIdentities(const auto& records) {
+    std::vector<DeviceMatching> matching;
+    if (records)
+        for (const auto& record : *records)
+            if (record && record->Vid && record->Pid)
+                matching.push_back({*record->Vid, *record->Pid});
+    return matching;
 }
 } // namespace
 
 std::vector<DeviceMatching> ConverterSearch::deviceMatchingList(const ConfigModel& config) {
-    std::vector<DeviceMatching> matching;
-    appendComplete(matching, config.APCollection);
-    appendComplete(matching, config.LDCollection);
+    std::vector<DeviceMatching> matching = completeIdentities(config.APCollection);
+    const std::vector<DeviceMatching> loader = loaderIdentities(config);
+    matching.insert(matching.end(), loader.begin(), loader.end());
     return matching;
 }
 
 std::vector<DeviceMatching> ConverterSearch::loaderIdentities(const ConfigModel& config) {
-    std::vector<DeviceMatching> identities;
-    appendComplete(identities, config.LDCollection);
-    return identities;
+    return completeIdentities(config.LDCollection);
 }
 
 QString ConverterSearch::accessDeniedAdvice() {
@@ -53,12 +52,10 @@ std::optional<ConverterIdentity> ConverterSearch::describe(const HidDeviceRef& d
     const std::optional<int64_t> productId = service.deviceProperty(device, "ProductID");
     if (!vendorId || !productId)
         return std::nullopt;
-    ConverterIdentity identity;
-    identity.device = device;
-    identity.node = service.deviceNode(device);
-    identity.vendorId = *vendorId;
-    identity.productId = *productId;
-    return identity;
+    return ConverterIdentity{.device = device,
+                             .node = service.deviceNode(device),
+                             .vendorId = *vendorId,
+                             .productId = *productId};
 }
 
 ConverterSearch::Answer ConverterSearch::ask(ConverterIdentity& identity) {
@@ -81,7 +78,7 @@ std::vector<HidDeviceRef> ConverterSearch::attached(const DeviceMatching& identi
 }
 
 ConverterSearch::FirstFound ConverterSearch::identifyFirst(const CandidateObserver& onCandidate) {
-    FirstFound result;
+    bool accessDenied = false;
     for (const DeviceMatching& loader : loaderIdentities_) {
         const std::vector<HidDeviceRef> devices = attached(loader);
         if (devices.empty())
@@ -92,17 +89,13 @@ ConverterSearch::FirstFound ConverterSearch::identifyFirst(const CandidateObserv
         if (onCandidate)
             onCandidate(candidate->vendorId, candidate->productId);
         const Answer answer = ask(*candidate);
-        if (answer == Answer::SyncFailed) {
-            result.accessDenied = result.accessDenied || DeviceAccessProbe::isPermissionDenied(
-                                                             manager_.manager(), candidate->device);
-            continue;
-        }
-        if (answer == Answer::Identified) {
-            result.identity = std::move(candidate);
-            break;
-        }
+        if (answer == Answer::Identified)
+            return {std::move(candidate), accessDenied};
+        if (answer == Answer::SyncFailed && !accessDenied)
+            accessDenied =
+                DeviceAccessProbe::isPermissionDenied(manager_.manager(), candidate->device);
     }
-    return result;
+    return {std::nullopt, accessDenied};
 }
 
 std::vector<ConverterSearch::Finding> ConverterSearch::identifyAll() {
@@ -125,10 +118,8 @@ std::vector<ConverterSearch::Finding> ConverterSearch::identifyAll() {
         }
     }
     // "/dev/hidraw2" before "/dev/hidraw10": shorter names first, then by character.
-    std::ranges::sort(findings, [](const Finding& a, const Finding& b) {
-        const QString& x = a.identity.node;
-        const QString& y = b.identity.node;
-        return x.size() != y.size() ? x.size() < y.size() : x < y;
+    std::ranges::sort(findings, {}, [](const Finding& finding) {
+        return std::pair(finding.identity.node.size(), finding.identity.node);
     });
     return findings;
 }

@@ -8,16 +8,12 @@
 
 #include "config/ConfigModel.h"
 #include "core/ConverterIdentity.h"
-#include "device/HidService.h"
 #include "device/USBHidManager.h"
 
-// Finds the converters in loader mode among the attached HID devices and asks each who it is
-// (synchronisation, then the firmware information). A converter that is attached but may not be
-// opened is told apart from one that does not answer, so the user can be told how to fix it.
-//
-// The exchanges wait on the event loop: callers keep other work from starting meanwhile.
-// Narrowing the platform's matching to one identity at a time is part of the walk, as the
-// window's search has always done it.
+// Finds the converters in loader mode among the attached HID devices and asks each who it is. One
+// that may not be opened is told apart from one that does not answer, so the user can fix it.
+// The exchanges wait on the event loop: callers keep other work from starting meanwhile. The walk
+// narrows the platform's matching to one identity at a time, as the window's search always did.
 class ConverterSearch {
 public:
     // The result of the walk the window's search runs on every tick.
