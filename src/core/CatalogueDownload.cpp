@@ -1,7 +1,5 @@
 #include "core/CatalogueDownload.h"
 
-CatalogueDownload::CatalogueDownload(FtpDownloader& downloader) : downloader_(downloader) {}
-
 std::optional<QByteArray> CatalogueDownload::download(const QString& path, qsizetype maxBytes) {
     if (observer_.started)
         observer_.started(path);

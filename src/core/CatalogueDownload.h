@@ -8,10 +8,9 @@
 
 #include "firmware/FtpDownloader.h"
 
-// Fetches the catalogue's files (version lists and images) from the release server with the
-// limits every front end uses, and keeps what went wrong. While curl runs the event loop
-// runs: the observer hears of each download's start and end, so a front end can hold its other
-// work off and keep its screen drawn.
+// Fetches the catalogue's files (version lists and images) with the limits every front end uses,
+// and keeps what went wrong. The event loop runs meanwhile: the observer hears of each download's
+// start and end, so a front end can hold its other work off and keep its screen drawn.
 class CatalogueDownload {
 public:
     static constexpr int attempts = 3;
@@ -26,7 +25,7 @@ public:
     };
 
     // `downloader` must outlive this object.
-    explicit CatalogueDownload(FtpDownloader& downloader);
+    explicit CatalogueDownload(FtpDownloader& downloader) : downloader_(downloader) {}
 
     void setObserver(Observer observer) { observer_ = std::move(observer); }
 
