@@ -17,8 +17,6 @@ public:
 
     explicit LoopbackFtpServer(Behaviour behaviour = Behaviour::Normal) : behaviour_(behaviour) {}
     ~LoopbackFtpServer();
-    LoopbackFtpServer(const LoopbackFtpServer&) = delete;
-    LoopbackFtpServer& operator=(const LoopbackFtpServer&) = delete;
 
     // False, with errorText() saying why, when the server did not come up.
     bool start();
