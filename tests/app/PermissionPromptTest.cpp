@@ -33,7 +33,8 @@ TEST_F(PermissionPromptTest, NamesTheFixOnlyForARefusedConverterUntilItOpensOrIs
     using Faults = VirtualConverter::Faults;
     for (const Faults faults : {Faults{.neverReply = true}, Faults{.ignoreGetFWInfo = true}}) {
         startWindow();
-        const auto converter = window->hidService.converter(window->plugIn("QK100201", 1, faults));
+        const auto converter = window->hidService.converter(window->plugIn("QK100201", 1));
+        converter->setFaults(faults); // before the plug's identification runs
         ASSERT_TRUE(runEventLoopUntil([&] { return converter->requests().size() >= 3; }));
         EXPECT_EQ(outlets().PromptText->text(), configured);
         EXPECT_EQ(controller().identity.device, nullptr);

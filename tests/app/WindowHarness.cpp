@@ -84,12 +84,9 @@ WindowHarness::WindowHarness(const TestResources& resources, Options options) {
         [this](const UIStatus& status) { statuses.push_back(status); });
 }
 
-HidDeviceRef WindowHarness::plugIn(const QByteArray& partNumber, uint32_t firmwareVersion,
-                                   VirtualConverter::Faults faults) {
-    auto converter =
-        std::make_shared<VirtualConverter>(VirtualConverter::Identity{partNumber, firmwareVersion});
-    converter->setFaults(faults);
-    return hidService.plugIn(converter);
+HidDeviceRef WindowHarness::plugIn(const QByteArray& partNumber, uint32_t firmwareVersion) {
+    return hidService.plugIn(std::make_shared<VirtualConverter>(
+        VirtualConverter::Identity{partNumber, firmwareVersion}));
 }
 
 QStringList WindowHarness::popupItems() {

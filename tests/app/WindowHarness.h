@@ -67,8 +67,7 @@ public:
     void start() { program->start(); }
 
     HidDeviceRef plugIn(const QByteArray& partNumber = "QK100201",
-                        uint32_t firmwareVersion = 0x01000005,
-                        VirtualConverter::Faults faults = {});
+                        uint32_t firmwareVersion = 0x01000005);
 
     ViewController& controller() { return program->viewController(); }
     Ui::MainWindow& outlets() { return controller().outlets; }
