@@ -4,7 +4,6 @@
 #include <QDir>
 #include <QRegularExpression>
 #include <QTimer>
-#include <algorithm>
 #include <optional>
 
 #include "WindowHarness.h"
@@ -18,10 +17,6 @@ protected:
         const HidDeviceRef plugged = window->plugIn(partNumber);
         EXPECT_TRUE(window->waitForStatus(UIStatus::DEVICE_PLUG));
         return plugged;
-    }
-    long infoRequests(const HidDeviceRef& device) {
-        return std::ranges::count(window->hidService.converter(device)->commandSequence(),
-                                  VirtualConverter::getFWInfoCode);
     }
     // A mode folder's entries in listing order (the pop-up does not sort), the converter's own
     // version marked.
@@ -39,7 +34,7 @@ TEST_F(DeviceSearch, AConverterIsIdentifiedAndTheReleaseTreeDecidesWhatIsOffered
     TestResources teOnly, noTree;
     for (TestResources* tree : {&teOnly, &noTree})
         tree->writeConfig(TestConfig{});
-    teOnly.addFolder("data/QK100201/te/V2.0.0.0");
+    teOnly.addFile("data/QK100201/te/V2.0.0.0/tmp.txt", "");
     const struct {
         const TestResources& tree;
         QByteArray partNumber;
@@ -85,7 +80,7 @@ TEST_F(DeviceSearch, ARemovalSearchesAgainUnlessAnUpdateRunsOrItsResultShows) {
         window->hidService.unplug(plugged);
         const bool searches =
             status == UIStatus::DEVICE_PLUG || status == UIStatus::DOWNLOAD_FAILED;
-        window->runFor(700ms);
+        runEventLoopFor(700ms);
         EXPECT_EQ(window->status(), searches ? UIStatus::NORMAL : status);
         EXPECT_EQ(controller().usbScanner.isRunning(), searches);
         EXPECT_EQ(outlets().PromptText->text(), searches ? "Plug the converter in." : prompt);
@@ -95,38 +90,30 @@ TEST_F(DeviceSearch, ARemovalSearchesAgainUnlessAnUpdateRunsOrItsResultShows) {
 // What arrives while a tick waits on the converter takes its turn after the tick, on the screen
 // the tick left; a timer tick is dropped, and a close is accepted at once and ends the search.
 TEST_F(DeviceSearch, WhatArrivesInsideASearchTicksWaitTakesItsTurnAfterTheTick) {
-    using Status = UIStatus;
+    using enum UIStatus;
     constexpr uint8_t sync = 0xA4, info = 0xA6;
+    using Inside = std::function<void(WindowHarness&, const HidDeviceRef& other)>;
+    const Inside tick = [](auto& w, auto&) { w.controller().usbScanner.searchUSBTimerTick(); };
+    const Inside unplug = [](auto& w, auto& other) { w.hidService.unplug(other); };
+    const Inside press = [](auto& w, auto&) { w.outlets().CommonButton->click(); };
+    const Inside close = [](auto& w, auto&) { w.program->windowController().window().close(); };
     const struct {
-        std::function<void(WindowHarness&, const HidDeviceRef& other)> inside;
-        std::vector<Status> shown; // from the event on
+        Inside inside;
+        std::vector<UIStatus> shown; // from the event on
         std::vector<uint8_t> commands;
         int ticks;
     } rows[] = {
-        {[](WindowHarness& w, auto&) { w.controller().usbScanner.searchUSBTimerTick(); },
-         {Status::DEVICE_PLUG},
-         {sync, info},
-         1},
-        {[](WindowHarness& w, auto& other) { w.hidService.unplug(other); },
-         {Status::DEVICE_PLUG, Status::NORMAL, Status::DEVICE_PLUG},
-         {sync, info, sync, info},
-         2},
-        {[](WindowHarness& w, auto&) { w.outlets().CommonButton->click(); },
-         {Status::DEVICE_PLUG},
-         {sync, info},
-         1},
-        {[](WindowHarness& w, auto&) { w.program->windowController().window().close(); },
-         {},
-         {sync},
-         1},
+        {tick, {DEVICE_PLUG}, {sync, info}, 1},
+        {unplug, {DEVICE_PLUG, NORMAL, DEVICE_PLUG}, {sync, info, sync, info}, 2},
+        {press, {DEVICE_PLUG}, {sync, info}, 1},
+        {close, {}, {sync}, 1},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(&row - rows);
         startWindow({.exchangeDeadline = 2s});
         const auto converter = std::make_shared<VirtualConverter>();
-        const HidDeviceRef again =
-            window->hidService.plugIn(converter, SimulatedHidService::loaderIdentity,
-                                      with(&SimulatedDeviceFaults::replyDelay, 400ms));
+        const HidDeviceRef again = window->hidService.plugIn(
+            converter, SimulatedHidService::loaderIdentity, {.replyDelay = 400ms});
         const HidDeviceRef other =
             window->hidService.plugInUnrelatedDevice(SimulatedHidService::loaderIdentity);
         const int ticks = window->searchTicks();
@@ -141,12 +128,12 @@ TEST_F(DeviceSearch, WhatArrivesInsideASearchTicksWaitTakesItsTurnAfterTheTick) 
             delivered = true;
         });
         inside.start(1);
-        EXPECT_TRUE(window->runUntil([&] {
+        EXPECT_TRUE(runEventLoopUntil([&] {
             return delivered && controller().entryQueue.isIdle() &&
                    converter->commandSequence().size() >= row.commands.size() &&
                    window->statuses == row.shown;
         }));
-        window->runFor(100ms);
+        runEventLoopFor(100ms);
         EXPECT_EQ(window->statuses, row.shown);
         EXPECT_EQ(controller().identity.device, row.shown.empty() ? nullptr : again);
         EXPECT_EQ(converter->commandSequence(), row.commands);

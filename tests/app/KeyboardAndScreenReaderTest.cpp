@@ -50,9 +50,8 @@ TEST_F(KeyboardAndScreenReader, DriveAndFollowAnUpdate) {
     });
     listener.start(1);
     // A packet a millisecond, so the listener hears every step.
-    window->hidService.setDeviceFaults(
-        controller().identity.device,
-        with(&SimulatedDeviceFaults::replyDelay, std::chrono::milliseconds{1}));
+    window->hidService.setDeviceFaults(controller().identity.device,
+                                       {.replyDelay = std::chrono::milliseconds{1}});
     QTest::keyClick(outlets().CommonButton, Qt::Key_Return);
     ASSERT_TRUE(window->waitForStatus(UIStatus::UPGRADE_FW_FINISH));
     listener.stop();

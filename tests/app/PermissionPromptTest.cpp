@@ -10,12 +10,11 @@ TEST_F(PermissionPromptTest, NamesTheFixOnlyForARefusedConverterUntilItOpensOrIs
     startWindow();
     const QString configured = outlets().PromptText->text();
     const auto promptBecomes = [&](const QString& text) {
-        return window->runUntil([&] { return outlets().PromptText->text() == text; });
+        return runEventLoopUntil([&] { return outlets().PromptText->text() == text; });
     };
     for (const bool staysAway : {true, false}) {
         const HidDeviceRef device = window->plugIn();
-        window->hidService.setDeviceFaults(device,
-                                           with(&SimulatedDeviceFaults::openError, -EACCES));
+        window->hidService.setDeviceFaults(device, {.openError = -EACCES});
         ASSERT_TRUE(promptBecomes(PermissionPrompt::text));
         if (staysAway) {
             window->hidService.unplug(device);
@@ -23,7 +22,7 @@ TEST_F(PermissionPromptTest, NamesTheFixOnlyForARefusedConverterUntilItOpensOrIs
             continue;
         }
         const int ticks = window->searchTicks();
-        ASSERT_TRUE(window->runUntil([&] { return window->searchTicks() >= ticks + 2; }));
+        ASSERT_TRUE(runEventLoopUntil([&] { return window->searchTicks() >= ticks + 2; }));
         EXPECT_EQ(outlets().PromptText->text(), PermissionPrompt::text);
         window->hidService.setDeviceFaults(device, {});
         ASSERT_TRUE(window->waitForStatus(UIStatus::DEVICE_PLUG));
@@ -31,12 +30,12 @@ TEST_F(PermissionPromptTest, NamesTheFixOnlyForARefusedConverterUntilItOpensOrIs
     }
 
     // Converters that open but do not tell their firmware: asked again, nothing about permissions.
-    for (const VirtualConverter::Faults faults :
-         {with(&VirtualConverter::Faults::neverReply, true),
-          with(&VirtualConverter::Faults::ignoreGetFWInfo, true)}) {
+    using Faults = VirtualConverter::Faults;
+    for (const Faults faults : {Faults{.neverReply = true}, Faults{.ignoreGetFWInfo = true}}) {
         startWindow();
-        const auto converter = window->hidService.converter(window->plugIn("QK100201", 1, faults));
-        ASSERT_TRUE(window->runUntil([&] { return converter->requests().size() >= 3; }));
+        const auto converter = window->hidService.converter(window->plugIn("QK100201", 1));
+        converter->setFaults(faults); // before the plug's identification runs
+        ASSERT_TRUE(runEventLoopUntil([&] { return converter->requests().size() >= 3; }));
         EXPECT_EQ(outlets().PromptText->text(), configured);
         EXPECT_EQ(controller().identity.device, nullptr);
     }

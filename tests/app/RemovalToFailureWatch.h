@@ -2,6 +2,7 @@
 
 #include <QAbstractEventDispatcher>
 #include <optional>
+#include <utility>
 
 #include "ScopedDiagnosticCapture.h"
 #include "app/ViewController.h"
@@ -11,27 +12,23 @@
 class RemovalToFailureWatch {
 public:
     explicit RemovalToFailureWatch(ViewController& controller) {
-        turnCounter_ =
-            QObject::connect(QAbstractEventDispatcher::instance(),
-                             &QAbstractEventDispatcher::aboutToBlock, [this] { ++turns_; });
+        QObject::connect(QAbstractEventDispatcher::instance(),
+                         &QAbstractEventDispatcher::aboutToBlock, &turnCounter_,
+                         [this] { ++turns_; });
         statusWatch_ = controller.mainVM.CurrentUIStatus.subscribe([this](const UIStatus& status) {
-            if (status == UIStatus::UPGRADE_FW_FAILED && !failure_)
-                failure_ = removal_ ? std::optional(turns_ - *removal_) : -1;
+            if (status == UIStatus::UPGRADE_FW_FAILED && !std::exchange(failed_, true) && removal_)
+                turnsToFailure_ = turns_ - *removal_;
         });
     }
-    ~RemovalToFailureWatch() { QObject::disconnect(turnCounter_); }
-    RemovalToFailureWatch(const RemovalToFailureWatch&) = delete;
-    RemovalToFailureWatch& operator=(const RemovalToFailureWatch&) = delete;
 
     // Absent when the failure came first, or has not come.
-    std::optional<int> turnsFromRemovalToFailure() const {
-        return failure_ == -1 ? std::nullopt : failure_;
-    }
+    std::optional<int> turnsFromRemovalToFailure() const { return turnsToFailure_; }
 
 private:
-    std::optional<int> removal_, failure_; // turns; a failure before any removal is -1
+    std::optional<int> removal_, turnsToFailure_; // turns
+    bool failed_ = false;
     int turns_ = 0;
-    QMetaObject::Connection turnCounter_;
+    QObject turnCounter_; // disconnects the count when the watch goes
     const ScopedDiagnosticCapture removals_{[this](const QString& line) {
         if (!removal_ && line.contains(u"][hidDeviceRemoved(_:)]"))
             removal_ = turns_;

@@ -3,14 +3,13 @@
 #include "WindowHarness.h"
 #include "ui/PictureResources.h"
 
-TEST(StatusRendering, EveryStatusHasItsPicturePromptAndButton) {
-    TestResources resources;
+using StatusRendering = WindowTest;
+TEST_F(StatusRendering, EveryStatusHasItsPicturePromptAndButton) {
     resources.writeConfig(TestConfig{});
-    WindowHarness window(resources);
-    window.start();
-    window.controller().identity.partNumber = QStringLiteral("QK100201");
-    Ui::MainWindow& ui = window.outlets();
-    const auto show = [&](UIStatus status) { window.controller().mainVM.CurrentUIStatus = status; };
+    startWindow();
+    controller().identity.partNumber = QStringLiteral("QK100201");
+    Ui::MainWindow& ui = outlets();
+    const auto show = [&](UIStatus status) { controller().mainVM.CurrentUIStatus = status; };
     const auto frameOf = [&](const QWidget* widget) {
         ui.MainView->layout()->activate();
         return QRect(widget->mapTo(ui.MainView, QPoint(0, 0)), widget->size());
@@ -37,12 +36,12 @@ TEST(StatusRendering, EveryStatusHasItsPicturePromptAndButton) {
     show(UIStatus::DEVICE_PLUG);
     const QRect panel = frameOf(ui.BottomBar), button = frameOf(ui.CommonButton),
                 prompt = frameOf(ui.PromptText);
-    const double leading = window.controller().deviceImageLeading;
+    const double leading = controller().deviceImageLeading;
     for (const auto& row : rows) {
         SCOPED_TRACE(static_cast<int>(row.status));
         show(UIStatus::DEVICE_PLUG);    // every element shown, title START
         if (isResultStatus(row.status)) // a long reason must not move the panel either
-            window.controller().mainVM.FailureReason = QString("a long reason ").repeated(12);
+            controller().mainVM.FailureReason = QString("a long reason ").repeated(12);
         show(row.status);
         const bool device = row.status == UIStatus::DEVICE_PLUG;
         EXPECT_EQ(frameOf(ui.BottomBar), panel);
@@ -57,7 +56,7 @@ TEST(StatusRendering, EveryStatusHasItsPicturePromptAndButton) {
         EXPECT_TRUE(row.picture ? *ui.DeviceImage->image() == *PictureResources::named(row.picture)
                                 : ui.DeviceImage->image()->size() == QSize(64, 40));
         // Shown twice, the device screen still moves the picture a hundred points only once.
-        EXPECT_EQ(window.controller().DeviceImageLeading.constant(), leading + (device ? 100 : 0));
+        EXPECT_EQ(controller().DeviceImageLeading.constant(), leading + (device ? 100 : 0));
         EXPECT_EQ(ui.PromptText->text(), row.prompt);
         EXPECT_TRUE(ui.PromptText->isVisible());
         EXPECT_EQ(ui.CommonButton->isVisible(), row.buttonShown);
@@ -75,7 +74,7 @@ TEST(StatusRendering, EveryStatusHasItsPicturePromptAndButton) {
         {std::nullopt, true}, {false, false}, {std::nullopt, false}};
     for (const auto& [tournament, shown] : steps) {
         record->Tournament = tournament;
-        window.controller().mainVM.FwInfoVM = record;
+        controller().mainVM.FwInfoVM = record;
         EXPECT_EQ(ui.ModeStatckView->isVisible(), shown);
     }
 }

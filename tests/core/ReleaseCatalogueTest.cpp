@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <QDir>
-#include <QTemporaryDir>
-
+#include "app/WindowHarness.h"
 #include "core/ReleaseCatalogue.h"
 #include "support/LoopbackFtpServer.h"
 
@@ -20,20 +18,15 @@ using Curl = FtpDownloader::Failure::Kind;
 } // namespace
 
 TEST(ReleaseCatalogue, ShippedModesVersionsAndImagesComeFromTheTreeUnderTheResources) {
-    QTemporaryDir resources;
-    const auto put = [&](const QString& path, const QByteArray& bytes) {
-        QDir(resources.path()).mkpath(QFileInfo("data/" + path).path());
-        QFile file(resources.path() + "/data/" + path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-    };
-    put("QK1/standard/V2/tmp.hex", image01020304);         // no description: no checksum
-    put("QK1/standard/V8/tmp.txt", "V8,0x2A,tmp.hex\r\n"); // no image: no release
-    put("QK1/standard/.notes", "");
-    put("QK1/te/V8/tmp.hex", ":020000000506F3\r\n");
-    put("QK1/te/V8/tmp.txt", "V8,0x3B,tmp.hex\r\n");
-    put("QK2/template/x", ""); // "te" anywhere in the name is Tournament
-    put("normal/standard/x", "");
+    TestResources resources;
+    resources.addFile("data/QK1/standard/V2/tmp.hex", image01020304); // no description: no checksum
+    resources.addFile("data/QK1/standard/V8/tmp.txt",
+                      "V8,0x2A,tmp.hex\r\n"); // no image: no release
+    resources.addFile("data/QK1/standard/.notes", "");
+    resources.addFile("data/QK1/te/V8/tmp.hex", ":020000000506F3\r\n");
+    resources.addFile("data/QK1/te/V8/tmp.txt", "V8,0x3B,tmp.hex\r\n");
+    resources.addFile("data/QK2/template/x", ""); // "te" anywhere in the name is Tournament
+    resources.addFile("data/normal/standard/x", "");
     FtpDownloader offline;
     CatalogueDownload unused(offline);
     const ReleaseCatalogue catalogue(resources.path(), unused, false);

@@ -77,9 +77,9 @@ TEST_P(HidrawKernelTest, FindsAndIdentifiesTheConverterBesideAnUnrelatedHidDevic
     ASSERT_TRUE(Commands::syncPackNo(manager_, found.front(), packNo));
     const std::optional<QByteArray> info = Commands::getFWInfo(manager_, found.front(), packNo);
     ASSERT_TRUE(info.has_value());
-    EXPECT_EQ(info->size(), 64);
-    EXPECT_EQ(Commands::getPartNumber(*info), QStringLiteral("QK100301"));
-    EXPECT_EQ(Commands::getFWVersion(*info), QStringLiteral("V2.5.0.17"));
+    EXPECT_EQ(
+        std::tuple(info->size(), Commands::getPartNumber(*info), Commands::getFWVersion(*info)),
+        std::tuple(64, "QK100301", "V2.5.0.17"));
     manager_.closeUsbDevice(found.front());
 
     const std::optional<DeviceSideSummary> converterSide = converter->unplug();
@@ -131,10 +131,8 @@ TEST_P(HidrawKernelTest, AUserWithoutAccessToTheNodeGetsThePermissionFailureAndI
     ASSERT_EQ(::chmod(QFile::encodeName(folder.path()).constData(), 0755), 0);
     ASSERT_EQ(::chmod(QFile::encodeName(probe).constData(), 0755), 0);
 
-    const uid_t uid = nobody->pw_uid;
-    const gid_t gid = nobody->pw_gid;
     QProcess process;
-    process.setChildProcessModifier([uid, gid] {
+    process.setChildProcessModifier([uid = nobody->pw_uid, gid = nobody->pw_gid] {
         if (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0)
             ::_exit(126);
     });

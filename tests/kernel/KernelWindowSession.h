@@ -1,39 +1,26 @@
 #pragma once
 
-#include "app/MainApplication.h"
-#include "app/WindowHarness.h"
+#include "ConverterDeviceProcess.h"
+#include "SoakFaultPlan.h"
 #include "device/HidrawHidService.h"
 
 #include <chrono>
 #include <map>
-#include <memory>
-#include <optional>
-#include <vector>
 
-// The whole program on the hidraw backend with the soak's release on offer, alerts recorded, and
-// when each status showed on converter-device's clock.
-class KernelWindowSession {
+// The whole program on the hidraw backend, started, and when each status last showed on
+// converter-device's clock (CLOCK_MONOTONIC, us).
+class KernelWindowSession : public SoakReleaseResources, public WindowHarness {
 public:
-    KernelWindowSession(HidrawHidService& service, std::chrono::milliseconds exchangeDeadline);
-    ~KernelWindowSession();
+    KernelWindowSession(HidrawHidService& service, std::chrono::milliseconds exchangeDeadline)
+        : WindowHarness(*this, {.exchangeDeadline = exchangeDeadline, .devices = &service}) {
+        shownAtLog_ = controller().mainVM.CurrentUIStatus.subscribe(
+            [this](const UIStatus& status) { shownAtUs[status] = monotonicMicroseconds(); });
+        start();
+    }
 
-    ViewController& controller() { return program_->viewController(); }
-    UIStatus status() { return controller().mainVM.CurrentUIStatus.value(); }
-    bool waitForStatus(UIStatus wanted, std::chrono::milliseconds limit);
-    // Ticks at once and waits for the converter on the device screen.
-    bool identify();
-    // Picks the release and presses START; false when the window does not offer it.
-    bool start();
-    // The status the update ended in, absent when it did not end within `limit`.
-    std::optional<UIStatus> waitForResult(std::chrono::milliseconds limit);
-
-    TestResources resources;
-    RecordingAlertPresenter alerts;
-    // Every status assigned since the last start(); when each last showed (CLOCK_MONOTONIC, us).
-    std::vector<UIStatus> statuses;
+    TestResources& resources = *this;
     std::map<UIStatus, int64_t> shownAtUs;
 
 private:
-    std::unique_ptr<MainApplication> program_;
-    Cancellable statusSubscription_;
+    Cancellable shownAtLog_;
 };

@@ -8,7 +8,6 @@
 // Runs once per transport, skipping where the machine lacks it (all but the test guest).
 class TransportTest : public ::testing::TestWithParam<ConverterDeviceProcess::Transport> {
 public:
-    // The name of each run: the transport's.
     static std::string runName(const ::testing::TestParamInfo<ParamType>& info) {
         return ConverterDeviceProcess::transportName(info.param).toStdString();
     }

@@ -57,8 +57,7 @@ TEST_P(UpdateSoakKernelTest, WholeUpdatesEndRightUnderRandomConverterFaults) {
         soakSetting("UPDATER_KERNEL_SOAK_RUNS", transport == Transport::Gadget ? 100 : 20);
     const unsigned seed = soakSetting("UPDATER_KERNEL_SOAK_SEED", 20261207) +
                           (transport == Transport::Gadget ? 0 : 1);
-    // The search's synchronisation and identification come before the fault is armed.
-    SoakFaultPlan plan(seed, 2, soakDeadline, kernelFaults);
+    SoakFaultPlan plan(seed, soakDeadline, kernelFaults);
     HidrawHidService service;
     KernelWindowSession window(service, soakDeadline);
     QTemporaryDir folder;
@@ -81,7 +80,7 @@ TEST_P(UpdateSoakKernelTest, WholeUpdatesEndRightUnderRandomConverterFaults) {
         ASSERT_TRUE(window.identify());
         ASSERT_TRUE(converter->arm(faultArguments(run))) << converter->error().toStdString();
         const RemovalToFailureWatch watch(window.controller());
-        ASSERT_TRUE(window.start());
+        ASSERT_TRUE(window.pressStart(soakVersion));
         const std::optional<UIStatus> result = window.waitForResult(120s);
         ASSERT_TRUE(result.has_value());
 

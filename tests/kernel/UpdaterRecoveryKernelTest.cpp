@@ -45,8 +45,7 @@ TEST(UpdaterRecoveryKernelTest, AFreshUpdaterFinishesWhatAKilledOneLeftTenTimesO
     if (!ConverterDeviceProcess::available(Transport::Gadget))
         GTEST_SKIP() << "no USB device controller here; scripts/test-kernel runs this in the "
                         "test guest";
-    TestResources resources;
-    resources.writeConfig(TestConfig{});
+    SoakReleaseResources resources;
     std::mt19937 random(20261207);
     QByteArray image(6000, Qt::Uninitialized);
     for (char& byte : image)

@@ -14,17 +14,12 @@
 
 template <typename Model>
 static std::shared_ptr<Model> usb(std::optional<int64_t> vid, std::optional<int64_t> pid) {
-    auto record = std::make_shared<Model>();
-    record->Vid = vid;
-    record->Pid = pid;
-    return record;
+    return std::make_shared<Model>(Model{.Vid = vid, .Pid = pid});
 }
 
 static std::optional<std::vector<DeviceIdentity>>
 identities(std::vector<APModelRef> aps, std::vector<LDModelRef> lds, QString* error = nullptr) {
-    ConfigModel config;
-    config.APCollection = std::move(aps);
-    config.LDCollection = std::move(lds);
+    const ConfigModel config{.APCollection = std::move(aps), .LDCollection = std::move(lds)};
     return DeviceIdentityList::fromConfig(config, error);
 }
 

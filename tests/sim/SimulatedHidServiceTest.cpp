@@ -75,10 +75,8 @@ QByteArray request(char command, char packNo, const QByteArray& payload, int off
 // the image carries; anything else leaves the converter as it was.
 TEST(VirtualConverterTest, ReportsTheVersionOfTheImageItReceivedOnlyAfterAConfirmedUpdate) {
     const QByteArray image(100, '\x5A'); // two data packets
-    VirtualConverter::Faults none, finalSum, packetSum, silent;
-    finalSum.wrongFinalChecksum = true;
-    packetSum.wrongChecksumAtPackNo = 4;
-    silent.noReplyFromPackNo = 4;
+    const VirtualConverter::Faults none, finalSum{.wrongFinalChecksum = true},
+        packetSum{.wrongChecksumAtPackNo = 4}, silent{.noReplyFromPackNo = 4};
     // faults, the image whose version it knows, whether the end command comes, version after
     const std::tuple<VirtualConverter::Faults, QByteArray, bool, uint32_t> rows[] = {
         {none, image, true, 0x01010002},       {none, image, false, 0x01000005},

@@ -1,7 +1,5 @@
 #include "SoakFaultPlan.h"
 
-#include "app/WindowHarness.h"
-
 #include <cerrno>
 #include <cstdio>
 #include <gtest/gtest.h>
@@ -81,10 +79,9 @@ bool SoakRun::expectOutcome(const std::vector<UIStatus>& statuses, bool imageHel
     return finished;
 }
 
-SoakFaultPlan::SoakFaultPlan(unsigned seed, int identificationWrites,
-                             std::chrono::milliseconds deadline, std::vector<SoakFault> faults)
-    : random_(seed), identificationWrites_(identificationWrites), deadline_(deadline),
-      faults_(std::move(faults)) {}
+SoakFaultPlan::SoakFaultPlan(unsigned seed, std::chrono::milliseconds deadline,
+                             std::vector<SoakFault> faults)
+    : random_(seed), deadline_(deadline), faults_(std::move(faults)) {}
 
 std::vector<SoakFault> SoakFaultPlan::simulatedFaults() {
     std::vector<SoakFault> faults;
@@ -169,7 +166,8 @@ SoakRun SoakFaultPlan::next() {
         const int write = uniform(0, packets + 1);
         run.packet = write - 1;
         run.deviceFaults.writeError = -EIO;
-        run.deviceFaults.writesBeforeWriteError = identificationWrites_ + write;
+        // The search's synchronisation and identification were written before the update.
+        run.deviceFaults.writesBeforeWriteError = 2 + write;
         run.expectSuccess = write == packets + 1;
         break;
     }

@@ -9,12 +9,11 @@
 #include <random>
 #include <vector>
 
+#include "app/WindowHarness.h"
 #include "core/UIStatus.h"
 #include "sim/SimulatedDeviceFaults.h"
 #include "sim/VirtualConverter.h"
 #include "ui/AlertPresenter.h"
-
-class TestResources;
 
 // What can go wrong with the converter during one update, each at a random point of the transfer.
 enum class SoakFault {
@@ -36,6 +35,14 @@ inline constexpr int soakFaultCount = 11;
 extern const QString soakVersion;
 // Makes `image`, with its own 16-bit sum, the release `soakVersion` of the first test product.
 void writeSoakRelease(TestResources& resources, const QByteArray& image);
+
+// The test configuration with a soak release on offer, written before a program reads it.
+struct SoakReleaseResources : TestResources {
+    SoakReleaseResources() {
+        writeConfig(TestConfig{});
+        writeSoakRelease(*this, QByteArray(1, '\0'));
+    }
+};
 
 // One planned update: the image, the fault and where it strikes, and the outcome it must have.
 struct SoakRun {
@@ -81,9 +88,8 @@ private:
 // Draws runs from a seeded generator, so that a failing run can be replayed by its seed.
 class SoakFaultPlan {
 public:
-    // `identificationWrites`: the search's writes before the update, which count towards a
-    // write failure; `faults`: drawn with equal odds (by default all the simulator plays).
-    SoakFaultPlan(unsigned seed, int identificationWrites, std::chrono::milliseconds deadline,
+    // `faults`: drawn with equal odds (by default all the simulator plays).
+    SoakFaultPlan(unsigned seed, std::chrono::milliseconds deadline,
                   std::vector<SoakFault> faults = simulatedFaults());
     static std::vector<SoakFault> simulatedFaults();
 
@@ -98,7 +104,6 @@ private:
     int uniform(int low, int high);
 
     std::mt19937 random_;
-    int identificationWrites_;
     std::chrono::milliseconds deadline_;
     std::vector<SoakFault> faults_;
 };

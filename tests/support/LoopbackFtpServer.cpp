@@ -60,10 +60,6 @@ bool LoopbackFtpServer::start() {
     return error_.isEmpty();
 }
 
-QString LoopbackFtpServer::host() const {
-    return QStringLiteral("127.0.0.1:%1").arg(port_);
-}
-
 bool LoopbackFtpServer::addFile(const QString& relativePath, const QByteArray& bytes) {
     const QString path = root_.filePath(relativePath);
     if (!QDir().mkpath(QFileInfo(path).absolutePath()))

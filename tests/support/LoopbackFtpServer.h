@@ -17,12 +17,10 @@ public:
 
     explicit LoopbackFtpServer(Behaviour behaviour = Behaviour::Normal) : behaviour_(behaviour) {}
     ~LoopbackFtpServer();
-    LoopbackFtpServer(const LoopbackFtpServer&) = delete;
-    LoopbackFtpServer& operator=(const LoopbackFtpServer&) = delete;
 
     // False, with errorText() saying why, when the server did not come up.
     bool start();
-    QString host() const; // "127.0.0.1:<port>"
+    QString host() const { return QStringLiteral("127.0.0.1:%1").arg(port_); }
     // Writes a file below the served folder (creating folders on the way).
     bool addFile(const QString& relativePath, const QByteArray& bytes);
     // A file of `size` zero bytes, made without holding it in memory.
