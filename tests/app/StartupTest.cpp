@@ -28,6 +28,15 @@ TEST(Startup, WithoutAConfigurationAlertsOnceThenEndsWithoutEverSearching) {
     }
 }
 
+// What main() builds: exchanges that wait up to 5 s in 0.1 s turns, whatever the tests shorten.
+TEST(Startup, ExchangesWaitFiveSeconds) {
+    SimulatedHidService hidService;
+    MainApplication program(hidService, MainApplication::Options::forThisExecutable());
+    program.viewController().viewDidLoad();
+    const ReportExchangeTiming& timing = program.viewController().usbHidManager->timing();
+    EXPECT_EQ(std::pair(timing.deadline, timing.slice), std::pair(5000ms, 100ms));
+}
+
 using StartedWindow = SampleWindowTest;
 TEST_F(StartedWindow, SearchesEveryHalfSecondWhileShownAndEachModeClickRebuildsThePopUp) {
     startWindow();
