@@ -99,11 +99,10 @@ std::optional<ConverterIdentity> CliSession::chooseConverter(const std::optional
     const ConverterChoice::Result choice = ConverterChoice::choose(findings, node);
     for (const ConverterSearch::Finding& finding : choice.considered)
         report_.found(describe(finding.identity));
-    if (!choice.converter) {
+    if (choice.converter)
+        report_.identified(describe(*choice.converter));
+    else
         failure = fail(choice.failure, {choice.reason, {}});
-        return std::nullopt;
-    }
-    report_.identified(describe(*choice.converter));
     return choice.converter;
 }
 

@@ -51,12 +51,10 @@ void TextReport::progress(const ProgressBar::Progress& progress) {
 void TextReport::result(ExitCode code, const Failure& failure,
                         const std::optional<QString>& version) {
     write(streams_.out, bar_.finish());
-    if (code != ExitCode::Success) {
-        if (!failure.what.isEmpty())
-            write(streams_.err, painted(failure.what, streams_.errColour, "31") + "\n");
-        if (!failure.next.isEmpty())
-            write(streams_.err, failure.next + "\n");
-    }
+    if (code != ExitCode::Success && !failure.what.isEmpty())
+        write(streams_.err, painted(failure.what, streams_.errColour, "31") + "\n");
+    if (code != ExitCode::Success && !failure.next.isEmpty())
+        write(streams_.err, failure.next + "\n");
     if (version)
         write(streams_.out,
               painted("The converter now runs " + *version + ".", streams_.outColour, "32") + "\n");

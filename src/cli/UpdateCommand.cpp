@@ -105,18 +105,17 @@ std::optional<ReleaseImage> UpdateCommand::release(const CliArguments& arguments
     }
     if (image.release)
         return image.release;
-    if (!image.failure) {
+    if (image.downloadFailed())
+        session_.report_.status(UIStatus::DOWNLOAD_FAILED);
+    if (image.failure)
+        failure = session_.fail(image.downloadFailed() ? ExitCode::DownloadFailed
+                                                       : ExitCode::UpdateFailed,
+                                TerminalWording::lines(*image.failure));
+    else
         failure = session_.fail(ExitCode::UsageError,
                                 {QString("There is no %1 release \"%2\" for %3.")
                                      .arg(CliSession::modeName(arguments.mode), version,
                                           session_.describe(converter).deviceName),
                                  QString("The releases there are: %1.").arg(versions.join(", "))});
-        return std::nullopt;
-    }
-    if (image.downloadFailed())
-        session_.report_.status(UIStatus::DOWNLOAD_FAILED);
-    failure =
-        session_.fail(image.downloadFailed() ? ExitCode::DownloadFailed : ExitCode::UpdateFailed,
-                      TerminalWording::lines(*image.failure));
     return std::nullopt;
 }
