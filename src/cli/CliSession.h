@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QEventLoop>
-#include <QString>
 #include <functional>
 #include <memory>
 #include <optional>
