@@ -40,16 +40,13 @@ struct Options {
     QCommandLineOption help{{"h", "help"}, "Show this help."};
     QCommandLineOption version{"version", "Show the program's version."};
 
-    // The switches that only --simulate takes.
-    QList<QCommandLineOption> simulation() const {
-        return {converters,     refuseOpen,         replyDelay, unplugAfter,
-                unplugAwaiting, wrongFinalChecksum, plugAfter};
-    }
     QList<QCommandLineOption> all() const {
         return QList<QCommandLineOption>{
                    device,      json,  online, mode,    release,  partNumber, file, checksum,
                    description, force, wait,   ftpHost, simulate, verbose,    help, version} +
-               simulation();
+               QList<QCommandLineOption>{converters,  refuseOpen,     replyDelay,
+                                         unplugAfter, unplugAwaiting, wrongFinalChecksum,
+                                         plugAfter};
     }
 };
 
@@ -77,8 +74,7 @@ void describe(QCommandLineParser& parser, const Options& options) {
 QStringList withWaitValue(QStringList arguments) {
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         bool seconds = false;
-        if (i + 1 < arguments.size())
-            arguments[i + 1].toUInt(&seconds);
+        arguments.value(i + 1).toUInt(&seconds);
         if (arguments[i] == "--wait" && !seconds)
             arguments.insert(i + 1, "0");
     }
@@ -97,13 +93,12 @@ std::optional<int> number(const QString& text, int least, int most, int base = 1
 std::optional<Usage> readSimulation(const QCommandLineParser& parser, const Options& options,
                                     CliArguments& arguments) {
     if (!parser.isSet(options.simulate)) {
-        for (const QCommandLineOption& option : options.simulation()) {
-            if (parser.isSet(option))
+        // The hidden switches are the ones that only --simulate takes.
+        for (const QCommandLineOption& option : options.all())
+            if (option.flags().testFlag(QCommandLineOption::HiddenFromHelp) && parser.isSet(option))
                 return Usage{QString("--%1 goes with --simulate.").arg(option.names().first())};
-        }
         return std::nullopt;
     }
-    CliArguments::Simulation simulation;
     const auto count = [&](const QCommandLineOption& option, int unset,
                            int most) -> std::optional<int> {
         return parser.isSet(option) ? number(parser.value(option), 0, most) : unset;
@@ -114,12 +109,12 @@ std::optional<Usage> readSimulation(const QCommandLineParser& parser, const Opti
     if (!converters || !delay || !plugAfter)
         return Usage{"--converters takes 0 to 2, --reply-delay and --plug-after milliseconds up "
                      "to 60000."};
-    if (*plugAfter >= 0)
-        simulation.plugAfterMs = *plugAfter;
-    simulation.converters = *converters;
-    simulation.replyDelayMs = *delay;
-    simulation.refuseOpen = parser.isSet(options.refuseOpen);
-    simulation.wrongFinalChecksum = parser.isSet(options.wrongFinalChecksum);
+    CliArguments::Simulation simulation{
+        .converters = *converters,
+        .refuseOpen = parser.isSet(options.refuseOpen),
+        .replyDelayMs = *delay,
+        .wrongFinalChecksum = parser.isSet(options.wrongFinalChecksum),
+        .plugAfterMs = *plugAfter >= 0 ? std::optional(*plugAfter) : std::nullopt};
     for (auto [option, target] : {std::pair{&options.unplugAfter, &simulation.unplugAfter},
                                   std::pair{&options.unplugAwaiting, &simulation.unplugAwaiting}}) {
         if (!parser.isSet(*option))
@@ -179,11 +174,10 @@ CliArguments::parse(const QStringList& commandLine) {
     if (parser.isSet(options.version) && !positional.isEmpty())
         return Usage{"--version shows the program's version; name the release to install with "
                      "--release V."};
-    if (parser.isSet(options.help) || parser.isSet(options.version)) {
-        arguments.help = parser.isSet(options.help);
-        arguments.version = !arguments.help;
+    arguments.help = parser.isSet(options.help);
+    arguments.version = !arguments.help && parser.isSet(options.version);
+    if (arguments.help || arguments.version)
         return arguments;
-    }
     if (positional.size() != 1)
         return Usage{"Name one command: list, releases or update."};
     static const QMap<QString, Command> commands{
@@ -197,17 +191,13 @@ CliArguments::parse(const QStringList& commandLine) {
     if (parser.isSet(options.mode) && mode != "standard" && mode != "tournament")
         return Usage{"--mode takes standard or tournament."};
     arguments.mode = mode == "tournament" ? Mode::Tournament : Mode::Standard;
-    if (parser.isSet(options.checksum)) {
-        // The checksum the converter reports is 16 bits wide; anything else could never match.
-        arguments.checksum = number(parser.value(options.checksum), 0, 0xFFFF, 0);
-        if (!arguments.checksum)
-            return Usage{"--checksum takes the 16-bit checksum, as 0x0000 to 0xFFFF."};
-    }
-    if (parser.isSet(options.wait)) {
-        arguments.waitSeconds = number(parser.value(options.wait), 0, 24 * 3600);
-        if (!arguments.waitSeconds)
-            return Usage{"--wait takes the seconds to wait, up to a day, or nothing for no limit."};
-    }
+    // The checksum the converter reports is 16 bits wide; anything else could never match.
+    arguments.checksum = number(parser.value(options.checksum), 0, 0xFFFF, 0);
+    if (parser.isSet(options.checksum) && !arguments.checksum)
+        return Usage{"--checksum takes the 16-bit checksum, as 0x0000 to 0xFFFF."};
+    arguments.waitSeconds = number(parser.value(options.wait), 0, 24 * 3600);
+    if (parser.isSet(options.wait) && !arguments.waitSeconds)
+        return Usage{"--wait takes the seconds to wait, up to a day, or nothing for no limit."};
     const auto text = [&parser](const QCommandLineOption& option) -> std::optional<QString> {
         return parser.isSet(option) ? std::optional(parser.value(option)) : std::nullopt;
     };

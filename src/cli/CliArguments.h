@@ -5,8 +5,7 @@
 #include <optional>
 #include <variant>
 
-// The command line, checked: one command with the options that go with it. Everything that can be
-// wrong without looking at a converter is found here, so a usage error never touches a device.
+// The command line, checked whole before any converter is touched: one command and its options.
 struct CliArguments {
     enum class Command { List, Releases, Update };
     enum class Mode { Standard, Tournament };
@@ -16,8 +15,8 @@ struct CliArguments {
         int converters = 1;      // how many are plugged in
         bool refuseOpen = false; // the last one plugged in may not be opened (permission)
         int replyDelayMs = 0;
-        std::optional<int> unplugAfter;
-        std::optional<int> unplugAwaiting;
+        std::optional<int> unplugAfter = {};
+        std::optional<int> unplugAwaiting = {};
         bool wrongFinalChecksum = false;
         std::optional<int> plugAfterMs; // plugged in this long after the start, not before
     };
@@ -47,6 +46,5 @@ struct CliArguments {
 
     // `arguments` as the program received them, its own path first.
     static std::variant<CliArguments, UsageError> parse(const QStringList& arguments);
-    // The text --help prints.
     static QString helpText();
 };

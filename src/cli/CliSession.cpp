@@ -1,7 +1,5 @@
 #include "cli/CliSession.h"
 
-#include <QDeadlineTimer>
-#include <QEventLoop>
 #include <QTimer>
 
 #include "cli/TerminalWording.h"
@@ -11,26 +9,12 @@
 
 using State = ConverterSearch::Finding::State;
 
-// The plug-in news of the HID service, for --wait.
-class CliSession::PlugNews : public HIDManagerDelegate {
-public:
-    std::function<void(const HidDeviceRef&)> onArrival;
-
-    void hidDeviceRemoved(const HidDeviceRef&) override {}
-    void hidDeviceArrived(const HidDeviceRef& device) override {
-        if (onArrival)
-            onArrival(device);
-    }
-};
-
 CliSession::CliSession(HidService& hidService, Environment environment, CommandReport& report)
     : environment_(std::move(environment)), report_(report),
-      plugNews_(std::make_shared<PlugNews>()), config_(loadConfig(environment_.resourceDirectory)),
-      downloader_(environment_.ftpHost),
+      config_(loadConfig(environment_.resourceDirectory)), downloader_(environment_.ftpHost),
       catalogue_(environment_.resourceDirectory, download_,
                  ReleaseCatalogue::isBetaExecutable(environment_.executablePath)) {
-    const ConfigModel none;
-    const ConfigModel& config = config_ ? *config_ : none;
+    const ConfigModel config = config_.value_or(ConfigModel());
     manager_ = std::make_unique<USBHidManager>(
         hidService, ConverterSearch::deviceMatchingList(config), plugNews_);
     search_ =
@@ -38,62 +22,53 @@ CliSession::CliSession(HidService& hidService, Environment environment, CommandR
     download_.setObserver({[this](const QString& path) { report_.download(path); }, {}});
 }
 
-CliSession::~CliSession() = default;
-
 ExitCode CliSession::run(const CliArguments& arguments) {
     if (!config_)
         return fail(ExitCode::UpdateFailed,
                     {QString("The configuration %1/config could not be read.")
                          .arg(environment_.resourceDirectory),
                      "Install the updater again."});
-    switch (arguments.command) {
-    case CliArguments::Command::List:
+    if (arguments.command == CliArguments::Command::List)
         return list();
-    case CliArguments::Command::Releases:
+    if (arguments.command == CliArguments::Command::Releases)
         return releases(arguments);
-    case CliArguments::Command::Update:
-        return UpdateCommand(*this).run(arguments);
-    }
-    return ExitCode::UsageError;
+    return UpdateCommand(*this).run(arguments);
 }
 
 ExitCode CliSession::list() {
-    bool denied = false;
-    bool identified = false;
-    std::vector<ConverterSearch::Finding> silent;
-    for (const ConverterSearch::Finding& finding : search_->identifyAll()) {
+    std::vector<ConverterSearch::Finding> findings = search_->identifyAll();
+    for (const ConverterSearch::Finding& finding : findings) {
         const CommandReport::Converter converter = describe(finding.identity);
         report_.found(converter);
-        identified = identified || finding.state == State::Identified;
-        denied = denied || finding.state == State::AccessDenied;
         if (finding.state == State::Identified)
             report_.identified(converter);
         else
             report_.unidentified(converter, finding.state == State::AccessDenied
                                                 ? "permission denied"
                                                 : "not answering");
-        if (finding.state == State::NotAnswering && silent.empty())
-            silent.push_back(finding);
     }
-    if (denied)
+    const auto any = [&findings](State state) {
+        return std::ranges::count(findings, state, &ConverterSearch::Finding::state) > 0;
+    };
+    if (any(State::AccessDenied))
         return fail(ExitCode::PermissionDenied, {ConverterSearch::accessDeniedAdvice(), {}});
-    // Nothing answered: what to do about the first silent converter, or about none attached.
-    if (!identified)
+    // None answered, so all are silent: what to do about the first one, or about none attached.
+    if (!any(State::Identified)) {
+        findings.resize(std::min<std::size_t>(findings.size(), 1));
         return fail(ExitCode::NoConverter,
-                    {ConverterChoice::choose(silent, std::nullopt).reason, {}});
+                    {ConverterChoice::choose(findings, std::nullopt).reason, {}});
+    }
     report_.result(ExitCode::Success, {}, std::nullopt);
     return ExitCode::Success;
 }
 
 ExitCode CliSession::releases(const CliArguments& arguments) {
     ExitCode failure = ExitCode::Success;
-    std::optional<ConverterIdentity> converter;
-    if (arguments.partNumber) {
-        converter.emplace();
+    std::optional<ConverterIdentity> converter = ConverterIdentity();
+    if (arguments.partNumber)
         converter->partNumber = arguments.partNumber;
-    } else {
+    else
         converter = chooseConverter(arguments.device, std::nullopt, failure);
-    }
     if (!converter)
         return failure;
     const FwInfoModelRef record = supportedRecord(*converter);
@@ -124,47 +99,41 @@ std::optional<ConverterIdentity> CliSession::chooseConverter(const std::optional
     const ConverterChoice::Result choice = ConverterChoice::choose(findings, node);
     for (const ConverterSearch::Finding& finding : choice.considered)
         report_.found(describe(finding.identity));
-    if (!choice.converter) {
+    if (choice.converter)
+        report_.identified(describe(*choice.converter));
+    else
         failure = fail(choice.failure, {choice.reason, {}});
-        return std::nullopt;
-    }
-    report_.identified(describe(*choice.converter));
     return choice.converter;
 }
 
 std::vector<ConverterSearch::Finding> CliSession::waitForPlug(const std::optional<QString>& node,
                                                               int seconds) {
     report_.advise("Waiting for a converter in loader mode to be plugged in...");
-    const QDeadlineTimer deadline =
-        seconds > 0 ? QDeadlineTimer(std::chrono::seconds{seconds}) : QDeadlineTimer::Forever;
-    QEventLoop loop;
-    QTimer timer;
-    timer.setSingleShot(true);
-    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-    bool plugged = false;
-    plugNews_->onArrival = [&](const HidDeviceRef& device) {
-        if (search_->isLoaderIdentity(device)) {
-            plugged = true;
-            loop.quit();
-        }
-    };
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    QObject::connect(&deadline, &QTimer::timeout, &plugWait_, &QEventLoop::quit);
+    if (seconds > 0)
+        deadline.start(std::chrono::seconds{seconds});
+    plugged_ = false;
     std::vector<ConverterSearch::Finding> findings;
     // News that comes while a converter is asked who it is counts on the next round.
-    while (plugged || !deadline.hasExpired()) {
-        if (!plugged) {
-            if (!deadline.isForever())
-                timer.start(std::chrono::ceil<std::chrono::milliseconds>(
-                    deadline.remainingTimeAsDuration()));
-            loop.exec();
+    while (plugged_ || seconds == 0 || deadline.isActive()) {
+        if (!std::exchange(plugged_, false)) {
+            plugWait_.exec();
             continue;
         }
-        plugged = false;
         findings = search_->identifyAll();
         if (!ConverterChoice::choose(findings, node).considered.empty())
             break;
     }
-    plugNews_->onArrival = nullptr;
     return findings;
+}
+
+void CliSession::hidDeviceArrived(const HidDeviceRef& device) {
+    if (search_->isLoaderIdentity(device)) {
+        plugged_ = true;
+        plugWait_.quit();
+    }
 }
 
 FwInfoModelRef CliSession::supportedRecord(const ConverterIdentity& converter) {
@@ -185,14 +154,11 @@ CliSession::offer(const ConverterIdentity& converter, const FwInfoModel& record,
                   const std::function<void()>& beforeDownload) {
     using Kind = ReleaseCatalogue::ImageFailure::Kind;
     const bool standard = arguments.mode == CliArguments::Mode::Standard;
-    const bool online = isOnline(arguments);
+    const bool online = arguments.online || config_->IsOnline.value_or(false);
     // Online the configuration's record says which modes exist, offline the shipped tree.
-    bool offered = false;
-    if (online) {
-        offered = (standard ? record.Standard : record.Tournament).value_or(false);
-    } else if (const auto modes = catalogue_.shippedModes(converter.partNumber)) {
-        offered = standard ? modes->standard : modes->tournament;
-    }
+    const auto modes = online ? std::nullopt : catalogue_.shippedModes(converter.partNumber);
+    const bool offered = online ? (standard ? record.Standard : record.Tournament).value_or(false)
+                                : modes && (standard ? modes->standard : modes->tournament);
     if (!offered) {
         failure = {Kind::ModeNotOffered, modeName(arguments.mode)};
         return std::nullopt;
@@ -213,22 +179,16 @@ CliSession::offer(const ConverterIdentity& converter, const FwInfoModel& record,
     return offer;
 }
 
-bool CliSession::isOnline(const CliArguments& arguments) const {
-    return arguments.online || config_->IsOnline.value_or(false);
-}
-
 CommandReport::Converter CliSession::describe(const ConverterIdentity& converter) const {
-    CommandReport::Converter described{converter.node,
-                                       static_cast<int>(converter.vendorId),
-                                       static_cast<int>(converter.productId),
-                                       converter.partNumber.value_or(QString()),
-                                       converter.firmwareVersion.value_or(QString()),
-                                       {}};
-    if (config_ && converter.partNumber) {
-        if (const FwInfoModelRef record = ReleaseCatalogue::record(*config_, converter.partNumber))
-            described.deviceName = record->DeviceName.value_or(QString());
-    }
-    return described;
+    const FwInfoModelRef record = config_ && converter.partNumber
+                                      ? ReleaseCatalogue::record(*config_, converter.partNumber)
+                                      : nullptr;
+    return {converter.node,
+            static_cast<int>(converter.vendorId),
+            static_cast<int>(converter.productId),
+            converter.partNumber.value_or(QString()),
+            converter.firmwareVersion.value_or(QString()),
+            record ? record->DeviceName.value_or(QString()) : QString()};
 }
 
 ExitCode CliSession::fail(ExitCode code, const CommandReport::Failure& failure) {

@@ -1,12 +1,7 @@
 #include "cli/CommandReport.h"
 
-void CommandReport::advise(const QString& advice) {
-    write(streams_.err, advice + "\n");
-}
-
 void CommandReport::write(FILE* stream, const QString& text) {
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
+    std::fputs(text.toUtf8().constData(), stream);
     // A script reading the other end acts on each line as it comes, not when the program ends.
     std::fflush(stream);
 }

@@ -8,8 +8,7 @@
 #include "cli/ProgressBar.h"
 #include "core/UIStatus.h"
 
-// Where the program's words go: the results on standard output, what went wrong and what to do
-// next on standard error.
+// Where the words go: results to standard output, failures and next steps to standard error.
 struct ConsoleStreams {
     FILE* out = stdout;
     FILE* err = stderr;
@@ -20,8 +19,7 @@ struct ConsoleStreams {
     bool errColour = false;
 };
 
-// What a command tells its user, event by event. Two ways of telling: words for a person
-// (TextReport) and one JSON object a line for a script (JsonReport).
+// What a command tells its user, event by event: to a person (TextReport) or a script (JsonReport).
 class CommandReport {
 public:
     // A converter as the list shows it; what it did not say, or the configuration lacks, is empty.
@@ -41,9 +39,8 @@ public:
 
     virtual ~CommandReport() = default;
 
-    virtual void found(const Converter& converter) = 0;
+    virtual void found(const Converter&) {}
     virtual void identified(const Converter& converter) = 0;
-    // A converter that is attached but could not be identified, and why.
     virtual void unidentified(const Converter& converter, const QString& why) = 0;
     virtual void release(const QString& version, const QString& mode) = 0;
     // An update's status, as the window would show it.
@@ -54,7 +51,7 @@ public:
     virtual void result(ExitCode code, const Failure& failure,
                         const std::optional<QString>& version) = 0;
     // What to do next; always standard error, always plain words.
-    void advise(const QString& advice);
+    void advise(const QString& advice) { write(streams_.err, advice + "\n"); }
 
 protected:
     explicit CommandReport(ConsoleStreams streams) : streams_(streams) {}

@@ -4,45 +4,34 @@ using State = ConverterSearch::Finding::State;
 
 ConverterChoice::Result ConverterChoice::choose(std::vector<ConverterSearch::Finding> findings,
                                                 const std::optional<QString>& node) {
-    Result result;
-    if (node) {
+    if (node)
         std::erase_if(findings, [&node](const ConverterSearch::Finding& finding) {
             return finding.identity.node != *node;
         });
-    }
-    result.considered = findings;
-    if (findings.empty()) {
-        result.failure = ExitCode::NoConverter;
-        result.reason =
-            node ? QString("No converter in loader mode is attached at %1. The list command "
-                           "shows the ones that are.")
-                       .arg(*node)
-                 : QString("No converter in loader mode is attached. Plug it in in its loader "
-                           "mode, then run the command again.");
-        return result;
-    }
+    if (findings.empty())
+        return {{},
+                ExitCode::NoConverter,
+                node ? QString("No converter in loader mode is attached at %1. The list command "
+                               "shows the ones that are.")
+                           .arg(*node)
+                     : QString("No converter in loader mode is attached. Plug it in in its loader "
+                               "mode, then run the command again."),
+                findings};
     if (findings.size() > 1) {
-        result.failure = ExitCode::UsageError;
-        result.reason = "More than one converter is attached; name the one to use with --device:";
+        QString reason = "More than one converter is attached; name the one to use with --device:";
         for (const ConverterSearch::Finding& finding : findings)
-            result.reason += "\n  --device " + finding.identity.node;
-        return result;
+            reason += "\n  --device " + finding.identity.node;
+        return {{}, ExitCode::UsageError, reason, findings};
     }
     const ConverterSearch::Finding& finding = findings.front();
-    switch (finding.state) {
-    case State::Identified:
-        result.converter = finding.identity;
-        break;
-    case State::AccessDenied:
-        result.failure = ExitCode::PermissionDenied;
-        result.reason = ConverterSearch::accessDeniedAdvice();
-        break;
-    case State::NotAnswering:
-        result.failure = ExitCode::NoConverter;
-        result.reason = QString("The converter at %1 does not answer. Unplug it, plug it in again "
-                                "in its loader mode, and run the command again.")
-                            .arg(finding.identity.node);
-        break;
-    }
-    return result;
+    if (finding.state == State::Identified)
+        return {finding.identity, ExitCode::Success, {}, findings};
+    if (finding.state == State::AccessDenied)
+        return {{}, ExitCode::PermissionDenied, ConverterSearch::accessDeniedAdvice(), findings};
+    return {{},
+            ExitCode::NoConverter,
+            QString("The converter at %1 does not answer. Unplug it, plug it in again in its "
+                    "loader mode, and run the command again.")
+                .arg(finding.identity.node),
+            findings};
 }

@@ -1,10 +1,11 @@
 #include "cli/JsonReport.h"
 
 #include <QJsonDocument>
+#include <utility>
 
 #include "core/StatusWords.h"
 
-QJsonObject JsonReport::describe(const Converter& converter) {
+static QJsonObject describe(const CommandReport::Converter& converter) {
     return {{"node", converter.node},       {"vid", converter.vendorId},
             {"pid", converter.productId},   {"partNumber", converter.partNumber},
             {"version", converter.version}, {"device", converter.deviceName}};
@@ -35,15 +36,10 @@ void JsonReport::status(UIStatus status) {
     writeEvent("status", {{"status", words.title}, {"text", words.text}});
 }
 
-void JsonReport::download(const QString& file) {
-    writeEvent("download", {{"file", file}});
-}
-
 void JsonReport::progress(const ProgressBar::Progress& progress) {
     const int percent = ProgressBar::percent(progress);
-    if (percent == shownPercent_)
+    if (std::exchange(shownPercent_, percent) == percent)
         return;
-    shownPercent_ = percent;
     writeEvent("progress", {{"percent", percent},
                             {"packets", progress.packets},
                             {"totalPackets", progress.totalPackets},

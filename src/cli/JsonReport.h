@@ -15,14 +15,13 @@ public:
     void unidentified(const Converter& converter, const QString& why) override;
     void release(const QString& version, const QString& mode) override;
     void status(UIStatus status) override;
-    void download(const QString& file) override;
+    void download(const QString& file) override { writeEvent("download", {{"file", file}}); }
     void progress(const ProgressBar::Progress& progress) override;
     void result(ExitCode code, const Failure& failure,
                 const std::optional<QString>& version) override;
 
 private:
     void writeEvent(const QString& event, QJsonObject fields);
-    static QJsonObject describe(const Converter& converter);
 
     int shownPercent_ = -1;
 };

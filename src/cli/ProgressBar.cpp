@@ -8,10 +8,9 @@
 namespace {
 
 QString rate(double bytesPerSecond) {
-    if (bytesPerSecond >= 1e6)
-        return QString("%1 MB/s").arg(bytesPerSecond / 1e6, 0, 'f', 1);
-    if (bytesPerSecond >= 1e3)
-        return QString("%1 kB/s").arg(bytesPerSecond / 1e3, 0, 'f', 1);
+    for (const auto& [unit, size] : {std::pair{"MB/s", 1e6}, {"kB/s", 1e3}})
+        if (bytesPerSecond >= size)
+            return QString("%1 %2").arg(bytesPerSecond / size, 0, 'f', 1).arg(unit);
     return QString("%1 B/s").arg(std::lround(bytesPerSecond));
 }
 
@@ -54,9 +53,8 @@ QString ProgressBar::describe(const Progress& progress, int columns) {
 QString ProgressBar::advance(const Progress& progress) {
     const int now = percent(progress);
     const int step = inPlace_ ? now : now / 10 * 10;
-    if (step == shownPercent_)
+    if (std::exchange(shownPercent_, step) == step)
         return {};
-    shownPercent_ = step;
     if (!inPlace_)
         return describe(progress) + "\n";
     lineOpen_ = true;
@@ -68,8 +66,4 @@ QString ProgressBar::advance(const Progress& progress) {
                                         QString(width - width * now / 100, '.') + "] ";
     // "\x1b[K" clears what a longer earlier line left at the end.
     return "\r" + bar + words + "\x1b[K";
-}
-
-QString ProgressBar::finish() {
-    return std::exchange(lineOpen_, false) ? QString("\n") : QString();
 }

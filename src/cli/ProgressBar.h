@@ -2,11 +2,10 @@
 
 #include <QString>
 #include <QtGlobal>
+#include <utility>
 
-// The transfer's progress as text: percent, packets, bytes per second and the time left. On a
-// terminal one line is redrawn in place (a carriage return and the line again), kept narrower than
-// the terminal so that it never wraps; elsewhere, a log or a pipe, a plain line is written at
-// every tenth of the way, so a log is not flooded.
+// The transfer's progress as text. A terminal gets one line redrawn in place, narrower than the
+// terminal so that it never wraps; a log or a pipe a plain line every tenth of the way.
 class ProgressBar {
 public:
     struct Progress {
@@ -24,7 +23,7 @@ public:
     // What to write for this step: empty when nothing visible changed since the last one.
     QString advance(const Progress& progress);
     // What ends the bar: the newline a line redrawn in place still lacks.
-    QString finish();
+    QString finish() { return std::exchange(lineOpen_, false) ? QString("\n") : QString(); }
 
     // The line itself, without the bar: "45%  297/660 packets  12.3 kB/s  0:05 left", with
     // the parts that fit into `columns` - 1 (the packets go first, then the speed).

@@ -3,7 +3,9 @@
 #include <QTimer>
 #include <cerrno>
 
-std::vector<std::shared_ptr<VirtualConverter>>
+#include "core/ReleaseVersion.h"
+
+std::function<void(const QByteArray& image, const QString& version)>
 SimulatedConverters::plugIn(SimulatedHidService& service,
                             const CliArguments::Simulation& simulation) {
     const VirtualConverter::Identity models[] = {{"QK100201", 0x01000005, false},
@@ -29,5 +31,9 @@ SimulatedConverters::plugIn(SimulatedHidService& service,
         else
             plug();
     }
-    return converters;
+    return [converters](const QByteArray& image, const QString& version) {
+        if (const std::optional<uint32_t> number = ReleaseVersion::number(version))
+            for (const auto& converter : converters)
+                converter->setImageVersion(image, *number);
+    };
 }

@@ -1,7 +1,6 @@
 #pragma once
 
-#include <memory>
-#include <vector>
+#include <functional>
 
 #include "cli/CliArguments.h"
 #include "sim/SimulatedHidService.h"
@@ -11,7 +10,8 @@
 // model, plugged in before the command looks for them or, with --plug-after, while it runs.
 class SimulatedConverters {
 public:
-    // `service` must outlive a plug-in that comes later.
-    static std::vector<std::shared_ptr<VirtualConverter>>
+    // `service` must outlive a plug-in that comes later. What comes back tells the converters a
+    // named release's version, which they report once its image went through whole.
+    static std::function<void(const QByteArray& image, const QString& version)>
     plugIn(SimulatedHidService& service, const CliArguments::Simulation& simulation);
 };

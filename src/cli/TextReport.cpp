@@ -4,13 +4,19 @@
 
 #include "core/StatusWords.h"
 
-QString TextReport::line(const Converter& converter) {
+// "/dev/hidraw3  1209:0002  QK100201  V1.0.0.5  Velmar Pad Converter Pro"
+static QString line(const CommandReport::Converter& converter) {
     QStringList fields{converter.node, QString("%1:%2")
                                            .arg(converter.vendorId, 4, 16, QChar('0'))
                                            .arg(converter.productId, 4, 16, QChar('0'))};
     for (const QString& field : {converter.partNumber, converter.version, converter.deviceName})
         fields << (field.isEmpty() ? QString("-") : field);
     return fields.join("  ");
+}
+
+// `text` in the colour of the SGR code `colour`, where the stream takes colour.
+static QString painted(const QString& text, bool colourOn, const char* colour) {
+    return colourOn ? QString("\x1b[%1m%2\x1b[0m").arg(colour, text) : text;
 }
 
 void TextReport::identified(const Converter& converter) {
@@ -45,17 +51,11 @@ void TextReport::progress(const ProgressBar::Progress& progress) {
 void TextReport::result(ExitCode code, const Failure& failure,
                         const std::optional<QString>& version) {
     write(streams_.out, bar_.finish());
-    if (code != ExitCode::Success) {
-        if (!failure.what.isEmpty())
-            write(streams_.err, painted(failure.what, streams_.errColour, "31") + "\n");
-        if (!failure.next.isEmpty())
-            write(streams_.err, failure.next + "\n");
-    }
+    if (code != ExitCode::Success && !failure.what.isEmpty())
+        write(streams_.err, painted(failure.what, streams_.errColour, "31") + "\n");
+    if (code != ExitCode::Success && !failure.next.isEmpty())
+        write(streams_.err, failure.next + "\n");
     if (version)
         write(streams_.out,
               painted("The converter now runs " + *version + ".", streams_.outColour, "32") + "\n");
-}
-
-QString TextReport::painted(const QString& text, bool colourOn, const char* colour) {
-    return colourOn ? QString("\x1b[%1m%2\x1b[0m").arg(colour, text) : text;
 }

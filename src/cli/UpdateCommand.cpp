@@ -30,22 +30,21 @@ ExitCode UpdateCommand::run(const CliArguments& arguments) {
     const std::optional<ReleaseImage> release = this->release(arguments, *converter, failure);
     if (!release)
         return failure;
-    if (session_.environment().releaseInHand)
-        session_.environment().releaseInHand(release->image, *arguments.release);
+    if (session_.environment_.releaseInHand)
+        session_.environment_.releaseInHand(release->image, *arguments.release);
     return install(*converter, *release, arguments.release);
 }
 
 // The image bytes the first `packets` data packets carried: the first holds fewer than the others.
 static qsizetype bytesSent(qsizetype packets, qsizetype totalBytes) {
-    if (packets <= 0)
-        return 0;
-    return std::min(totalBytes,
-                    Commands::firstPacketPayload + (packets - 1) * Commands::continuationPayload);
+    return std::clamp<qsizetype>(Commands::firstPacketPayload +
+                                     (packets - 1) * Commands::continuationPayload,
+                                 0, totalBytes);
 }
 
 ExitCode UpdateCommand::install(ConverterIdentity& converter, const ReleaseImage& release,
                                 const std::optional<QString>& version) {
-    CommandReport& report = session_.report();
+    CommandReport& report = session_.report_;
     // Before the words, so that whoever reads them knows a signal no longer cuts the update short.
     TerminationSignals::deferDuringTransfer();
     report.status(UIStatus::UPGRADE_FW);
@@ -53,7 +52,7 @@ ExitCode UpdateCommand::install(ConverterIdentity& converter, const ReleaseImage
     clock.start();
     const qsizetype totalBytes = release.image.size();
     // No pictures and no alerts: the result says what the window's alert would.
-    ConverterUpdate update(session_.manager(), {}, [&](qsizetype packet, qsizetype packets) {
+    ConverterUpdate update(*session_.manager_, {}, [&](qsizetype packet, qsizetype packets) {
         report.progress({packet, packets, bytesSent(packet, totalBytes), totalBytes,
                          static_cast<double>(clock.nsecsElapsed()) / 1e9});
     });
@@ -62,9 +61,8 @@ ExitCode UpdateCommand::install(ConverterIdentity& converter, const ReleaseImage
         report.status(UIStatus::UPGRADE_FW_FAILED);
         return session_.fail(ExitCode::UpdateFailed, TerminalWording::lines(*outcome.failure));
     }
-    // The converter stays in loader mode after the end command; asking it again shows what the
-    // update left on it.
-    const std::optional<ConverterIdentity> now = session_.search().identify(converter.device);
+    // Still in loader mode after the end command, the converter tells what the update left.
+    const std::optional<ConverterIdentity> now = session_.search_->identify(converter.device);
     const std::optional<QString> reported = now ? now->firmwareVersion : std::nullopt;
     const std::optional<uint32_t> expected =
         version ? ReleaseVersion::number(*version) : std::nullopt;
@@ -89,36 +87,35 @@ ExitCode UpdateCommand::install(ConverterIdentity& converter, const ReleaseImage
 std::optional<ReleaseImage> UpdateCommand::release(const CliArguments& arguments,
                                                    const ConverterIdentity& converter,
                                                    ExitCode& failure) {
-    const FwInfoModelRef record = ReleaseCatalogue::record(session_.config(), converter.partNumber);
+    const FwInfoModelRef record = ReleaseCatalogue::record(*session_.config_, converter.partNumber);
     const bool isStandard = arguments.mode == CliArguments::Mode::Standard;
     const QString& version = *arguments.release;
     ReleaseCatalogue::ImageResult image;
     const std::optional<CliSession::Offer> offer =
         session_.offer(converter, *record, arguments, image.failure,
-                       [this] { session_.report().status(UIStatus::FTP_DOWNLOAD); });
+                       [this] { session_.report_.status(UIStatus::FTP_DOWNLOAD); });
     const QStringList versions = offer ? offer->versions : QStringList();
     // An empty result without a failure: there is no such version.
     if (offer && offer->entries) {
         if (const std::optional<QString> entry =
                 ReleaseCatalogue::onlineEntry(*offer->entries, version))
-            image = session_.catalogue().onlineImage(*entry);
+            image = session_.catalogue_.onlineImage(*entry);
     } else if (versions.contains(version)) {
-        image = session_.catalogue().shippedImage(converter.partNumber, isStandard, version);
+        image = session_.catalogue_.shippedImage(converter.partNumber, isStandard, version);
     }
     if (image.release)
         return image.release;
-    if (!image.failure) {
+    if (image.downloadFailed())
+        session_.report_.status(UIStatus::DOWNLOAD_FAILED);
+    if (image.failure)
+        failure = session_.fail(image.downloadFailed() ? ExitCode::DownloadFailed
+                                                       : ExitCode::UpdateFailed,
+                                TerminalWording::lines(*image.failure));
+    else
         failure = session_.fail(ExitCode::UsageError,
                                 {QString("There is no %1 release \"%2\" for %3.")
                                      .arg(CliSession::modeName(arguments.mode), version,
                                           session_.describe(converter).deviceName),
                                  QString("The releases there are: %1.").arg(versions.join(", "))});
-        return std::nullopt;
-    }
-    if (image.downloadFailed())
-        session_.report().status(UIStatus::DOWNLOAD_FAILED);
-    failure =
-        session_.fail(image.downloadFailed() ? ExitCode::DownloadFailed : ExitCode::UpdateFailed,
-                      TerminalWording::lines(*image.failure));
     return std::nullopt;
 }

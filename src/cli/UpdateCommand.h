@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QString>
-
 #include "cli/CliArguments.h"
 #include "cli/ExitCode.h"
 #include "core/ConverterIdentity.h"

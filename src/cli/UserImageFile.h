@@ -7,16 +7,14 @@
 #include "cli/CommandReport.h"
 #include "core/ReleaseImage.h"
 
-// A HEX image the user names with --file, read strictly before a converter hears anything: every
-// line a whole record whose byte count, digits and record checksum agree, at least one data
-// record, and no more firmware than the converter takes. A shipped or downloaded release is read
-// leniently instead; a file of one's own is more likely cut off or mistaken for another.
+// The HEX image of --file, read strictly (unlike a release) since a file of one's own is more
+// likely cut off or mistaken for another: whole records whose byte count, digits and checksum
+// agree, some data, no more than the converter takes, and the end-of-file record.
 class UserImageFile {
 public:
     struct Result {
         std::optional<ReleaseImage> release;
-        // Why the file was refused, and what to do about it; empty when it was not.
-        CommandReport::Failure refusal;
+        CommandReport::Failure refusal; // why the file was refused, and what to do about it
     };
 
     // The image of --file, with the checksum of --checksum or of the --description file.

@@ -11,7 +11,6 @@
 #include "cli/SimulatedConverters.h"
 #include "cli/TerminationSignals.h"
 #include "cli/TextReport.h"
-#include "core/ReleaseVersion.h"
 #include "device/HidrawHidService.h"
 #include "sim/SimulatedHidService.h"
 #include "support/DiagnosticLog.h"
@@ -24,21 +23,18 @@ int terminalColumns() {
     winsize size{};
     if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
         return size.ws_col;
-    bool ok = false;
-    const int columns = qEnvironmentVariableIntValue("COLUMNS", &ok);
-    return ok && columns > 0 ? columns : 80;
+    const int columns = qEnvironmentVariableIntValue("COLUMNS");
+    return columns > 0 ? columns : 80;
 }
 
 ConsoleStreams consoleStreams() {
     const bool outIsTerminal = ::isatty(STDOUT_FILENO) == 1;
     // https://no-color.org: set and not empty.
     const bool colour = qEnvironmentVariableIsEmpty("NO_COLOR");
-    return {stdout,
-            stderr,
-            outIsTerminal,
-            terminalColumns(),
-            colour && outIsTerminal,
-            colour && ::isatty(STDERR_FILENO) == 1};
+    return {.outIsTerminal = outIsTerminal,
+            .columns = terminalColumns(),
+            .outColour = colour && outIsTerminal,
+            .errColour = colour && ::isatty(STDERR_FILENO) == 1};
 }
 
 } // namespace
@@ -72,20 +68,13 @@ int main(int argc, char** argv) {
         arguments.json ? std::unique_ptr<CommandReport>(std::make_unique<JsonReport>(streams))
                        : std::make_unique<TextReport>(streams);
 
-    CliSession::Environment environment;
-    environment.resourceDirectory = ResourceDirectory::path();
-    environment.executablePath = QCoreApplication::applicationFilePath();
-    if (arguments.ftpHost)
-        environment.ftpHost = *arguments.ftpHost;
+    CliSession::Environment environment{ResourceDirectory::path(),
+                                        QCoreApplication::applicationFilePath(),
+                                        arguments.ftpHost.value_or(FtpDownloader::defaultHost())};
     std::unique_ptr<HidService> hidService;
     if (arguments.simulation) {
         auto simulated = std::make_unique<SimulatedHidService>();
-        const auto converters = SimulatedConverters::plugIn(*simulated, *arguments.simulation);
-        environment.releaseInHand = [converters](const QByteArray& image, const QString& version) {
-            if (const std::optional<uint32_t> number = ReleaseVersion::number(version))
-                for (const auto& converter : converters)
-                    converter->setImageVersion(image, *number);
-        };
+        environment.releaseInHand = SimulatedConverters::plugIn(*simulated, *arguments.simulation);
         hidService = std::move(simulated);
     } else {
         hidService = std::make_unique<HidrawHidService>();
