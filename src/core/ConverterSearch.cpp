@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "device/DeviceAccessProbe.h"
 #include "protocol/Commands.h"
 
 namespace {
@@ -93,8 +92,8 @@ ConverterSearch::FirstFound ConverterSearch::identifyFirst(const CandidateObserv
             onCandidate(candidate->vendorId, candidate->productId);
         const Answer answer = ask(*candidate);
         if (answer == Answer::SyncFailed) {
-            result.accessDenied = result.accessDenied || DeviceAccessProbe::isPermissionDenied(
-                                                             manager_.manager(), candidate->device);
+            result.accessDenied =
+                result.accessDenied || manager_.manager().isPermissionDenied(candidate->device);
             continue;
         }
         if (answer == Answer::Identified) {
@@ -118,8 +117,7 @@ std::vector<ConverterSearch::Finding> ConverterSearch::identifyAll() {
             const Answer answer = ask(finding.identity);
             if (answer == Answer::Identified)
                 finding.state = Finding::State::Identified;
-            else if (answer == Answer::SyncFailed &&
-                     DeviceAccessProbe::isPermissionDenied(manager_.manager(), device))
+            else if (answer == Answer::SyncFailed && manager_.manager().isPermissionDenied(device))
                 finding.state = Finding::State::AccessDenied;
             findings.push_back(std::move(finding));
         }

@@ -15,7 +15,7 @@
 // device compare equal.
 class HidDevice {
 public:
-    virtual ~HidDevice();
+    virtual ~HidDevice() = default;
 };
 using HidDeviceRef = std::shared_ptr<HidDevice>;
 
@@ -36,7 +36,7 @@ public:
     using ArrivalCallback = std::function<void(const HidDeviceRef& device)>;
     using InputReportCallback = std::function<void(int32_t result, const QByteArray& report)>;
 
-    virtual ~HidService();
+    virtual ~HidService() = default;
 
     // Opens the manager side (enumeration and the removal watch). 0 on success.
     virtual int32_t open() = 0;
@@ -52,10 +52,8 @@ public:
     void setRemovalCallback(RemovalCallback callback) { removalCallback_ = std::move(callback); }
 
     // Called when a device is plugged in after open(), once its node can be opened, whatever the
-    // matching: the search narrows the matching to one identity at a time, so the caller judges
-    // the identity itself. Devices attached before open() are not announced; copyDevices() lists
-    // them, as it lists everything where the backend cannot watch for new devices. A new
-    // registration replaces the old one.
+    // matching (the search narrows it to one identity at a time). Devices attached before open(),
+    // or all where the backend cannot watch, are only listed by copyDevices(). Replaces the old.
     virtual void setArrivalCallback(ArrivalCallback callback) {
         arrivalCallback_ = std::move(callback);
     }
@@ -63,6 +61,11 @@ public:
     // Opening a device that is already open succeeds.
     virtual int32_t openDevice(const HidDeviceRef& device) = 0;
     virtual int32_t closeDevice(const HidDeviceRef& device) = 0;
+
+    // Whether the system refuses this program access to `device` (no udev rule on Linux). The
+    // device commands only say that they failed, so the search asks this after a failed
+    // identification. A device that opens is closed again.
+    bool isPermissionDenied(const HidDeviceRef& device);
 
     // "VendorID" or "ProductID"; absent for any other key or when the device cannot tell.
     std::optional<int64_t> deviceProperty(const HidDeviceRef& device, std::string_view key) const;

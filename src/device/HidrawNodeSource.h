@@ -15,7 +15,7 @@ public:
         std::function<void(const QString& devnode)> removed;
     };
 
-    virtual ~HidrawNodeSource();
+    virtual ~HidrawNodeSource() = default;
 
     virtual std::vector<HidrawNode> enumerate() = 0;
     // A descriptor for reading and writing reports, non-blocking and close-on-exec, owned by the
