@@ -44,7 +44,7 @@ int32_t HidrawHidService::open() {
 std::vector<HidDeviceRef> HidrawHidService::copyDevices() {
     std::vector<HidDeviceRef> devices;
     for (const std::shared_ptr<HidrawDevice>& device : rescan())
-        if (matches({device->node().vendorId, device->node().productId}))
+        if (matches(device->node().identity))
             devices.push_back(device);
     return devices;
 }
@@ -61,9 +61,7 @@ int32_t HidrawHidService::closeDevice(const HidDeviceRef& device) {
 
 std::optional<DeviceMatching> HidrawHidService::identityOf(const HidDeviceRef& device) const {
     const std::shared_ptr<HidrawDevice> own = this->own(device);
-    if (!own)
-        return std::nullopt;
-    return DeviceMatching{own->node().vendorId, own->node().productId};
+    return own ? std::optional(own->node().identity) : std::nullopt;
 }
 
 int32_t HidrawHidService::setOutputReport(const HidDeviceRef& device, const QByteArray& report) {
@@ -117,8 +115,7 @@ std::shared_ptr<HidrawDevice> HidrawHidService::attach(const HidrawNode& node) {
     if (goneNodes_.count(node.devnode))
         return nullptr;
     if (const auto it = attached_.find(node.devnode); it != attached_.end()) {
-        const HidrawNode& known = it->second->node();
-        if (known.vendorId == node.vendorId && known.productId == node.productId)
+        if (it->second->node().identity == node.identity)
             return it->second;
         // The node number was reused by another device while nobody was watching.
         detach(node.devnode);
@@ -143,14 +140,12 @@ void HidrawHidService::forget(HidrawDevice& device) {
     const auto it = attached_.find(device.node().devnode);
     if (it == attached_.end() || it->second.get() != &device)
         return;
-    const std::shared_ptr<HidrawDevice> gone = it->second;
-    attached_.erase(it);
-    goneNodes_.insert(gone->node().devnode);
-    reportRemovalLater(gone);
+    goneNodes_.insert(device.node().devnode);
+    detach(device.node().devnode);
 }
 
 void HidrawHidService::reportRemovalLater(const std::shared_ptr<HidrawDevice>& device) {
-    if (!matches({device->node().vendorId, device->node().productId}))
+    if (!matches(device->node().identity))
         return;
     // Never from inside the call that noticed it (a write, a copy of the device set).
     QMetaObject::invokeMethod(
