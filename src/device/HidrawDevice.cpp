@@ -93,10 +93,6 @@ int32_t HidrawDevice::writeReport(const QByteArray& report) {
     }
 }
 
-void HidrawDevice::setInputReportCallback(HidService::InputReportCallback callback) {
-    inputReportCallback_ = std::move(callback);
-}
-
 void HidrawDevice::markGone() {
     gone_ = true;
     release();

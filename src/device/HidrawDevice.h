@@ -30,7 +30,9 @@ public:
     int32_t close();
     // One write of report id 0 followed by the report bytes.
     int32_t writeReport(const QByteArray& report);
-    void setInputReportCallback(HidService::InputReportCallback callback);
+    void setInputReportCallback(HidService::InputReportCallback callback) {
+        inputReportCallback_ = std::move(callback);
+    }
     // Closes the descriptor for good; later operations fail with -ENODEV. Does not call
     // `wentAway`: whoever calls this already knows.
     void markGone();
