@@ -32,8 +32,7 @@ struct DeviceMatching {
 // Qt event loop, never from inside the call that caused it.
 class HidService {
 public:
-    using RemovalCallback = std::function<void(const HidDeviceRef& device)>;
-    using ArrivalCallback = std::function<void(const HidDeviceRef& device)>;
+    using DeviceCallback = std::function<void(const HidDeviceRef& device)>;
     using InputReportCallback = std::function<void(int32_t result, const QByteArray& report)>;
 
     virtual ~HidService() = default;
@@ -49,12 +48,12 @@ public:
     virtual std::vector<HidDeviceRef> copyDevices() = 0;
 
     // Called when a matching device goes away. A new registration replaces the old one.
-    void setRemovalCallback(RemovalCallback callback) { removalCallback_ = std::move(callback); }
+    void setRemovalCallback(DeviceCallback callback) { removalCallback_ = std::move(callback); }
 
     // Called when a device is plugged in after open(), once its node can be opened, whatever the
     // matching (the search narrows it to one identity at a time). Devices attached before open(),
     // or all where the backend cannot watch, are only listed by copyDevices(). Replaces the old.
-    virtual void setArrivalCallback(ArrivalCallback callback) {
+    virtual void setArrivalCallback(DeviceCallback callback) {
         arrivalCallback_ = std::move(callback);
     }
 
@@ -92,6 +91,6 @@ protected:
     bool matches(const DeviceMatching& identity) const;
 
     std::vector<DeviceMatching> matching_;
-    RemovalCallback removalCallback_;
-    ArrivalCallback arrivalCallback_;
+    DeviceCallback removalCallback_;
+    DeviceCallback arrivalCallback_;
 };

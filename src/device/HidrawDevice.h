@@ -16,8 +16,9 @@ class HidrawDevice : public HidDevice, public std::enable_shared_from_this<Hidra
 public:
     static constexpr int maxReportSize = 64;
 
-    HidrawDevice(const void* owner, HidrawNode node, std::function<void(HidrawDevice&)> wentAway);
-    ~HidrawDevice() override;
+    HidrawDevice(const void* owner, HidrawNode node, std::function<void(HidrawDevice&)> wentAway)
+        : owner_(owner), node_(std::move(node)), wentAway_(std::move(wentAway)) {}
+    ~HidrawDevice() override { release(); }
     HidrawDevice(const HidrawDevice&) = delete;
     HidrawDevice& operator=(const HidrawDevice&) = delete;
 

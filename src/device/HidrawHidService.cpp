@@ -25,18 +25,18 @@ int32_t HidrawHidService::open() {
     rescan();
     // The source announces a node once it can be opened, and perhaps once more when udev is done
     // with it: a search that could not open it the first time then tries again.
-    const int32_t watching = source_->startWatching({[this](const HidrawNode& node) {
-                                                         goneNodes_.erase(node.devnode);
-                                                         if (const auto device = attach(node))
-                                                             reportArrivalLater(device);
-                                                     },
-                                                     [this](const QString& devnode) {
-                                                         goneNodes_.erase(devnode);
-                                                         detach(devnode);
-                                                     }});
+    const auto added = [this](const HidrawNode& node) {
+        goneNodes_.erase(node.devnode);
+        if (const auto device = attach(node))
+            reportArrivalLater(device);
+    };
+    const auto removed = [this](const QString& devnode) {
+        goneNodes_.erase(devnode);
+        detach(devnode);
+    };
     // Nobody announces removals: look for them ourselves. Devices that are open still notice at
     // once, through their descriptors.
-    if (watching != 0)
+    if (source_->startWatching({added, removed}) != 0)
         rescanTimer_.start();
     return 0;
 }
@@ -151,7 +151,7 @@ void HidrawHidService::reportRemovalLater(const std::shared_ptr<HidrawDevice>& d
     QMetaObject::invokeMethod(
         &deliveries_,
         [this, device] {
-            if (const RemovalCallback callback = removalCallback_)
+            if (const DeviceCallback callback = removalCallback_)
                 callback(device);
         },
         Qt::QueuedConnection);
@@ -165,7 +165,7 @@ void HidrawHidService::reportArrivalLater(const std::shared_ptr<HidrawDevice>& d
             // Gone again before anyone heard of it: nothing to announce.
             const std::shared_ptr<HidrawDevice> device = arrived.lock();
             if (device && !device->isGone())
-                if (const ArrivalCallback callback = arrivalCallback_)
+                if (const DeviceCallback callback = arrivalCallback_)
                     callback(device);
         },
         Qt::QueuedConnection);

@@ -31,7 +31,7 @@ HidDeviceRef SimulatedHidService::plugIn(std::shared_ptr<VirtualConverter> conve
     QTimer::singleShot(0, &deliveries_, [this, weakDevice] {
         // Unplugged before the news went out: nothing to announce.
         const auto arrived = weakDevice.lock();
-        const ArrivalCallback callback = arrivalCallback_;
+        const DeviceCallback callback = arrivalCallback_;
         if (arrived && arrived->attached && callback)
             callback(arrived);
     });
@@ -53,7 +53,7 @@ void SimulatedHidService::unplug(const HidDeviceRef& device) {
     if (!matches(simulated->identity))
         return;
     QTimer::singleShot(0, &deliveries_, [this, simulated] {
-        if (const RemovalCallback callback = removalCallback_)
+        if (const DeviceCallback callback = removalCallback_)
             callback(simulated);
     });
 }

@@ -17,7 +17,6 @@ class SimulatedHidDevice;
 // against it.
 class SimulatedHidService : public HidService {
 public:
-    // The converter's loader identity (0x1209:0x0002).
     static constexpr DeviceMatching loaderIdentity{0x1209, 0x0002};
 
     // Attaches a device and returns its reference, valid (and equal to what copyDevices() hands
