@@ -4,8 +4,6 @@
 #include "device/HidrawNode.h"
 
 #include <QSocketNotifier>
-#include <functional>
-#include <memory>
 
 class HidrawNodeSource;
 

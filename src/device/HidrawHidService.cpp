@@ -133,18 +133,6 @@ void HidrawHidService::detach(const QString& devnode) {
     const std::shared_ptr<HidrawDevice> device = it->second;
     attached_.erase(it);
     device->markGone();
-    reportRemovalLater(device);
-}
-
-void HidrawHidService::forget(HidrawDevice& device) {
-    const auto it = attached_.find(device.node().devnode);
-    if (it == attached_.end() || it->second.get() != &device)
-        return;
-    goneNodes_.insert(device.node().devnode);
-    detach(device.node().devnode);
-}
-
-void HidrawHidService::reportRemovalLater(const std::shared_ptr<HidrawDevice>& device) {
     if (!matches(device->node().identity))
         return;
     // Never from inside the call that noticed it (a write, a copy of the device set).
@@ -155,6 +143,14 @@ void HidrawHidService::reportRemovalLater(const std::shared_ptr<HidrawDevice>& d
                 callback(device);
         },
         Qt::QueuedConnection);
+}
+
+void HidrawHidService::forget(HidrawDevice& device) {
+    const auto it = attached_.find(device.node().devnode);
+    if (it == attached_.end() || it->second.get() != &device)
+        return;
+    goneNodes_.insert(device.node().devnode);
+    detach(device.node().devnode);
 }
 
 void HidrawHidService::reportArrivalLater(const std::shared_ptr<HidrawDevice>& device) {

@@ -2,9 +2,6 @@
 
 #include "device/HidrawNode.h"
 
-#include <functional>
-#include <vector>
-
 // Where HidrawHidService finds its device nodes, how it opens them and how it hears of nodes
 // coming and going. udev in the program; descriptors handed in from elsewhere in tests, or by a
 // caller that obtained them through a privileged helper.

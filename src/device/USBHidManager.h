@@ -5,13 +5,6 @@
 #include "device/ReportExchangeTiming.h"
 #include "support/MainLoopWait.h"
 
-#include <QByteArray>
-#include <QString>
-#include <cstdint>
-#include <memory>
-#include <optional>
-#include <vector>
-
 // The one way the program talks to HID devices: it restricts the platform service to the
 // configuration's converter identities, tells its delegate about removals and arrivals, keeps the
 // latest input report of any device it listens to, and runs the blocking request/reply exchange.

@@ -3,7 +3,6 @@
 #include "sim/SimulatedHidDevice.h"
 
 #include <QTimer>
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 

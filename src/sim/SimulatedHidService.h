@@ -5,8 +5,6 @@
 #include "sim/VirtualConverter.h"
 
 #include <QObject>
-#include <chrono>
-#include <memory>
 
 class SimulatedHidDevice;
 
