@@ -96,10 +96,9 @@ int32_t SimulatedHidService::open() {
 
 std::vector<HidDeviceRef> SimulatedHidService::copyDevices() {
     std::vector<HidDeviceRef> devices;
-    for (const auto& device : attached_) {
+    for (const auto& device : attached_)
         if (matches(device->identity))
             devices.push_back(device);
-    }
     return devices;
 }
 

@@ -60,7 +60,7 @@ protected:
 
 private:
     std::shared_ptr<SimulatedHidDevice> own(const HidDeviceRef& device) const;
-    // -ENODEV for a device that is not (or no longer) attached, 0 for one that is.
+    // -ENODEV for an unknown device or one no longer attached (noting why `operation` failed).
     int32_t refusal(SimulatedHidDevice* device, const char* operation);
     int32_t fail(SimulatedHidDevice& device, int32_t result, const char* operation);
     void deliverLater(const std::shared_ptr<SimulatedHidDevice>& device,
