@@ -19,7 +19,7 @@ constexpr int plugs = 20;
 // The backend with the arrival news kept back: what the search timer alone achieves.
 class TimerOnlyHidService : public HidrawHidService {
 public:
-    void setArrivalCallback(ArrivalCallback) override {}
+    void setArrivalCallback(DeviceCallback) override {}
 };
 
 // Notes when the first search tick after each plug begins, from its diagnostic line.

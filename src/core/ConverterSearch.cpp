@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "device/DeviceAccessProbe.h"
 #include "protocol/Commands.h"
 
 namespace {
@@ -92,8 +91,7 @@ ConverterSearch::FirstFound ConverterSearch::identifyFirst(const CandidateObserv
         if (answer == Answer::Identified)
             return {std::move(candidate), accessDenied};
         if (answer == Answer::SyncFailed && !accessDenied)
-            accessDenied =
-                DeviceAccessProbe::isPermissionDenied(manager_.manager(), candidate->device);
+            accessDenied = manager_.manager().isPermissionDenied(candidate->device);
     }
     return {std::nullopt, accessDenied};
 }
@@ -111,8 +109,7 @@ std::vector<ConverterSearch::Finding> ConverterSearch::identifyAll() {
             const Answer answer = ask(finding.identity);
             if (answer == Answer::Identified)
                 finding.state = Finding::State::Identified;
-            else if (answer == Answer::SyncFailed &&
-                     DeviceAccessProbe::isPermissionDenied(manager_.manager(), device))
+            else if (answer == Answer::SyncFailed && manager_.manager().isPermissionDenied(device))
                 finding.state = Finding::State::AccessDenied;
             findings.push_back(std::move(finding));
         }

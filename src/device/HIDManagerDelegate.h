@@ -2,10 +2,9 @@
 
 #include "device/HidService.h"
 
-// Hears of removed and plugged-in devices from USBHidManager, which holds it through a weak_ptr:
-// the manager never keeps its delegate alive. An object that is not itself owned by a shared_ptr
-// can hand out a token, e.g. a member `std::shared_ptr<HIDManagerDelegate> token{this, [](auto*)
-// {}}`, whose destruction with the object ends the delegation.
+// Hears of removed and plugged-in devices from USBHidManager, which never keeps it alive. An
+// object not owned by a shared_ptr can hold a token `std::shared_ptr<HIDManagerDelegate>
+// token{this, [](auto*) {}}`, whose destruction with the object ends the delegation.
 class HIDManagerDelegate {
 public:
     virtual ~HIDManagerDelegate() = default;

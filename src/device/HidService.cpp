@@ -1,9 +1,7 @@
 #include "device/HidService.h"
 
 #include <algorithm>
-
-HidDevice::~HidDevice() = default;
-HidService::~HidService() = default;
+#include <cerrno>
 
 std::optional<int64_t> HidService::deviceProperty(const HidDeviceRef& device,
                                                   std::string_view key) const {
@@ -16,6 +14,14 @@ std::optional<int64_t> HidService::deviceProperty(const HidDeviceRef& device,
 }
 
 bool HidService::matches(const DeviceMatching& identity) const {
-    return matching_.empty() ||
-           std::find(matching_.begin(), matching_.end(), identity) != matching_.end();
+    return matching_.empty() || std::ranges::find(matching_, identity) != matching_.end();
+}
+
+bool HidService::isPermissionDenied(const HidDeviceRef& device) {
+    if (!device)
+        return false;
+    const int32_t result = openDevice(device);
+    if (result == 0)
+        closeDevice(device);
+    return result == -EACCES || result == -EPERM;
 }

@@ -15,7 +15,7 @@
 // device compare equal.
 class HidDevice {
 public:
-    virtual ~HidDevice();
+    virtual ~HidDevice() = default;
 };
 using HidDeviceRef = std::shared_ptr<HidDevice>;
 
@@ -32,11 +32,10 @@ struct DeviceMatching {
 // Qt event loop, never from inside the call that caused it.
 class HidService {
 public:
-    using RemovalCallback = std::function<void(const HidDeviceRef& device)>;
-    using ArrivalCallback = std::function<void(const HidDeviceRef& device)>;
+    using DeviceCallback = std::function<void(const HidDeviceRef& device)>;
     using InputReportCallback = std::function<void(int32_t result, const QByteArray& report)>;
 
-    virtual ~HidService();
+    virtual ~HidService() = default;
 
     // Opens the manager side (enumeration and the removal watch). 0 on success.
     virtual int32_t open() = 0;
@@ -49,20 +48,23 @@ public:
     virtual std::vector<HidDeviceRef> copyDevices() = 0;
 
     // Called when a matching device goes away. A new registration replaces the old one.
-    void setRemovalCallback(RemovalCallback callback) { removalCallback_ = std::move(callback); }
+    void setRemovalCallback(DeviceCallback callback) { removalCallback_ = std::move(callback); }
 
     // Called when a device is plugged in after open(), once its node can be opened, whatever the
-    // matching: the search narrows the matching to one identity at a time, so the caller judges
-    // the identity itself. Devices attached before open() are not announced; copyDevices() lists
-    // them, as it lists everything where the backend cannot watch for new devices. A new
-    // registration replaces the old one.
-    virtual void setArrivalCallback(ArrivalCallback callback) {
+    // matching (the search narrows it to one identity at a time). Devices attached before open(),
+    // or all where the backend cannot watch, are only listed by copyDevices(). Replaces the old.
+    virtual void setArrivalCallback(DeviceCallback callback) {
         arrivalCallback_ = std::move(callback);
     }
 
     // Opening a device that is already open succeeds.
     virtual int32_t openDevice(const HidDeviceRef& device) = 0;
     virtual int32_t closeDevice(const HidDeviceRef& device) = 0;
+
+    // Whether the system refuses this program access to `device` (no udev rule on Linux). The
+    // device commands only say that they failed, so the search asks this after a failed
+    // identification. A device that opens is closed again.
+    bool isPermissionDenied(const HidDeviceRef& device);
 
     // "VendorID" or "ProductID"; absent for any other key or when the device cannot tell.
     std::optional<int64_t> deviceProperty(const HidDeviceRef& device, std::string_view key) const;
@@ -89,6 +91,6 @@ protected:
     bool matches(const DeviceMatching& identity) const;
 
     std::vector<DeviceMatching> matching_;
-    RemovalCallback removalCallback_;
-    ArrivalCallback arrivalCallback_;
+    DeviceCallback removalCallback_;
+    DeviceCallback arrivalCallback_;
 };

@@ -22,14 +22,6 @@ bool HidrawDevice::meansGone(int error, bool onSocket) {
            error == ENXIO;
 }
 
-HidrawDevice::HidrawDevice(const void* owner, HidrawNode node,
-                           std::function<void(HidrawDevice&)> wentAway)
-    : owner_(owner), node_(std::move(node)), wentAway_(std::move(wentAway)) {}
-
-HidrawDevice::~HidrawDevice() {
-    release();
-}
-
 int32_t HidrawDevice::open(HidrawNodeSource& source) {
     if (gone_)
         return fail(ENODEV, "open");
@@ -91,10 +83,6 @@ int32_t HidrawDevice::writeReport(const QByteArray& report) {
         }
         return fail(error, "write");
     }
-}
-
-void HidrawDevice::setInputReportCallback(HidService::InputReportCallback callback) {
-    inputReportCallback_ = std::move(callback);
 }
 
 void HidrawDevice::markGone() {

@@ -4,8 +4,6 @@
 #include "device/HidrawNode.h"
 
 #include <QSocketNotifier>
-#include <functional>
-#include <memory>
 
 class HidrawNodeSource;
 
@@ -16,8 +14,9 @@ class HidrawDevice : public HidDevice, public std::enable_shared_from_this<Hidra
 public:
     static constexpr int maxReportSize = 64;
 
-    HidrawDevice(const void* owner, HidrawNode node, std::function<void(HidrawDevice&)> wentAway);
-    ~HidrawDevice() override;
+    HidrawDevice(const void* owner, HidrawNode node, std::function<void(HidrawDevice&)> wentAway)
+        : owner_(owner), node_(std::move(node)), wentAway_(std::move(wentAway)) {}
+    ~HidrawDevice() override { release(); }
     HidrawDevice(const HidrawDevice&) = delete;
     HidrawDevice& operator=(const HidrawDevice&) = delete;
 
@@ -30,7 +29,9 @@ public:
     int32_t close();
     // One write of report id 0 followed by the report bytes.
     int32_t writeReport(const QByteArray& report);
-    void setInputReportCallback(HidService::InputReportCallback callback);
+    void setInputReportCallback(HidService::InputReportCallback callback) {
+        inputReportCallback_ = std::move(callback);
+    }
     // Closes the descriptor for good; later operations fail with -ENODEV. Does not call
     // `wentAway`: whoever calls this already knows.
     void markGone();

@@ -25,18 +25,18 @@ int32_t HidrawHidService::open() {
     rescan();
     // The source announces a node once it can be opened, and perhaps once more when udev is done
     // with it: a search that could not open it the first time then tries again.
-    const int32_t watching = source_->startWatching({[this](const HidrawNode& node) {
-                                                         goneNodes_.erase(node.devnode);
-                                                         if (const auto device = attach(node))
-                                                             reportArrivalLater(device);
-                                                     },
-                                                     [this](const QString& devnode) {
-                                                         goneNodes_.erase(devnode);
-                                                         detach(devnode);
-                                                     }});
+    const auto added = [this](const HidrawNode& node) {
+        goneNodes_.erase(node.devnode);
+        if (const auto device = attach(node))
+            reportArrivalLater(device);
+    };
+    const auto removed = [this](const QString& devnode) {
+        goneNodes_.erase(devnode);
+        detach(devnode);
+    };
     // Nobody announces removals: look for them ourselves. Devices that are open still notice at
     // once, through their descriptors.
-    if (watching != 0)
+    if (source_->startWatching({added, removed}) != 0)
         rescanTimer_.start();
     return 0;
 }
@@ -44,7 +44,7 @@ int32_t HidrawHidService::open() {
 std::vector<HidDeviceRef> HidrawHidService::copyDevices() {
     std::vector<HidDeviceRef> devices;
     for (const std::shared_ptr<HidrawDevice>& device : rescan())
-        if (matches({device->node().vendorId, device->node().productId}))
+        if (matches(device->node().identity))
             devices.push_back(device);
     return devices;
 }
@@ -61,9 +61,7 @@ int32_t HidrawHidService::closeDevice(const HidDeviceRef& device) {
 
 std::optional<DeviceMatching> HidrawHidService::identityOf(const HidDeviceRef& device) const {
     const std::shared_ptr<HidrawDevice> own = this->own(device);
-    if (!own)
-        return std::nullopt;
-    return DeviceMatching{own->node().vendorId, own->node().productId};
+    return own ? std::optional(own->node().identity) : std::nullopt;
 }
 
 int32_t HidrawHidService::setOutputReport(const HidDeviceRef& device, const QByteArray& report) {
@@ -117,8 +115,7 @@ std::shared_ptr<HidrawDevice> HidrawHidService::attach(const HidrawNode& node) {
     if (goneNodes_.count(node.devnode))
         return nullptr;
     if (const auto it = attached_.find(node.devnode); it != attached_.end()) {
-        const HidrawNode& known = it->second->node();
-        if (known.vendorId == node.vendorId && known.productId == node.productId)
+        if (it->second->node().identity == node.identity)
             return it->second;
         // The node number was reused by another device while nobody was watching.
         detach(node.devnode);
@@ -136,30 +133,24 @@ void HidrawHidService::detach(const QString& devnode) {
     const std::shared_ptr<HidrawDevice> device = it->second;
     attached_.erase(it);
     device->markGone();
-    reportRemovalLater(device);
+    if (!matches(device->node().identity))
+        return;
+    // Never from inside the call that noticed it (a write, a copy of the device set).
+    QMetaObject::invokeMethod(
+        &deliveries_,
+        [this, device] {
+            if (const DeviceCallback callback = removalCallback_)
+                callback(device);
+        },
+        Qt::QueuedConnection);
 }
 
 void HidrawHidService::forget(HidrawDevice& device) {
     const auto it = attached_.find(device.node().devnode);
     if (it == attached_.end() || it->second.get() != &device)
         return;
-    const std::shared_ptr<HidrawDevice> gone = it->second;
-    attached_.erase(it);
-    goneNodes_.insert(gone->node().devnode);
-    reportRemovalLater(gone);
-}
-
-void HidrawHidService::reportRemovalLater(const std::shared_ptr<HidrawDevice>& device) {
-    if (!matches({device->node().vendorId, device->node().productId}))
-        return;
-    // Never from inside the call that noticed it (a write, a copy of the device set).
-    QMetaObject::invokeMethod(
-        &deliveries_,
-        [this, device] {
-            if (const RemovalCallback callback = removalCallback_)
-                callback(device);
-        },
-        Qt::QueuedConnection);
+    goneNodes_.insert(device.node().devnode);
+    detach(device.node().devnode);
 }
 
 void HidrawHidService::reportArrivalLater(const std::shared_ptr<HidrawDevice>& device) {
@@ -170,7 +161,7 @@ void HidrawHidService::reportArrivalLater(const std::shared_ptr<HidrawDevice>& d
             // Gone again before anyone heard of it: nothing to announce.
             const std::shared_ptr<HidrawDevice> device = arrived.lock();
             if (device && !device->isGone())
-                if (const ArrivalCallback callback = arrivalCallback_)
+                if (const DeviceCallback callback = arrivalCallback_)
                     callback(device);
         },
         Qt::QueuedConnection);

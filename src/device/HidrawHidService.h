@@ -6,7 +6,6 @@
 #include <QObject>
 #include <QTimer>
 #include <map>
-#include <memory>
 #include <set>
 
 class HidrawDevice;
@@ -46,7 +45,6 @@ private:
     std::shared_ptr<HidrawDevice> attach(const HidrawNode& node);
     void detach(const QString& devnode);
     void forget(HidrawDevice& device);
-    void reportRemovalLater(const std::shared_ptr<HidrawDevice>& device);
     void reportArrivalLater(const std::shared_ptr<HidrawDevice>& device);
 
     std::unique_ptr<HidrawNodeSource> source_;

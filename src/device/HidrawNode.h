@@ -1,11 +1,9 @@
 #pragma once
 
-#include <QString>
-#include <cstdint>
+#include "device/HidService.h"
 
 // One hidraw device node and the USB identity of the HID device behind it.
 struct HidrawNode {
     QString devnode; // e.g. "/dev/hidraw3"; unique among attached nodes
-    int64_t vendorId = 0;
-    int64_t productId = 0;
+    DeviceMatching identity;
 };

@@ -2,9 +2,6 @@
 
 #include "device/HidrawNode.h"
 
-#include <functional>
-#include <vector>
-
 // Where HidrawHidService finds its device nodes, how it opens them and how it hears of nodes
 // coming and going. udev in the program; descriptors handed in from elsewhere in tests, or by a
 // caller that obtained them through a privileged helper.
@@ -15,7 +12,7 @@ public:
         std::function<void(const QString& devnode)> removed;
     };
 
-    virtual ~HidrawNodeSource();
+    virtual ~HidrawNodeSource() = default;
 
     virtual std::vector<HidrawNode> enumerate() = 0;
     // A descriptor for reading and writing reports, non-blocking and close-on-exec, owned by the

@@ -31,17 +31,10 @@ USBHidManager::USBHidManager(HidService& manager, std::vector<DeviceMatching> de
     : manager_(manager), deviceMatchingList_(std::move(deviceMatchingList)),
       delegate_(std::move(delegate)), timing_(timing),
       context_(std::make_shared<USBHidManager*>(this)) {
-    setupHIDManager();
-}
-
-USBHidManager::~USBHidManager() = default;
-
-void USBHidManager::setupHIDManager() {
     const int32_t result = manager_.open();
     if (result != 0)
-        DiagnosticLog::write(
-            logClass, 31, u"setupHIDManager()",
-            QString(QStringLiteral(" ❌ 開啟 HID Manager 失敗: ")).append(QString::number(result)));
+        DiagnosticLog::write(logClass, 31, u"setupHIDManager()",
+                             QStringLiteral(" ❌ 開啟 HID Manager 失敗: %1").arg(result));
     else
         DiagnosticLog::write(logClass, 33, u"setupHIDManager()",
                              QStringLiteral(" 👍 開啟 HID Manager 成功: 0"));
@@ -74,10 +67,9 @@ void USBHidManager::deviceRemovalCallback(const HidDeviceRef& device) {
 }
 
 bool USBHidManager::isRemoved(const HidDeviceRef& device) const {
-    return device && std::any_of(removedDevices_.begin(), removedDevices_.end(),
-                                 [&device](const std::weak_ptr<HidDevice>& gone) {
-                                     return gone.lock() == device;
-                                 });
+    return device && std::ranges::any_of(removedDevices_, [&device](const auto& gone) {
+               return gone.lock() == device;
+           });
 }
 
 void USBHidManager::setupReportCallback(const HidDeviceRef& device) {
@@ -92,18 +84,13 @@ void USBHidManager::setupReportCallback(const HidDeviceRef& device) {
         const auto self = context.lock();
         if (!self || result != 0)
             return;
-        (*self)->handleReceivedReport(report);
+        // Composed only when the lines are on: this runs on every exchange.
+        if (velmarDiagnostics().isDebugEnabled())
+            DiagnosticLog::write(logClass, 79, u"handleReceivedReport(_:)",
+                                 QStringLiteral(" ✅ 收到 HID 資料: ")
+                                     .append(QString::fromLatin1(report.toHex(' ').toUpper())));
+        (*self)->receivedReport_ = report;
     });
-}
-
-void USBHidManager::handleReceivedReport(const QByteArray& report) {
-    // One entry of two items, printed on one line with a blank between them. Composed only when
-    // the lines are on: this runs on every exchange.
-    if (velmarDiagnostics().isDebugEnabled())
-        DiagnosticLog::write(logClass, 79, u"handleReceivedReport(_:)",
-                             QStringLiteral(" ✅ 收到 HID 資料: ")
-                                 .append(QString::fromLatin1(report.toHex(' ').toUpper())));
-    receivedReport_ = report;
 }
 
 void USBHidManager::closeUsbDevice(const HidDeviceRef& device) {
@@ -114,37 +101,31 @@ void USBHidManager::closeUsbDevice(const HidDeviceRef& device) {
 
 bool USBHidManager::sendReport(const HidDeviceRef& device, const QByteArray& data) {
     const int32_t result = manager_.setOutputReport(device, data);
-    if (result == 0)
-        return true;
-    DiagnosticLog::write(
-        logClass, 118, u"sendReport(_:data:)",
-        QString(QStringLiteral(" ❌ 發送 HID 資料失敗: ")).append(QString::number(result)));
-    return false;
+    if (result != 0)
+        DiagnosticLog::write(logClass, 118, u"sendReport(_:data:)",
+                             QStringLiteral(" ❌ 發送 HID 資料失敗: %1").arg(result));
+    return result == 0;
 }
 
 std::optional<QByteArray> USBHidManager::sendAndReceiveReport(HidDeviceRef device, int64_t& packNo,
                                                               const QByteArray& data) {
     constexpr QStringView function = u"sendAndReceiveReport(_:_:data:)";
     DiagnosticLog::write(logClass, 127, function);
+    if (stopped_ || awaitedDevice_) {
+        if (!stopped_)
+            DiagnosticLog::write(logClass, 129, function,
+                                 u" ❌ refused: another exchange is still waiting for its reply");
+        lastExchangeFailure_ = ExchangeFailure::Refused;
+        return std::nullopt;
+    }
     lastExchangeFailure_ = ExchangeFailure::None;
-    if (stopped_) {
-        lastExchangeFailure_ = ExchangeFailure::Refused;
-        return std::nullopt;
-    }
-    if (awaitedDevice_) {
-        DiagnosticLog::write(logClass, 129, function,
-                             u" ❌ refused: another exchange is still waiting for its reply");
-        lastExchangeFailure_ = ExchangeFailure::Refused;
-        return std::nullopt;
-    }
 
     // Whatever arrived before this request cannot be its reply.
     receivedReport_.reset();
     const int32_t result = manager_.setOutputReport(device, data);
     if (result != 0) {
-        DiagnosticLog::write(
-            logClass, 136, function,
-            QString(QStringLiteral(" ❌ 發送 HID 資料失敗: ")).append(QString::number(result)));
+        DiagnosticLog::write(logClass, 136, function,
+                             QStringLiteral(" ❌ 發送 HID 資料失敗: %1").arg(result));
         // A converter pulled out often fails the next write before its removal is reported.
         lastExchangeFailure_ = result == -ENODEV || isRemoved(device)
                                    ? ExchangeFailure::Unplugged
@@ -162,8 +143,10 @@ std::optional<QByteArray> USBHidManager::sendAndReceiveReport(HidDeviceRef devic
     for (;;) {
         // A report delivered during the last slice is judged like any other: returning it
         // unchecked would hand a stray or stale reply to the caller as the answer.
-        if (std::optional<QByteArray> reply = takeAcceptedReply(packNo))
-            return reply;
+        if (receivedReport_ && checkPackNo(packNo, *receivedReport_)) {
+            packNo += 1;
+            return receivedReport_;
+        }
         // A reply to some other request: drop it so that only newer reports are examined.
         otherReplies = otherReplies || receivedReport_.has_value();
         receivedReport_.reset();
@@ -175,17 +158,6 @@ std::optional<QByteArray> USBHidManager::sendAndReceiveReport(HidDeviceRef devic
         }
         mainLoopWait_.runOnce(timing_.slice);
     }
-}
-
-void USBHidManager::stopExchanges() {
-    stopped_ = true;
-}
-
-std::optional<QByteArray> USBHidManager::takeAcceptedReply(int64_t& packNo) {
-    if (!receivedReport_ || !checkPackNo(packNo, *receivedReport_))
-        return std::nullopt;
-    packNo += 1;
-    return receivedReport_;
 }
 
 bool USBHidManager::checkPackNo(int64_t packNo, const QByteArray& data) {

@@ -5,27 +5,17 @@
 #include "device/ReportExchangeTiming.h"
 #include "support/MainLoopWait.h"
 
-#include <QByteArray>
-#include <QString>
-#include <cstdint>
-#include <memory>
-#include <optional>
-#include <vector>
-
 // The one way the program talks to HID devices: it restricts the platform service to the
-// converter identities of the configuration, tells its delegate about removals and arrivals, keeps
-// the latest input report of any device it listens to, and runs the blocking request/reply
-// exchange.
-//
-// Everything happens on the GUI thread. The exchange waits by running the event loop, so timers
-// and other callbacks may run inside sendAndReceiveReport.
+// configuration's converter identities, tells its delegate about removals and arrivals, keeps the
+// latest input report of any device it listens to, and runs the blocking request/reply exchange.
+// All on the GUI thread: the exchange waits by running the event loop, so timers and other
+// callbacks may run inside sendAndReceiveReport.
 class USBHidManager {
 public:
     // `manager` must outlive this object. `deviceMatchingList` is the identities the program
     // cares about (empty: every HID device); set-up installs it once.
     USBHidManager(HidService& manager, std::vector<DeviceMatching> deviceMatchingList,
                   std::weak_ptr<HIDManagerDelegate> delegate, ReportExchangeTiming timing = {});
-    ~USBHidManager();
     USBHidManager(const USBHidManager&) = delete;
     USBHidManager& operator=(const USBHidManager&) = delete;
 
@@ -38,7 +28,6 @@ public:
 
     // Input reports of `device` (already opened by the caller) end up in receivedReport().
     void setupReportCallback(const HidDeviceRef& device);
-    void handleReceivedReport(const QByteArray& report);
     void closeUsbDevice(const HidDeviceRef& device);
 
     // Sends without waiting; true when the platform accepted the report.
@@ -71,7 +60,7 @@ public:
 
     // For good, as the program closes: the exchange waiting now ends as "no reply", and every
     // later one is refused unsent.
-    void stopExchanges();
+    void stopExchanges() { stopped_ = true; }
 
     const ReportExchangeTiming& timing() const { return timing_; }
 
@@ -80,10 +69,7 @@ public:
     static bool checkPackNo(int64_t packNo, const QByteArray& data);
 
 private:
-    void setupHIDManager();
     void deviceRemovalCallback(const HidDeviceRef& device);
-    // The reply to accept at this moment, if receivedReport holds it.
-    std::optional<QByteArray> takeAcceptedReply(int64_t& packNo);
 
     HidService& manager_;
     const std::vector<DeviceMatching> deviceMatchingList_;

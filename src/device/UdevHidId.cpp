@@ -1,19 +1,15 @@
 #include "device/UdevHidId.h"
 
+#include "support/HexText.h"
+
 namespace {
 std::optional<uint32_t> parseHexField(QByteArrayView field) {
     if (field.isEmpty() || field.size() > 8)
         return std::nullopt;
     uint32_t value = 0;
     for (char c : field) {
-        int digit;
-        if (c >= '0' && c <= '9')
-            digit = c - '0';
-        else if (c >= 'a' && c <= 'f')
-            digit = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F')
-            digit = c - 'A' + 10;
-        else
+        const int digit = HexText::digitValue(QLatin1Char(c));
+        if (digit < 0)
             return std::nullopt;
         value = value * 16 + static_cast<uint32_t>(digit);
     }

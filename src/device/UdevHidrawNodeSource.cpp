@@ -13,12 +13,10 @@ UdevHidrawNodeSource::UdevHidrawNodeSource() : udev_(udev_new()) {}
 UdevHidrawNodeSource::~UdevHidrawNodeSource() {
     monitorNotifier_.reset();
     kernelMonitorNotifier_.reset();
-    if (monitor_)
-        udev_monitor_unref(monitor_);
-    if (kernelMonitor_)
-        udev_monitor_unref(kernelMonitor_);
-    if (udev_)
-        udev_unref(udev_);
+    // Each of these takes a null pointer too.
+    udev_monitor_unref(monitor_);
+    udev_monitor_unref(kernelMonitor_);
+    udev_unref(udev_);
 }
 
 std::vector<HidrawNode> UdevHidrawNodeSource::enumerate() {
@@ -53,7 +51,7 @@ std::optional<HidrawNode> UdevHidrawNodeSource::nodeOf(udev_device* device) cons
     const std::optional<UdevHidId> id = hidId ? UdevHidId::parse(hidId) : std::nullopt;
     if (!id)
         return std::nullopt;
-    return HidrawNode{QString::fromLocal8Bit(devnode), id->vendorId, id->productId};
+    return HidrawNode{QString::fromLocal8Bit(devnode), {id->vendorId, id->productId}};
 }
 
 int UdevHidrawNodeSource::openNode(const QString& devnode) {

@@ -3,8 +3,6 @@
 #include "device/HidrawNodeSource.h"
 
 #include <QSocketNotifier>
-#include <memory>
-#include <optional>
 
 struct udev;
 struct udev_device;

@@ -3,16 +3,14 @@
 #include "sim/SimulatedHidDevice.h"
 
 #include <QTimer>
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
 namespace {
 
 bool isDataPacket(const QByteArray& report) {
-    if (report.size() != VirtualConverter::reportSize) {
+    if (report.size() != VirtualConverter::reportSize)
         return false;
-    }
     const auto command = static_cast<uint8_t>(report[0]);
     return command == VirtualConverter::firstDataCode ||
            command == VirtualConverter::continuationDataCode;
@@ -20,18 +18,22 @@ bool isDataPacket(const QByteArray& report) {
 
 } // namespace
 
-SimulatedHidService::SimulatedHidService() = default;
-SimulatedHidService::~SimulatedHidService() = default;
-
 HidDeviceRef SimulatedHidService::plugIn(std::shared_ptr<VirtualConverter> converter,
                                          DeviceMatching identity, SimulatedDeviceFaults faults) {
     auto device =
         std::make_shared<SimulatedHidDevice>(this, identity, std::move(converter), faults);
     device->node = QStringLiteral("virtual-%1").arg(++pluggedIn_);
     attached_.push_back(device);
-    if (opened_) {
-        deliverArrivalLater(device);
-    }
+    if (!opened_)
+        return device;
+    std::weak_ptr<SimulatedHidDevice> weakDevice = device;
+    QTimer::singleShot(0, &deliveries_, [this, weakDevice] {
+        // Unplugged before the news went out: nothing to announce.
+        const auto arrived = weakDevice.lock();
+        const DeviceCallback callback = arrivalCallback_;
+        if (arrived && arrived->attached && callback)
+            callback(arrived);
+    });
     return device;
 }
 
@@ -41,30 +43,30 @@ HidDeviceRef SimulatedHidService::plugInUnrelatedDevice(DeviceMatching identity)
 
 void SimulatedHidService::unplug(const HidDeviceRef& device) {
     const std::shared_ptr<SimulatedHidDevice> simulated = own(device);
-    if (!simulated || !simulated->attached) {
+    if (!simulated || !simulated->attached)
         return;
-    }
     simulated->attached = false;
     simulated->open = false;
     std::erase(attached_, simulated);
     // The platform reports a removal only for devices its matching covers, judged as it happens.
-    if (matches(simulated->identity)) {
-        deliverRemovalLater(simulated);
-    }
+    if (!matches(simulated->identity))
+        return;
+    QTimer::singleShot(0, &deliveries_, [this, simulated] {
+        if (const DeviceCallback callback = removalCallback_)
+            callback(simulated);
+    });
 }
 
 void SimulatedHidService::setDeviceFaults(const HidDeviceRef& device,
                                           const SimulatedDeviceFaults& faults) {
-    if (const auto simulated = own(device)) {
+    if (const auto simulated = own(device))
         simulated->faults = faults;
-    }
 }
 
 void SimulatedHidService::injectInputReport(const HidDeviceRef& device, const QByteArray& report,
                                             int32_t result, std::chrono::milliseconds delay) {
-    if (const auto simulated = own(device)) {
+    if (const auto simulated = own(device))
         deliverLater(simulated, report, result, delay, false);
-    }
 }
 
 std::shared_ptr<VirtualConverter> SimulatedHidService::converter(const HidDeviceRef& device) const {
@@ -94,37 +96,26 @@ int32_t SimulatedHidService::open() {
 
 std::vector<HidDeviceRef> SimulatedHidService::copyDevices() {
     std::vector<HidDeviceRef> devices;
-    for (const auto& device : attached_) {
-        if (matches(device->identity)) {
+    for (const auto& device : attached_)
+        if (matches(device->identity))
             devices.push_back(device);
-        }
-    }
     return devices;
 }
 
 int32_t SimulatedHidService::openDevice(const HidDeviceRef& device) {
     const auto simulated = own(device);
-    if (!simulated) {
-        return -ENODEV;
-    }
-    if (!simulated->attached) {
-        return fail(*simulated, -ENODEV, "open");
-    }
-    if (simulated->faults.openError) {
+    if (const int32_t refused = refusal(simulated.get(), "open"))
+        return refused;
+    if (simulated->faults.openError)
         return fail(*simulated, *simulated->faults.openError, "open");
-    }
     simulated->open = true;
     return 0;
 }
 
 int32_t SimulatedHidService::closeDevice(const HidDeviceRef& device) {
     const auto simulated = own(device);
-    if (!simulated) {
-        return -ENODEV;
-    }
-    if (!simulated->attached) {
-        return fail(*simulated, -ENODEV, "close");
-    }
+    if (const int32_t refused = refusal(simulated.get(), "close"))
+        return refused;
     simulated->open = false;
     return 0;
 }
@@ -136,53 +127,40 @@ std::optional<DeviceMatching> SimulatedHidService::identityOf(const HidDeviceRef
 
 int32_t SimulatedHidService::setOutputReport(const HidDeviceRef& device, const QByteArray& report) {
     const auto simulated = own(device);
-    if (!simulated) {
-        return -ENODEV;
-    }
-    if (!simulated->attached) {
-        return fail(*simulated, -ENODEV, "write to");
-    }
-    if (!simulated->open) {
+    if (const int32_t refused = refusal(simulated.get(), "write to"))
+        return refused;
+    if (!simulated->open)
         return fail(*simulated, -EBADF, "write to");
-    }
-    if (simulated->faults.writeError &&
-        simulated->writes >= simulated->faults.writesBeforeWriteError) {
-        return fail(*simulated, *simulated->faults.writeError, "write to");
-    }
+    const SimulatedDeviceFaults& faults = simulated->faults;
+    if (faults.writeError && simulated->writes >= faults.writesBeforeWriteError)
+        return fail(*simulated, *faults.writeError, "write to");
     ++simulated->writes;
     simulated->written.push_back(report);
-    if (!simulated->converter) {
+    if (!simulated->converter)
         return 0;
-    }
 
     const bool dataPacket = isDataPacket(report);
-    if (dataPacket) {
+    if (dataPacket)
         ++simulated->dataPackets;
-    }
     const bool unplugWithoutReply =
-        dataPacket && simulated->faults.unplugAwaitingDataPacket == simulated->dataPackets;
+        dataPacket && faults.unplugAwaitingDataPacket == simulated->dataPackets;
     const bool lastBeforeUnplug =
         unplugWithoutReply ||
-        (dataPacket && simulated->faults.unplugAfterDataPackets == simulated->dataPackets);
+        (dataPacket && faults.unplugAfterDataPackets == simulated->dataPackets);
     std::optional<QByteArray> reply = simulated->converter->handleOutputReport(report);
-    if (unplugWithoutReply) {
+    if (unplugWithoutReply)
         reply.reset();
-    }
-    if (reply && simulated->faults.replyLength) {
-        reply->truncate(*simulated->faults.replyLength);
-    }
-    if (reply || lastBeforeUnplug) {
-        deliverLater(simulated, std::move(reply), 0, simulated->faults.replyDelay,
-                     lastBeforeUnplug);
-    }
+    if (reply && faults.replyLength)
+        reply->truncate(*faults.replyLength);
+    if (reply || lastBeforeUnplug)
+        deliverLater(simulated, std::move(reply), 0, faults.replyDelay, lastBeforeUnplug);
     return 0;
 }
 
 void SimulatedHidService::setInputReportCallback(const HidDeviceRef& device,
                                                  InputReportCallback callback) {
-    if (const auto simulated = own(device)) {
+    if (const auto simulated = own(device))
         simulated->inputReportCallback = std::move(callback);
-    }
 }
 
 QString SimulatedHidService::lastErrorReason(const HidDeviceRef& device) const {
@@ -198,6 +176,12 @@ QString SimulatedHidService::deviceNode(const HidDeviceRef& device) const {
 std::shared_ptr<SimulatedHidDevice> SimulatedHidService::own(const HidDeviceRef& device) const {
     auto simulated = std::dynamic_pointer_cast<SimulatedHidDevice>(device);
     return simulated && simulated->owner == this ? simulated : nullptr;
+}
+
+int32_t SimulatedHidService::refusal(SimulatedHidDevice* device, const char* operation) {
+    if (!device)
+        return -ENODEV;
+    return device->attached ? 0 : fail(*device, -ENODEV, operation);
 }
 
 int32_t SimulatedHidService::fail(SimulatedHidDevice& device, int32_t result,
@@ -218,37 +202,13 @@ void SimulatedHidService::deliverLater(const std::shared_ptr<SimulatedHidDevice>
                        [this, weakDevice, report = std::move(report), result, unplugAfterwards] {
                            const auto target = weakDevice.lock();
                            // A device pulled meanwhile sends nothing more.
-                           if (!target || !target->attached) {
+                           if (!target || !target->attached)
                                return;
-                           }
                            // Copied: the callback may replace itself while it runs.
                            const InputReportCallback callback = target->inputReportCallback;
-                           if (report && target->open && callback) {
+                           if (report && target->open && callback)
                                callback(result, *report);
-                           }
-                           if (unplugAfterwards) {
+                           if (unplugAfterwards)
                                unplug(target);
-                           }
                        });
-}
-
-void SimulatedHidService::deliverRemovalLater(const std::shared_ptr<SimulatedHidDevice>& device) {
-    QTimer::singleShot(0, &deliveries_, [this, device] {
-        const RemovalCallback callback = removalCallback_;
-        if (callback) {
-            callback(device);
-        }
-    });
-}
-
-void SimulatedHidService::deliverArrivalLater(const std::shared_ptr<SimulatedHidDevice>& device) {
-    std::weak_ptr<SimulatedHidDevice> weakDevice = device;
-    QTimer::singleShot(0, &deliveries_, [this, weakDevice] {
-        // Unplugged before the news went out: nothing to announce.
-        const auto arrived = weakDevice.lock();
-        const ArrivalCallback callback = arrivalCallback_;
-        if (arrived && arrived->attached && callback) {
-            callback(arrived);
-        }
-    });
 }

@@ -5,8 +5,6 @@
 #include "sim/VirtualConverter.h"
 
 #include <QObject>
-#include <chrono>
-#include <memory>
 
 class SimulatedHidDevice;
 
@@ -17,11 +15,7 @@ class SimulatedHidDevice;
 // against it.
 class SimulatedHidService : public HidService {
 public:
-    // The converter's loader identity (0x1209:0x0002).
     static constexpr DeviceMatching loaderIdentity{0x1209, 0x0002};
-
-    SimulatedHidService();
-    ~SimulatedHidService() override;
 
     // Attaches a device and returns its reference, valid (and equal to what copyDevices() hands
     // out) until it is unplugged; once the service is open, the arrival callback hears of it on
@@ -66,12 +60,12 @@ protected:
 
 private:
     std::shared_ptr<SimulatedHidDevice> own(const HidDeviceRef& device) const;
+    // -ENODEV for an unknown device or one no longer attached (noting why `operation` failed).
+    int32_t refusal(SimulatedHidDevice* device, const char* operation);
     int32_t fail(SimulatedHidDevice& device, int32_t result, const char* operation);
     void deliverLater(const std::shared_ptr<SimulatedHidDevice>& device,
                       std::optional<QByteArray> report, int32_t result,
                       std::chrono::milliseconds delay, bool unplugAfterwards);
-    void deliverRemovalLater(const std::shared_ptr<SimulatedHidDevice>& device);
-    void deliverArrivalLater(const std::shared_ptr<SimulatedHidDevice>& device);
 
     std::vector<std::shared_ptr<SimulatedHidDevice>> attached_;
     int32_t openResult_ = 0;

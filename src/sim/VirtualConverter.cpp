@@ -1,6 +1,7 @@
 #include "sim/VirtualConverter.h"
 
 #include <algorithm>
+#include <numeric>
 
 namespace {
 
@@ -9,19 +10,16 @@ uint8_t byteAt(const QByteArray& bytes, int index) {
 }
 
 void putLittleEndian(QByteArray& bytes, int offset, uint32_t value, int width) {
-    for (int i = 0; i < width; ++i) {
+    for (int i = 0; i < width; ++i)
         bytes[offset + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
-    }
 }
 
 } // namespace
 
 uint16_t VirtualConverter::checksum16(const QByteArray& bytes) {
-    uint32_t sum = 0;
-    for (char byte : bytes) {
-        sum += static_cast<uint8_t>(byte);
-    }
-    return static_cast<uint16_t>(sum & 0xFFFF);
+    return static_cast<uint16_t>(
+        std::accumulate(bytes.begin(), bytes.end(), 0u,
+                        [](unsigned sum, char byte) { return sum + static_cast<uint8_t>(byte); }));
 }
 
 std::optional<QByteArray> VirtualConverter::handleOutputReport(const QByteArray& request) {
@@ -30,13 +28,11 @@ std::optional<QByteArray> VirtualConverter::handleOutputReport(const QByteArray&
     requests_.push_back({command, packNo, request});
 
     // A report of another size is not one this device's firmware understands.
-    if (request.size() != reportSize) {
+    if (request.size() != reportSize)
         return std::nullopt;
-    }
     std::optional<QByteArray> reply = answer(request, command, packNo);
-    if (!reply) {
+    if (!reply)
         return std::nullopt;
-    }
     // The request has been taken in; only its answer gets lost.
     if (faults_.neverReply || (faults_.noReplyFromPackNo && packNo >= *faults_.noReplyFromPackNo)) {
         transferIntact_ = false;
@@ -57,9 +53,8 @@ std::optional<QByteArray> VirtualConverter::answer(const QByteArray& request, ui
         reply = QByteArray(reportSize, '\0');
         break;
     case getFWInfoCode:
-        if (faults_.ignoreGetFWInfo) {
+        if (faults_.ignoreGetFWInfo)
             return std::nullopt;
-        }
         reply = firmwareInfoReply();
         break;
     case firstDataCode:
@@ -83,9 +78,8 @@ std::optional<QByteArray> VirtualConverter::answer(const QByteArray& request, ui
 QByteArray VirtualConverter::firmwareInfoReply() const {
     QByteArray reply(reportSize, '\0');
     const int partNumberOffset = identity_.partNumberInSecondField ? 24 : 9;
-    if (identity_.partNumberInSecondField) {
+    if (identity_.partNumberInSecondField)
         reply.replace(9, 8, QByteArray(8, '\xFF'));
-    }
     const QByteArray partNumber = identity_.partNumber.left(8);
     reply.replace(partNumberOffset, partNumber.size(), partNumber);
     putLittleEndian(reply, 44, identity_.firmwareVersion, 4);
@@ -137,16 +131,10 @@ bool VirtualConverter::imageComplete() const {
     return announcedLength_ && image_.size() >= static_cast<qsizetype>(*announcedLength_);
 }
 
-void VirtualConverter::setImageVersion(const QByteArray& image, uint32_t version) {
-    imageVersions_.emplace_back(image, version);
-}
-
 std::vector<uint8_t> VirtualConverter::commandSequence() const {
     std::vector<uint8_t> commands;
-    commands.reserve(requests_.size());
-    for (const ReceivedRequest& request : requests_) {
+    for (const ReceivedRequest& request : requests_)
         commands.push_back(request.command);
-    }
     return commands;
 }
 

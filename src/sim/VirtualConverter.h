@@ -67,7 +67,9 @@ public:
     // every data packet was answered with its right sum, whose final sum was right, and which the
     // end command closed, the converter reports the version of the image it received, as one
     // restarted into its new firmware would. Any other image, or a failed update, keeps the old.
-    void setImageVersion(const QByteArray& image, uint32_t version);
+    void setImageVersion(const QByteArray& image, uint32_t version) {
+        imageVersions_.emplace_back(image, version);
+    }
     void setFaults(const Faults& faults) { faults_ = faults; }
 
     const std::vector<ReceivedRequest>& requests() const { return requests_; }

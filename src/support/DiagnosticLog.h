@@ -9,17 +9,13 @@
 // lines to standard error.
 Q_DECLARE_LOGGING_CATEGORY(velmarDiagnostics)
 
-// The program's debug log. Lines are composed the same way everywhere and written to the
-// diagnostics category.
+// The program's debug log: lines composed the same way everywhere, written to that category.
 class DiagnosticLog {
 public:
     static constexpr const char* categoryName = "velmar.diagnostics";
 
-    // "[" + cls + "][" + line + "][" + function + "]" + message
-    static QString compose(QStringView cls, int line, QStringView function,
-                           QStringView message = {});
-
     static void write(const QString& line);
+    // "[" + cls + "][" + line + "][" + function + "]" + message
     static void write(QStringView cls, int line, QStringView function, QStringView message = {});
 
     // Turns the lines on for the rest of the run, as a command line option asks.

@@ -3,14 +3,10 @@
 #include <QTimer>
 #include <chrono>
 
-// Lets the GUI thread's event loop run while a caller waits for something that the loop
-// delivers (a reply report, a removal). One call handles whatever event source becomes ready
-// first and returns, or returns when the limit passes with nothing to handle; the caller loops
-// on its own condition.
-//
-// QCoreApplication::processEvents(flags, ms) looks like the obvious tool, but it never sleeps:
-// it polls without waiting until the time is up and keeps a core busy. Here the dispatcher
-// blocks in poll() instead, woken by a precise single-shot timer at the limit.
+// Lets the GUI thread's event loop run while a caller waits for something it delivers (a reply,
+// a removal): one call handles the first event source that becomes ready, or returns at the
+// limit, and the caller loops on its own condition. QCoreApplication::processEvents(flags, ms)
+// would poll without sleeping and keep a core busy; here the dispatcher blocks in poll().
 class MainLoopWait {
 public:
     MainLoopWait();

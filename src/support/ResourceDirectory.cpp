@@ -5,7 +5,6 @@
 #include <QFileInfo>
 
 QString ResourceDirectory::path() {
-    // Located once: the executable does not move while it runs.
     static const QString located = locate(QCoreApplication::applicationDirPath());
     return located;
 }

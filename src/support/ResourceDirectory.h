@@ -10,6 +10,5 @@ public:
     // The directory of this run. Needs a QCoreApplication the first time.
     static QString path();
 
-    // The rule itself: the build-tree folder when it exists, otherwise the installed one.
     static QString locate(const QString& executableDirectory);
 };

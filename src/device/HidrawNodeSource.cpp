@@ -1,3 +1,0 @@
-#include "device/HidrawNodeSource.h"
-
-HidrawNodeSource::~HidrawNodeSource() = default;
