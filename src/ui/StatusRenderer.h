@@ -27,9 +27,6 @@ public:
     static constexpr double kDevicePlugShift = 100.0;
 
 private:
-    void showDeviceDetails(bool shown);
-    void placePicture(double leading);
-
     Ui::MainWindow& outlets_;
     LayoutConstraint& deviceImageLeading_;
 };
