@@ -23,8 +23,6 @@ public:
     Published& operator=(const Published&) = delete;
 
     const T& value() const { return value_; }
-    const T& operator*() const { return value_; }
-    const T* operator->() const { return &value_; }
 
     Published& operator=(T newValue) {
         set(std::move(newValue));
