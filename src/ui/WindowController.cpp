@@ -1,7 +1,6 @@
 #include "ui/WindowController.h"
 
 #include <QCoreApplication>
-#include <QGuiApplication>
 #include <QPalette>
 #include <QScreen>
 
@@ -43,13 +42,6 @@ WindowController::WindowController() : window_(std::make_unique<QMainWindow>()) 
     QSizePolicy buttonPolicy = outlets_.CommonButton->sizePolicy();
     buttonPolicy.setRetainSizeWhenHidden(true);
     outlets_.CommonButton->setSizePolicy(buttonPolicy);
-    for (QAbstractButton* button : {static_cast<QAbstractButton*>(outlets_.StandardButton),
-                                    static_cast<QAbstractButton*>(outlets_.TournamentButton)}) {
-        QPalette palette = button->palette();
-        palette.setColor(QPalette::WindowText, Qt::white);
-        palette.setColor(QPalette::ButtonText, Qt::white);
-        button->setPalette(palette);
-    }
     modeKeys_ =
         std::make_unique<ArrowKeyChoice>(*outlets_.StandardButton, *outlets_.TournamentButton);
     window_->installEventFilter(this);
@@ -62,8 +54,7 @@ WindowController::~WindowController() {
 void WindowController::windowDidLoad() {
     // The layout is drawn for one size; the user cannot change it.
     window_->setFixedSize(window_->size());
-    QScreen* screen = window_->screen() ? window_->screen() : QGuiApplication::primaryScreen();
-    if (screen) {
+    if (QScreen* screen = window_->screen()) {
         QRect frame = window_->geometry();
         frame.moveCenter(screen->availableGeometry().center());
         window_->move(frame.topLeft());
