@@ -7,9 +7,6 @@ static const QString kStartDescription =
     QStringLiteral("Writes the chosen firmware version to the converter");
 static const QString kConfirmDescription = QStringLiteral("Returns to the search for a converter");
 
-StatusRenderer::StatusRenderer(Ui::MainWindow& outlets, LayoutConstraint& deviceImageLeading)
-    : outlets_(outlets), deviceImageLeading_(deviceImageLeading) {}
-
 void StatusRenderer::render(UIStatus status, double savedLeading,
                             const std::optional<QImage>& configuredPicture,
                             const QString& configuredPrompt) {
