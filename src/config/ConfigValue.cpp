@@ -1,7 +1,6 @@
 #include "config/ConfigValue.h"
 
-#include <charconv>
-#include <string>
+#include <QString>
 
 bool ConfigValue::toBoolean(QStringView text) {
     qsizetype at = 0;
@@ -29,13 +28,7 @@ std::optional<int64_t> ConfigValue::toInteger(QStringView text) {
         if (c.unicode() < u'0' || c.unicode() > u'9')
             return std::nullopt;
     }
-
-    // from_chars takes a "-" but not a "+", and reports values outside the range.
-    std::string ascii = (text.front() == u'-' ? std::string("-") : std::string());
-    ascii += digits.toLatin1().toStdString();
-    int64_t value = 0;
-    const auto [end, error] = std::from_chars(ascii.data(), ascii.data() + ascii.size(), value);
-    if (error != std::errc() || end != ascii.data() + ascii.size())
-        return std::nullopt;
-    return value;
+    bool inRange = false;
+    const qlonglong value = text.toString().toLongLong(&inRange);
+    return inRange ? std::optional<int64_t>(value) : std::nullopt;
 }

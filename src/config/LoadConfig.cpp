@@ -19,14 +19,11 @@ std::optional<ConfigModel> loadConfig(const QString& resourceDirectory) {
         text = file.readAll();
     // readAll cannot tell an empty file from a failed read; the error state can.
     if (file.error() != QFileDevice::NoError) {
-        QString line = QStringLiteral("❌ 無法讀取Config檔案: ");
-        line.append(file.errorString());
-        DiagnosticLog::write(line);
+        DiagnosticLog::write(QStringLiteral("❌ 無法讀取Config檔案: ") + file.errorString());
         return std::nullopt;
     }
 
-    const std::optional<QByteArray> document = StrictBase64::decode(text);
-    if (!document)
-        return std::nullopt;
-    return ParseConfig::parseXML(*document);
+    if (const std::optional<QByteArray> document = StrictBase64::decode(text))
+        return ParseConfig::parseXML(*document);
+    return std::nullopt;
 }

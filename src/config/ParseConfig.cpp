@@ -2,7 +2,6 @@
 
 #include <QScopeGuard>
 #include <climits>
-#include <cstring>
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>
 #include <libxml/xmlerror.h>
@@ -17,13 +16,8 @@ constexpr int kParseFailedLine = 156;
 
 QString qualifiedName(const xmlChar* localName, const xmlChar* prefix) {
     // Namespaces mean nothing to the configuration: "p:Vid" is a different name from "Vid".
-    QString name;
-    if (prefix) {
-        name = QString::fromUtf8(reinterpret_cast<const char*>(prefix));
-        name.append(u':');
-    }
-    name.append(QString::fromUtf8(reinterpret_cast<const char*>(localName)));
-    return name;
+    const QString local = QString::fromUtf8(reinterpret_cast<const char*>(localName));
+    return prefix ? QString::fromUtf8(reinterpret_cast<const char*>(prefix)) + u':' + local : local;
 }
 
 XMLParseDelegate& delegateOf(void* userData) {
@@ -59,30 +53,13 @@ xmlParserInputPtr refuseExternalEntity(const char*, const char*, xmlParserCtxtPt
 // prints on stderr.
 void ignoreGenericError(void*, const char*, ...) {}
 
-xmlSAXHandler makeHandler() {
-    // Zeroed: only the events we want exist. Without entityDecl/getEntity handlers a document's
-    // own entities are never expanded, so an expansion bomb is an undeclared-entity error at
-    // its first reference instead of gigabytes of text.
-    xmlSAXHandler handler;
-    std::memset(&handler, 0, sizeof handler);
-    handler.initialized = XML_SAX2_MAGIC;
-    handler.startElementNs = onStartElement;
-    handler.endElementNs = onEndElement;
-    handler.characters = onCharacters;
-    // Text in a CDATA section is character data of its element like any other text.
-    handler.cdataBlock = onCharacters;
-    handler.serror = onError;
-    return handler;
-}
-
 // True when the whole document was read and is well-formed.
 bool runReader(const QByteArray& document, XMLParseDelegate& delegate) {
     if (document.isEmpty() || document.size() > INT_MAX)
         return false;
     xmlInitParser();
-    // libxml2 keeps the entity loader and the generic error function process-wide. The program
-    // is single-threaded, so installing ours for the length of one parse and putting the
-    // previous ones back keeps other libxml2 users unaffected.
+    // libxml2 keeps the entity loader and the generic error function process-wide; the program
+    // is single-threaded, so ours stand for this one parse and the previous ones come back.
     const xmlExternalEntityLoader previousLoader = xmlGetExternalEntityLoader();
     const xmlGenericErrorFunc previousError = xmlGenericError;
     void* const previousErrorContext = xmlGenericErrorContext;
@@ -97,7 +74,16 @@ bool runReader(const QByteArray& document, XMLParseDelegate& delegate) {
     if (!context)
         return false;
 
-    xmlSAXHandler handler = makeHandler();
+    // Only the events we want; CDATA is character data like any other text. Without entityDecl
+    // or getEntity handlers a document's own entities are never expanded: an expansion bomb is an
+    // undeclared-entity error at its first reference instead of gigabytes of text.
+    xmlSAXHandler handler{};
+    handler.initialized = XML_SAX2_MAGIC;
+    handler.startElementNs = onStartElement;
+    handler.endElementNs = onEndElement;
+    handler.characters = onCharacters;
+    handler.cdataBlock = onCharacters;
+    handler.serror = onError;
     xmlSAXHandlerPtr ownHandler = context->sax;
     context->sax = &handler;
     context->userData = &delegate;
@@ -108,10 +94,7 @@ bool runReader(const QByteArray& document, XMLParseDelegate& delegate) {
     const bool wellFormed = context->wellFormed != 0;
 
     // In SAX mode libxml2 may build a document of its own to hold declared entities.
-    if (context->myDoc) {
-        xmlFreeDoc(context->myDoc);
-        context->myDoc = nullptr;
-    }
+    xmlFreeDoc(context->myDoc);
     context->sax = ownHandler;
     xmlFreeParserCtxt(context);
     return wellFormed;

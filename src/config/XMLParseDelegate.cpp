@@ -42,24 +42,24 @@ template <typename T> void assign(std::optional<T>& field, const QString& text) 
 
 struct XMLParseDelegate::Actions {
     using Action = void (*)(XMLParseDelegate&);
+    using D = XMLParseDelegate;
 
     template <auto field> static void root(XMLParseDelegate& d) {
         assign(d.parsedObject_.*field, d.currentValue);
     }
-    template <auto field> static void image(XMLParseDelegate& d) {
-        if (d.deviceImageModel)
-            assign(*d.deviceImageModel.*field, d.currentValue);
+    // A field of the current record, if there is one. A shared record may already be in its
+    // list: a change here shows there too.
+    template <auto record, auto field> static void current(XMLParseDelegate& d) {
+        if (d.*record)
+            assign((*(d.*record)).*field, d.currentValue);
     }
-    // Unlike Vid and Pid, the application fields look only at whether a record exists, not
-    // whether it is open.
-    template <auto field> static void application(XMLParseDelegate& d) {
-        if (d.apModel)
-            assign(*d.apModel.*field, d.currentValue);
-    }
-    // The record may already be in the list: a change here shows there too (shared record).
-    template <auto field> static void firmware(XMLParseDelegate& d) {
-        if (d.fwInfoModel)
-            assign(*d.fwInfoModel.*field, d.currentValue);
+    // A record's end adds it to its list and, for the two kinds that have one, clears its open
+    // flag.
+    template <auto record, auto list, auto... openFlag> static void complete(XMLParseDelegate& d) {
+        if (d.*record) {
+            (d.*list).push_back(d.*record);
+            ((d.*openFlag = false), ...);
+        }
     }
     // Vid and Pid belong to both record kinds; the open flags say which record they are in.
     template <auto apField, auto ldField> static void identity(XMLParseDelegate& d) {
@@ -79,8 +79,8 @@ struct XMLParseDelegate::Actions {
              if (d.deviceImageModel)
                  d.parsedObject_.ImageModel = *d.deviceImageModel;
          }},
-        {u"ImageName", image<&DeviceImageModel::ImageName>},
-        {u"ImageString", image<&DeviceImageModel::ImageString>},
+        {u"ImageName", current<&D::deviceImageModel, &DeviceImageModel::ImageName>},
+        {u"ImageString", current<&D::deviceImageModel, &DeviceImageModel::ImageString>},
         // A list end stores a snapshot of every record completed so far, in the whole document.
         {u"APCollection",
          [](XMLParseDelegate& d) { d.parsedObject_.APCollection = d.apCollection; }},
@@ -88,41 +88,27 @@ struct XMLParseDelegate::Actions {
          [](XMLParseDelegate& d) { d.parsedObject_.LDCollection = d.ldCollection; }},
         {u"FwInfoCollection",
          [](XMLParseDelegate& d) { d.parsedObject_.FwInfoCollection = d.fwInfoCollection; }},
-        {u"ApVM",
-         [](XMLParseDelegate& d) {
-             if (d.apModel) {
-                 d.apCollection.push_back(d.apModel);
-                 d.createAPModel = false;
-             }
-         }},
-        {u"LdVM",
-         [](XMLParseDelegate& d) {
-             if (d.ldModel) {
-                 d.ldCollection.push_back(d.ldModel);
-                 d.createLDModel = false;
-             }
-         }},
-        {u"FwInfoVM",
-         [](XMLParseDelegate& d) {
-             if (d.fwInfoModel)
-                 d.fwInfoCollection.push_back(d.fwInfoModel);
-         }},
+        {u"ApVM", complete<&D::apModel, &D::apCollection, &D::createAPModel>},
+        {u"LdVM", complete<&D::ldModel, &D::ldCollection, &D::createLDModel>},
+        {u"FwInfoVM", complete<&D::fwInfoModel, &D::fwInfoCollection>},
         {u"Vid", identity<&APModel::Vid, &LDModel::Vid>},
         {u"Pid", identity<&APModel::Pid, &LDModel::Pid>},
-        {u"IsSwitch_Ld", application<&APModel::IsSwitch_Ld>},
-        {u"Ld_Cmd", application<&APModel::Ld_Cmd>},
-        {u"Ld_Cmd_Len", application<&APModel::Ld_Cmd_Len>},
-        {u"IsSwitch_Ap", application<&APModel::IsSwitch_Ap>},
-        {u"Ap_Cmd", application<&APModel::Ap_Cmd>},
-        {u"Ap_Cmd_Len", application<&APModel::Ap_Cmd_Len>},
-        {u"FileName", firmware<&FwInfoModel::FileName>},
-        {u"FileName_TE", firmware<&FwInfoModel::FileName_TE>},
-        {u"BetaFileName", firmware<&FwInfoModel::BetaFileName>},
-        {u"BetaFileName_TE", firmware<&FwInfoModel::BetaFileName_TE>},
-        {u"PartNumber", firmware<&FwInfoModel::PartNumber>},
-        {u"DeviceName", firmware<&FwInfoModel::DeviceName>},
-        {u"Standard", firmware<&FwInfoModel::Standard>},
-        {u"Tournament", firmware<&FwInfoModel::Tournament>},
+        // Unlike Vid and Pid, the application fields look only at whether a record exists, not
+        // whether it is open.
+        {u"IsSwitch_Ld", current<&D::apModel, &APModel::IsSwitch_Ld>},
+        {u"Ld_Cmd", current<&D::apModel, &APModel::Ld_Cmd>},
+        {u"Ld_Cmd_Len", current<&D::apModel, &APModel::Ld_Cmd_Len>},
+        {u"IsSwitch_Ap", current<&D::apModel, &APModel::IsSwitch_Ap>},
+        {u"Ap_Cmd", current<&D::apModel, &APModel::Ap_Cmd>},
+        {u"Ap_Cmd_Len", current<&D::apModel, &APModel::Ap_Cmd_Len>},
+        {u"FileName", current<&D::fwInfoModel, &FwInfoModel::FileName>},
+        {u"FileName_TE", current<&D::fwInfoModel, &FwInfoModel::FileName_TE>},
+        {u"BetaFileName", current<&D::fwInfoModel, &FwInfoModel::BetaFileName>},
+        {u"BetaFileName_TE", current<&D::fwInfoModel, &FwInfoModel::BetaFileName_TE>},
+        {u"PartNumber", current<&D::fwInfoModel, &FwInfoModel::PartNumber>},
+        {u"DeviceName", current<&D::fwInfoModel, &FwInfoModel::DeviceName>},
+        {u"Standard", current<&D::fwInfoModel, &FwInfoModel::Standard>},
+        {u"Tournament", current<&D::fwInfoModel, &FwInfoModel::Tournament>},
     };
 };
 

@@ -15,6 +15,6 @@ struct Alert {
 // builds it, so tests can record the alerts instead of blocking on a dialog.
 class AlertPresenter {
 public:
-    virtual ~AlertPresenter();
+    virtual ~AlertPresenter() = default;
     virtual void runModal(const Alert& alert) = 0;
 };

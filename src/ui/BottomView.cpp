@@ -3,8 +3,6 @@
 #include <QPainter>
 #include <QPainterPath>
 
-BottomView::BottomView(QWidget* parent) : QWidget(parent) {}
-
 void BottomView::paintEvent(QPaintEvent* event) {
     Q_UNUSED(event);
     QPainter painter(this);

@@ -10,7 +10,7 @@ class BottomView : public QWidget {
     Q_OBJECT
 
 public:
-    explicit BottomView(QWidget* parent = nullptr);
+    using QWidget::QWidget;
 
     static constexpr double kCornerRadius = 6.0;
 

@@ -22,16 +22,12 @@ std::optional<QColor> colorFromHexString(const QString& text, double alpha) {
             break;
         anyDigit = true;
         // A number too long for 64 bits saturates, as a scanner of unsigned numbers does.
-        if (value > (std::numeric_limits<uint64_t>::max() >> 4))
-            value = std::numeric_limits<uint64_t>::max();
-        else
-            value = (value << 4) | static_cast<uint64_t>(digit);
+        constexpr uint64_t most = std::numeric_limits<uint64_t>::max();
+        value = value > (most >> 4) ? most : (value << 4) | static_cast<uint64_t>(digit);
     }
     if (!anyDigit)
         return std::nullopt;
-    QColor colour;
-    colour.setRgbF(static_cast<float>(((value >> 16) & 0xFF) / 255.0),
-                   static_cast<float>(((value >> 8) & 0xFF) / 255.0),
-                   static_cast<float>((value & 0xFF) / 255.0), static_cast<float>(alpha));
-    return colour;
+    return QColor::fromRgbF(static_cast<float>(((value >> 16) & 0xFF) / 255.0),
+                            static_cast<float>(((value >> 8) & 0xFF) / 255.0),
+                            static_cast<float>((value & 0xFF) / 255.0), static_cast<float>(alpha));
 }

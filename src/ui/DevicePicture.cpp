@@ -5,9 +5,8 @@
 std::optional<QImage> DevicePicture::fromConfig(const std::optional<ConfigModel>& config) {
     if (!config || !config->ImageModel || !config->ImageModel->ImageString)
         return std::nullopt;
-    const QByteArray bytes = QByteArray::fromBase64(config->ImageModel->ImageString->toLatin1());
     QImage image;
-    if (bytes.isEmpty() || !image.loadFromData(bytes))
+    if (!image.loadFromData(QByteArray::fromBase64(config->ImageModel->ImageString->toLatin1())))
         return std::nullopt;
     return image;
 }

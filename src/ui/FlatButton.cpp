@@ -9,10 +9,6 @@ FlatButton::FlatButton(QWidget* parent) : QPushButton(parent) {
     setupStyle();
 }
 
-QString FlatButton::title() const {
-    return text();
-}
-
 void FlatButton::setTitle(const QString& title) {
     setText(title);
     setupStyle();
@@ -28,13 +24,6 @@ void FlatButton::setupStyle() {
     applyTitleStyle(normalColor_);
     setCursor(Qt::PointingHandCursor);
     setAttribute(Qt::WA_Hover);
-}
-
-QFont FlatButton::titleFont() const {
-    QFont font = this->font();
-    font.setPointSizeF(kTitlePointSize);
-    font.setBold(true);
-    return font;
 }
 
 void FlatButton::applyTitleStyle(const QColor& colour) {
@@ -69,7 +58,10 @@ void FlatButton::paintEvent(QPaintEvent* event) {
         painter.drawRoundedRect(QRectF(rect()).adjusted(inset, inset, -inset, -inset),
                                 kCornerRadius - inset / 2, kCornerRadius - inset / 2);
     }
-    painter.setFont(titleFont());
+    QFont font = this->font();
+    font.setPointSizeF(kTitlePointSize);
+    font.setBold(true);
+    painter.setFont(font);
     painter.setPen(titleColor_);
     painter.drawText(rect(), Qt::AlignCenter, text());
 }

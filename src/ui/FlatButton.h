@@ -14,16 +14,15 @@ class FlatButton : public QPushButton {
 public:
     explicit FlatButton(QWidget* parent = nullptr);
 
-    QString title() const;
+    QString title() const { return text(); }
     void setTitle(const QString& title);
 
     void setupStyle();
 
     void setHoverColor(const QColor& colour) { hoverColor_ = colour; }
 
-    // What the painting uses, for anyone who needs to check the look.
+    // The colour the title is painted in now, for anyone who needs to check the look.
     QColor titleColor() const { return titleColor_; }
-    QFont titleFont() const;
 
     static constexpr double kCornerRadius = 6.0;
     static constexpr double kTitlePointSize = 18.0;

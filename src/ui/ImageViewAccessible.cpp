@@ -12,11 +12,8 @@ ImageViewAccessible::ImageViewAccessible(ImageView* view)
     : QAccessibleWidget(view, QAccessible::Graphic) {}
 
 void ImageViewAccessible::installFactory() {
-    static const bool installed = [] {
-        QAccessible::installFactory(createForImageView);
-        return true;
-    }();
-    (void)installed;
+    // Qt keeps a factory once however often it is installed.
+    QAccessible::installFactory(createForImageView);
 }
 
 const ImageView* ImageViewAccessible::view() const {
@@ -35,20 +32,4 @@ void* ImageViewAccessible::interface_cast(QAccessible::InterfaceType type) {
 
 QVariant ImageViewAccessible::currentValue() const {
     return view()->progress() ? QVariant(*view()->progress()) : QVariant();
-}
-
-void ImageViewAccessible::setCurrentValue(const QVariant&) {
-    // The progress is the transfer's to tell, not the reader's to set.
-}
-
-QVariant ImageViewAccessible::maximumValue() const {
-    return 100;
-}
-
-QVariant ImageViewAccessible::minimumValue() const {
-    return 0;
-}
-
-QVariant ImageViewAccessible::minimumStepSize() const {
-    return 5;
 }

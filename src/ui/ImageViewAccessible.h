@@ -18,10 +18,11 @@ public:
     void* interface_cast(QAccessible::InterfaceType type) override;
 
     QVariant currentValue() const override;
-    void setCurrentValue(const QVariant& value) override;
-    QVariant maximumValue() const override;
-    QVariant minimumValue() const override;
-    QVariant minimumStepSize() const override;
+    // The progress is the transfer's to tell, not the reader's to set.
+    void setCurrentValue(const QVariant&) override {}
+    QVariant maximumValue() const override { return 100; }
+    QVariant minimumValue() const override { return 0; }
+    QVariant minimumStepSize() const override { return 5; }
 
 private:
     const ImageView* view() const;

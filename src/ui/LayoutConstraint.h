@@ -7,9 +7,9 @@
 // window description names the spacer; this gives it the get/set of a layout constant.
 class LayoutConstraint {
 public:
-    LayoutConstraint(QSpacerItem& spacer, QLayout& layout);
+    LayoutConstraint(QSpacerItem& spacer, QLayout& layout) : spacer_(spacer), layout_(layout) {}
 
-    double constant() const;
+    double constant() const { return spacer_.sizeHint().width(); }
     void setConstant(double constant);
 
 private:

@@ -2,8 +2,6 @@
 
 #include <QMessageBox>
 
-MessageBoxAlertPresenter::MessageBoxAlertPresenter(QWidget* parent) : parent_(parent) {}
-
 void MessageBoxAlertPresenter::runModal(const Alert& alert) {
     QMessageBox box(QMessageBox::Warning, alert.messageText, alert.messageText,
                     QMessageBox::NoButton, parent_);

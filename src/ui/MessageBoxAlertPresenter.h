@@ -8,7 +8,7 @@
 // Alerts as warning message boxes over the main window.
 class MessageBoxAlertPresenter : public AlertPresenter {
 public:
-    explicit MessageBoxAlertPresenter(QWidget* parent = nullptr);
+    explicit MessageBoxAlertPresenter(QWidget* parent = nullptr) : parent_(parent) {}
     void runModal(const Alert& alert) override;
 
 private:

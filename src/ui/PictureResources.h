@@ -10,5 +10,4 @@
 class PictureResources {
 public:
     static std::optional<QImage> named(const QString& name);
-    static std::optional<QImage> named(const QString& name, double devicePixelRatio);
 };

@@ -23,15 +23,8 @@ public:
     Published& operator=(const Published&) = delete;
 
     const T& value() const { return value_; }
-    const T& operator*() const { return value_; }
-    const T* operator->() const { return &value_; }
 
     Published& operator=(T newValue) {
-        set(std::move(newValue));
-        return *this;
-    }
-
-    void set(T newValue) {
         // A subscriber may itself assign (the status shown for a plugged-in device can turn into
         // a download failure while it is being shown). That later assignment is the one that
         // stands: handing this one to the subscribers after it, or storing it, would leave them
@@ -45,13 +38,14 @@ public:
             ids.push_back(entry.first);
         for (uint64_t id : ids) {
             if (assignments_ != assignment)
-                return;
+                return *this;
             const auto found = subscribers_->find(id);
             if (found != subscribers_->end())
                 Subscriber(found->second)(newValue); // a copy: it may cancel itself
         }
         if (assignments_ == assignment)
             value_ = std::move(newValue);
+        return *this;
     }
 
     [[nodiscard]] Cancellable subscribe(Subscriber subscriber) {

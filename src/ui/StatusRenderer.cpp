@@ -7,46 +7,25 @@ static const QString kStartDescription =
     QStringLiteral("Writes the chosen firmware version to the converter");
 static const QString kConfirmDescription = QStringLiteral("Returns to the search for a converter");
 
-StatusRenderer::StatusRenderer(Ui::MainWindow& outlets, LayoutConstraint& deviceImageLeading)
-    : outlets_(outlets), deviceImageLeading_(deviceImageLeading) {}
-
-void StatusRenderer::showDeviceDetails(bool shown) {
-    outlets_.DeviceName->setVisible(shown);
-    outlets_.ModeStatckView->setVisible(shown);
-    outlets_.SelectVersion->setVisible(shown);
-    outlets_.PopButtonView->setVisible(shown);
-    outlets_.CurrentVersion->setVisible(shown);
-}
-
-void StatusRenderer::placePicture(double leading) {
-    if (deviceImageLeading_.constant() != leading)
-        deviceImageLeading_.setConstant(leading);
-}
-
 void StatusRenderer::render(UIStatus status, double savedLeading,
                             const std::optional<QImage>& configuredPicture,
                             const QString& configuredPrompt) {
-    // The picture (a resource name; absent: the configured picture, with the title and the
-    // device details) and the action button's title (absent: the button is hidden).
+    // The picture: a resource name, or absent for the configured picture with the title and the
+    // device details.
     std::optional<QString> picture;
-    std::optional<QString> buttonTitle;
     switch (status) {
     case UIStatus::NORMAL:
-        break;
     case UIStatus::DEVICE_PLUG:
-        buttonTitle = QStringLiteral("START");
         break;
     case UIStatus::UPGRADE_FW:
         picture = QStringLiteral("0");
         break;
     case UIStatus::UPGRADE_FW_FINISH:
         picture = QStringLiteral("complete");
-        buttonTitle = QStringLiteral("Confirm");
         break;
     case UIStatus::UPGRADE_FW_FAILED:
     case UIStatus::DOWNLOAD_FAILED:
         picture = QStringLiteral("failed");
-        buttonTitle = QStringLiteral("Confirm");
         break;
     case UIStatus::FTP_DOWNLOAD:
         picture = QStringLiteral("download");
@@ -56,7 +35,10 @@ void StatusRenderer::render(UIStatus status, double savedLeading,
 
     const bool devicePlug = status == UIStatus::DEVICE_PLUG;
     outlets_.MainTitle->setVisible(!picture);
-    showDeviceDetails(devicePlug);
+    for (QWidget* detail : std::initializer_list<QWidget*>{
+             outlets_.DeviceName, outlets_.ModeStatckView, outlets_.SelectVersion,
+             outlets_.PopButtonView, outlets_.CurrentVersion})
+        detail->setVisible(devicePlug);
     if (status == UIStatus::NORMAL || devicePlug)
         outlets_.DeviceImage->setVisible(true);
 
@@ -65,18 +47,21 @@ void StatusRenderer::render(UIStatus status, double savedLeading,
     outlets_.DeviceImage->setProgress(status == UIStatus::UPGRADE_FW ? std::optional<int>(0)
                                                                      : std::nullopt);
 
-    // Read the offset back: DEVICE_PLUG moves it once however often it is shown, and every
-    // other status puts it back.
-    placePicture(devicePlug ? savedLeading + kDevicePlugShift : savedLeading);
+    const double leading = devicePlug ? savedLeading + kDevicePlugShift : savedLeading;
+    if (deviceImageLeading_.constant() != leading)
+        deviceImageLeading_.setConstant(leading);
 
     outlets_.PromptText->setVisible(true);
     outlets_.PromptText->setText(picture ? words.text : configuredPrompt);
     outlets_.FailureReason->setVisible(isResultStatus(status) &&
                                        !outlets_.FailureReason->text().isEmpty());
 
-    outlets_.CommonButton->setVisible(buttonTitle.has_value());
-    if (buttonTitle) {
-        outlets_.CommonButton->setTitle(*buttonTitle);
+    // The action button is hidden unless there is something to start or confirm.
+    const bool hasButton = devicePlug || isResultStatus(status);
+    outlets_.CommonButton->setVisible(hasButton);
+    if (hasButton) {
+        outlets_.CommonButton->setTitle(devicePlug ? QStringLiteral("START")
+                                                   : QStringLiteral("Confirm"));
         outlets_.CommonButton->setAccessibleDescription(devicePlug ? kStartDescription
                                                                    : kConfirmDescription);
         // The one thing to do next gets the keyboard: Enter or Space answers it at once. With a

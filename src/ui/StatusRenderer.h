@@ -13,7 +13,8 @@
 // layout, so repeating a status never moves the picture twice.
 class StatusRenderer {
 public:
-    StatusRenderer(Ui::MainWindow& outlets, LayoutConstraint& deviceImageLeading);
+    StatusRenderer(Ui::MainWindow& outlets, LayoutConstraint& deviceImageLeading)
+        : outlets_(outlets), deviceImageLeading_(deviceImageLeading) {}
 
     // `savedLeading` is the picture offset as the window was laid out; in DEVICE_PLUG the
     // picture stands kDevicePlugShift further along to make room for the device details.
@@ -27,9 +28,6 @@ public:
     static constexpr double kDevicePlugShift = 100.0;
 
 private:
-    void showDeviceDetails(bool shown);
-    void placePicture(double leading);
-
     Ui::MainWindow& outlets_;
     LayoutConstraint& deviceImageLeading_;
 };

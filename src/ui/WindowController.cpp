@@ -1,7 +1,6 @@
 #include "ui/WindowController.h"
 
 #include <QCoreApplication>
-#include <QGuiApplication>
 #include <QPalette>
 #include <QScreen>
 
@@ -13,14 +12,16 @@ static QPalette windowPalette() {
     const QColor edge(0x3d, 0x56, 0x70);
     const QColor quiet(0xa9, 0xb8, 0xc8);
     QPalette palette;
+    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText,
+                                     QPalette::HighlightedText, QPalette::ToolTipText})
+        palette.setColor(role, Qt::white);
+    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        palette.setColor(QPalette::Disabled, role, quiet);
+    for (QPalette::ColorRole role : {QPalette::Base, QPalette::Button, QPalette::ToolTipBase})
+        palette.setColor(role, field);
     palette.setColor(QPalette::Window, background);
-    palette.setColor(QPalette::WindowText, Qt::white);
-    palette.setColor(QPalette::Base, field);
     palette.setColor(QPalette::AlternateBase, background);
-    palette.setColor(QPalette::Text, Qt::white);
     palette.setColor(QPalette::PlaceholderText, quiet);
-    palette.setColor(QPalette::Button, field);
-    palette.setColor(QPalette::ButtonText, Qt::white);
     palette.setColor(QPalette::Light, edge.lighter(130));
     palette.setColor(QPalette::Midlight, edge);
     palette.setColor(QPalette::Mid, edge.darker(120));
@@ -28,12 +29,6 @@ static QPalette windowPalette() {
     palette.setColor(QPalette::Shadow, Qt::black);
     // A deeper shade of the action button's pink: dark enough for white text to read on it.
     palette.setColor(QPalette::Highlight, QColor(0xb8, 0x45, 0x6e));
-    palette.setColor(QPalette::HighlightedText, Qt::white);
-    palette.setColor(QPalette::ToolTipBase, field);
-    palette.setColor(QPalette::ToolTipText, Qt::white);
-    palette.setColor(QPalette::Disabled, QPalette::WindowText, quiet);
-    palette.setColor(QPalette::Disabled, QPalette::Text, quiet);
-    palette.setColor(QPalette::Disabled, QPalette::ButtonText, quiet);
     return palette;
 }
 
@@ -47,13 +42,6 @@ WindowController::WindowController() : window_(std::make_unique<QMainWindow>()) 
     QSizePolicy buttonPolicy = outlets_.CommonButton->sizePolicy();
     buttonPolicy.setRetainSizeWhenHidden(true);
     outlets_.CommonButton->setSizePolicy(buttonPolicy);
-    for (QAbstractButton* button : {static_cast<QAbstractButton*>(outlets_.StandardButton),
-                                    static_cast<QAbstractButton*>(outlets_.TournamentButton)}) {
-        QPalette palette = button->palette();
-        palette.setColor(QPalette::WindowText, Qt::white);
-        palette.setColor(QPalette::ButtonText, Qt::white);
-        button->setPalette(palette);
-    }
     modeKeys_ =
         std::make_unique<ArrowKeyChoice>(*outlets_.StandardButton, *outlets_.TournamentButton);
     window_->installEventFilter(this);
@@ -66,8 +54,7 @@ WindowController::~WindowController() {
 void WindowController::windowDidLoad() {
     // The layout is drawn for one size; the user cannot change it.
     window_->setFixedSize(window_->size());
-    QScreen* screen = window_->screen() ? window_->screen() : QGuiApplication::primaryScreen();
-    if (screen) {
+    if (QScreen* screen = window_->screen()) {
         QRect frame = window_->geometry();
         frame.moveCenter(screen->availableGeometry().center());
         window_->move(frame.topLeft());
@@ -75,10 +62,9 @@ void WindowController::windowDidLoad() {
 }
 
 void WindowController::holdControls(bool held) {
-    for (QWidget* control : {static_cast<QWidget*>(outlets_.StandardButton),
-                             static_cast<QWidget*>(outlets_.TournamentButton),
-                             static_cast<QWidget*>(outlets_.PopUpFwVerItems),
-                             static_cast<QWidget*>(outlets_.CommonButton)})
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{outlets_.StandardButton, outlets_.TournamentButton,
+                                         outlets_.PopUpFwVerItems, outlets_.CommonButton})
         control->setEnabled(!held);
 }
 

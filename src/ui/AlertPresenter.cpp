@@ -1,3 +1,0 @@
-#include "ui/AlertPresenter.h"
-
-AlertPresenter::~AlertPresenter() = default;
