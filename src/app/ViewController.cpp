@@ -89,7 +89,8 @@ void ViewController::viewDidLoad() {
     }
 
     usbScanner.onSearchTimerTick = [this] {
-        entryQueue.arriveOrDrop([this] { onSearchTimerTick(); });
+        if (entryQueue.isIdle())
+            entryQueue.arrive([this] { onSearchTimerTick(); });
     };
 
     usbHidManager = std::make_unique<USBHidManager>(environment_.hidService, std::move(matching),
