@@ -19,8 +19,7 @@ ViewController::ViewController(WindowController& windowController, Environment e
       outlets(windowController.outlets()),
       DeviceImageLeading(windowController.deviceImageLeading()), alerts(environment.alerts),
       windowController_(windowController), environment_(std::move(environment)),
-      statusRenderer_(outlets, DeviceImageLeading), permissionPrompt_(*outlets.PromptText),
-      catalogueDownload_(environment_.downloader),
+      statusRenderer_(outlets, DeviceImageLeading), catalogueDownload_(environment_.downloader),
       releaseCatalogue_(environment_.resourceDirectory, catalogueDownload_, isBeta),
       updateRun_({entryQueue, usbScanner, mainVM,
                   [this](bool online) { return chosenRelease(online); },
@@ -250,7 +249,13 @@ void ViewController::onSearchTimerTick() {
     if (entryQueue.isClosed())
         return; // the window closed while the converter was asked
     if (!found.identity) {
-        permissionPrompt_.update(found.accessDenied, configModel->PromptText.value_or(QString()));
+        // A converter this user may not open gets its fix named. The label itself says whether
+        // the advice is up: every status rendering replaces it, so a flag could fall out of step.
+        const QString advice = ConverterSearch::accessDeniedAdvice();
+        if (found.accessDenied)
+            outlets.PromptText->setText(advice);
+        else if (outlets.PromptText->text() == advice)
+            outlets.PromptText->setText(configModel->PromptText.value_or(QString()));
         restartSearchTimer();
         return;
     }

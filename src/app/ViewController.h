@@ -11,9 +11,6 @@
 #include <optional>
 #include <vector>
 
-#include "app/EntryQueue.h"
-#include "app/PermissionPrompt.h"
-#include "app/USBScanner.h"
 #include "app/UpdateRun.h"
 #include "config/ConfigModel.h"
 #include "core/CatalogueDownload.h"
@@ -144,7 +141,6 @@ private:
     WindowController& windowController_;
     Environment environment_;
     StatusRenderer statusRenderer_;
-    PermissionPrompt permissionPrompt_;
     CatalogueDownload catalogueDownload_;
     ReleaseCatalogue releaseCatalogue_;
     // Made with the HID manager when the view loads.
