@@ -25,8 +25,18 @@ ViewController::ViewController(WindowController& windowController, Environment e
                   [this](bool online) { return chosenRelease(online); },
                   [this] { return usbHidManager->isRemoved(identity.device); },
                   [this](const ReleaseImage& release) { return upgradeFW(release); }}) {
-    catalogueDownload_.setObserver({[this](const QString&) { downloadStarted(); },
-                                    [this](const QString&, bool ok) { downloadFinished(ok); }});
+    // The event loop runs while curl does: the window stays drawn and answers the window manager,
+    // and its controls show that they will not act until the file is in.
+    const auto started = [this](const QString&) {
+        windowController_.holdControls(true);
+        windowController_.paintNow();
+    };
+    const auto finished = [this](const QString&, bool succeeded) {
+        windowController_.holdControls(false);
+        if (!succeeded)
+            mainVM.FailureReason = WindowFailureWording::reason(catalogueDownload_.failure());
+    };
+    catalogueDownload_.setObserver({started, finished});
     // A click that waited its turn counts only if its control still offers what it offered.
     for (QAbstractButton* button : {static_cast<QAbstractButton*>(outlets.StandardButton),
                                     static_cast<QAbstractButton*>(outlets.TournamentButton),
@@ -208,7 +218,7 @@ bool ViewController::windowShouldClose() {
     // the program can quit as soon as the wait returns.
     entryQueue.close();
     usbScanner.stop();
-    downloader().cancel();
+    environment_.downloader.cancel();
     if (usbHidManager)
         usbHidManager->stopExchanges();
     return true;
@@ -283,18 +293,16 @@ void ViewController::hidDeviceRemoved(const HidDeviceRef& removed) {
     else
         log(17, u"hidDeviceRemoved(_:)",
             QStringLiteral("🙁 HID 設備已移除 -> 未知裝置"));
-    entryQueue.arrive([this] { searchAfterRemoval(); });
-}
-
-void ViewController::searchAfterRemoval() {
-    // An update and its result keep their screen; a converter pulled out during them fails the
-    // update by itself.
-    const UIStatus status = mainVM.CurrentUIStatus.value();
-    if (status == UIStatus::UPGRADE_FW || status == UIStatus::UPGRADE_FW_FINISH ||
-        status == UIStatus::UPGRADE_FW_FAILED)
-        return;
-    mainVM.CurrentUIStatus = UIStatus::NORMAL;
-    restartSearchTimer();
+    entryQueue.arrive([this] {
+        // An update and its result keep their screen; a converter pulled out during them fails
+        // the update by itself.
+        const UIStatus status = mainVM.CurrentUIStatus.value();
+        if (status == UIStatus::UPGRADE_FW || status == UIStatus::UPGRADE_FW_FINISH ||
+            status == UIStatus::UPGRADE_FW_FAILED)
+            return;
+        mainVM.CurrentUIStatus = UIStatus::NORMAL;
+        restartSearchTimer();
+    });
 }
 
 void ViewController::hidDeviceArrived(const HidDeviceRef& arrived) {
@@ -312,9 +320,13 @@ void ViewController::hidDeviceArrived(const HidDeviceRef& arrived) {
 
 void ViewController::applyUIStatus(UIStatus status) {
     // The line under the prompt belongs to the result it explains; whatever comes next starts
-    // without one.
+    // without one. Success names the release now installed.
     if (status == UIStatus::UPGRADE_FW_FINISH)
-        mainVM.FailureReason = installedNote();
+        mainVM.FailureReason =
+            QStringLiteral("%1, %2 mode, is now on the converter.")
+                .arg(outlets.PopUpFwVerItems->currentData(kVersionRole).toString(),
+                     mainVM.IsStandard.value() ? QStringLiteral("Standard")
+                                               : QStringLiteral("Tournament"));
     else if (!isResultStatus(status))
         mainVM.FailureReason = QString();
     const QString prompt = configModel ? configModel->PromptText.value_or(QString()) : QString();
@@ -330,7 +342,13 @@ void ViewController::applyDeviceFwInfo() {
     const FwInfoModelRef model =
         configModel ? ReleaseCatalogue::record(*configModel, identity.partNumber) : nullptr;
     if (!model) {
-        showUnsupportedConverter();
+        // A converter this configuration has no record for: nothing of an earlier converter may
+        // stay, its name and releases are not this one's.
+        mainVM.DeviceName = QString();
+        mainVM.FwInfoVM = nullptr;
+        onlineFwInfoArray.clear();
+        setFwVerItems({});
+        statusRenderer_.showUnsupported(identity.partNumber);
         return;
     }
     if (!configModel->IsOnline)
@@ -357,15 +375,6 @@ void ViewController::applyDeviceFwInfo() {
     RadioButtonClicked(outlets.StandardButton);
 }
 
-void ViewController::showUnsupportedConverter() {
-    // Nothing of an earlier converter may stay: its name and releases are not this one's.
-    mainVM.DeviceName = QString();
-    mainVM.FwInfoVM = nullptr;
-    onlineFwInfoArray.clear();
-    setFwVerItems({});
-    statusRenderer_.showUnsupported(identity.partNumber);
-}
-
 void ViewController::reloadFwVersions(bool value, bool isStandard) {
     if (!value || !configModel || !configModel->IsOnline)
         return;
@@ -390,12 +399,6 @@ void ViewController::addFwVerItem(const QString& version, const QVariant& releas
                                      release);
     outlets.PopUpFwVerItems->setItemData(outlets.PopUpFwVerItems->count() - 1, version,
                                          kVersionRole);
-}
-
-QString ViewController::installedNote() const {
-    return QStringLiteral("%1, %2 mode, is now on the converter.")
-        .arg(outlets.PopUpFwVerItems->currentData(kVersionRole).toString(),
-             mainVM.IsStandard.value() ? QStringLiteral("Standard") : QStringLiteral("Tournament"));
 }
 
 void ViewController::loadOnlineFwList(bool isStandard) {
@@ -437,17 +440,4 @@ ReleaseCatalogue::ImageResult ViewController::chosenRelease(bool online) {
     if (!isIndex || entry < 0 || entry >= onlineFwInfoArray.size())
         return nothingChosen;
     return releaseCatalogue_.onlineImage(onlineFwInfoArray[entry]);
-}
-
-void ViewController::downloadStarted() {
-    // The event loop runs while curl does: the window stays drawn and answers the window manager,
-    // and its controls show that they will not act until the file is in.
-    windowController_.holdControls(true);
-    windowController_.paintNow();
-}
-
-void ViewController::downloadFinished(bool succeeded) {
-    windowController_.holdControls(false);
-    if (!succeeded)
-        mainVM.FailureReason = WindowFailureWording::reason(catalogueDownload_.failure());
 }

@@ -116,7 +116,6 @@ public:
     LayoutConstraint& DeviceImageLeading;
 
     AlertPresenter& alerts;
-    FtpDownloader& downloader() { return environment_.downloader; }
 
     // The window's answer when the user closes it: false, and the prompt says why, from START
     // until the update's result shows. Otherwise true, and the controller stops for good.
@@ -126,16 +125,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // What a removal means for the screen showing when its turn comes.
-    void searchAfterRemoval();
-    // Every download runs with the window drawn and its controls held still until it ends.
-    void downloadStarted();
-    void downloadFinished(bool succeeded);
-    // The device screen for a converter this configuration has no record for.
-    void showUnsupportedConverter();
     void addFwVerItem(const QString& version, const QVariant& release);
-    // What the success screen says under the prompt: the release now installed.
-    QString installedNote() const;
     void log(int line, QStringView function, QStringView message = {}) const;
 
     WindowController& windowController_;
