@@ -38,9 +38,8 @@ ViewController::ViewController(WindowController& windowController, Environment e
     };
     catalogueDownload_.setObserver({started, finished});
     // A click that waited its turn counts only if its control still offers what it offered.
-    for (QAbstractButton* button : {static_cast<QAbstractButton*>(outlets.StandardButton),
-                                    static_cast<QAbstractButton*>(outlets.TournamentButton),
-                                    static_cast<QAbstractButton*>(outlets.CommonButton)})
+    for (QAbstractButton* button : std::initializer_list<QAbstractButton*>{
+             outlets.StandardButton, outlets.TournamentButton, outlets.CommonButton})
         connect(button, &QAbstractButton::clicked, this, [this, button] {
             const auto offer = [this, button] {
                 const bool shown = button->isEnabled() && button->isVisibleTo(outlets.MainView);
@@ -78,8 +77,6 @@ bool ViewController::eventFilter(QObject* watched, QEvent* event) {
     }
     return QObject::eventFilter(watched, event);
 }
-
-// ---- Start-up -------------------------------------------------------------------------------
 
 void ViewController::viewDidLoad() {
     log(175, u"viewDidLoad()");
@@ -119,12 +116,9 @@ void ViewController::setBinding() {
     cancellables.push_back(mainVM.DeviceImage.subscribe(
         [this](const std::optional<QImage>& image) { outlets.DeviceImage->setImage(image); }));
     cancellables.push_back(mainVM.DeviceName.subscribe([this](const QString& name) {
-        if (name.isEmpty()) {
-            outlets.DeviceName->setVisible(false);
-        } else {
-            outlets.DeviceName->setVisible(true);
+        outlets.DeviceName->setVisible(!name.isEmpty());
+        if (!name.isEmpty())
             outlets.DeviceName->setText(name);
-        }
     }));
     cancellables.push_back(mainVM.FwInfoVM.subscribe([this](const FwInfoModelRef& model) {
         // Offering a choice of one mode makes no sense; unknown flags leave the selector alone.
@@ -174,7 +168,6 @@ void ViewController::restartSearchTimer() {
     // A running timer ticks once at once. The tick runs on the new timer, so that one which
     // identifies a converter leaves the search off, as every identifying tick does.
     const bool wasRunning = usbScanner.isRunning();
-    usbScanner.stop();
     usbScanner.start();
     if (wasRunning)
         onSearchTimerTick();
@@ -184,13 +177,9 @@ void ViewController::RadioButtonClicked(QAbstractButton* sender) {
     outlets.StandardButton->setChecked(false);
     outlets.TournamentButton->setChecked(false);
     sender->setChecked(true);
-    if (sender->property("tag").toInt() == 1) {
-        mainVM.IsStandard = false;
-        mainVM.IsTE = true;
-    } else {
-        mainVM.IsStandard = true;
-        mainVM.IsTE = false;
-    }
+    const bool tournament = sender->property("tag").toInt() == 1;
+    mainVM.IsStandard = !tournament;
+    mainVM.IsTE = tournament;
 }
 
 void ViewController::CommonButton(FlatButton* sender) {
@@ -238,8 +227,6 @@ ConverterUpdate::Outcome ViewController::upgradeFW(const ReleaseImage& release) 
     return update.update(identity, release);
 }
 
-// ---- Device search ----------------------------------------------------------------------------
-
 void ViewController::onSearchTimerTick() {
     log(205, u"onSearchTimerTick");
     usbScanner.stop();
@@ -251,10 +238,9 @@ void ViewController::onSearchTimerTick() {
     const ConverterSearch::FirstFound found =
         converterSearch_->identifyFirst([this](int64_t vendorId, int64_t productId) {
             log(217, u"onSearchTimerTick",
-                QString(QStringLiteral(" \U0001F646\u2642\uFE0F Get Usb Device, "))
-                    .append(QString::number(vendorId))
-                    .append(QStringLiteral(", "))
-                    .append(QString::number(productId)));
+                QStringLiteral(" \U0001F646\u2642\uFE0F Get Usb Device, %1, %2")
+                    .arg(vendorId)
+                    .arg(productId));
         });
     if (entryQueue.isClosed())
         return; // the window closed while the converter was asked
@@ -274,17 +260,15 @@ void ViewController::onSearchTimerTick() {
     // marks); the rest of what it told follows.
     identity.partNumber = found.identity->partNumber;
     identity.firmwareVersion = found.identity->firmwareVersion;
-    outlets.CurrentVersion->setText(
-        QString(QStringLiteral("Current version: "))
-            .append(found.identity->firmwareVersion.value_or(QString())));
+    outlets.CurrentVersion->setText(QStringLiteral("Current version: ") +
+                                    found.identity->firmwareVersion.value_or(QString()));
     mainVM.CurrentUIStatus = UIStatus::DEVICE_PLUG;
     identity = *found.identity;
 }
 
 void ViewController::hidDeviceRemoved(const HidDeviceRef& removed) {
-    HidService& manager = environment_.hidService;
-    const std::optional<int64_t> vendorId = manager.deviceProperty(removed, "VendorID");
-    const std::optional<int64_t> productId = manager.deviceProperty(removed, "ProductID");
+    const auto vendorId = environment_.hidService.deviceProperty(removed, "VendorID");
+    const auto productId = environment_.hidService.deviceProperty(removed, "ProductID");
     if (vendorId && productId)
         log(15, u"hidDeviceRemoved(_:)",
             QStringLiteral("🙁 HID 設備已移除 -> VID: 0x%1, PID: 0x%2")
@@ -316,8 +300,6 @@ void ViewController::hidDeviceArrived(const HidDeviceRef& arrived) {
     });
 }
 
-// ---- Status rendering -------------------------------------------------------------------------
-
 void ViewController::applyUIStatus(UIStatus status) {
     // The line under the prompt belongs to the result it explains; whatever comes next starts
     // without one. Success names the release now installed.
@@ -335,8 +317,6 @@ void ViewController::applyUIStatus(UIStatus status) {
     if (status == UIStatus::DEVICE_PLUG)
         applyDeviceFwInfo();
 }
-
-// ---- Firmware catalogue -----------------------------------------------------------------------
 
 void ViewController::applyDeviceFwInfo() {
     const FwInfoModelRef model =

@@ -1,11 +1,8 @@
 #pragma once
 
 #include <QAbstractButton>
-#include <QByteArray>
 #include <QObject>
-#include <QString>
 #include <QStringList>
-#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -16,10 +13,7 @@
 #include "core/CatalogueDownload.h"
 #include "core/ConverterIdentity.h"
 #include "core/ConverterSearch.h"
-#include "core/ConverterUpdate.h"
-#include "core/ReleaseCatalogue.h"
 #include "device/HIDManagerDelegate.h"
-#include "device/HidService.h"
 #include "device/ReportExchangeTiming.h"
 #include "device/USBHidManager.h"
 #include "firmware/FtpDownloader.h"
@@ -27,7 +21,6 @@
 #include "ui/Cancellable.h"
 #include "ui/FlatButton.h"
 #include "ui/LayoutConstraint.h"
-#include "ui/MainVM.h"
 #include "ui/StatusRenderer.h"
 #include "ui/WindowController.h"
 
@@ -40,7 +33,6 @@ class ViewController : public QObject, public HIDManagerDelegate {
     Q_OBJECT
 
 public:
-    // What the controller gets from whoever starts the program.
     struct Environment {
         HidService& hidService;          // the HID backend chosen at start
         QString resourceDirectory;       // holds "config" and "data/"
@@ -74,7 +66,6 @@ public:
     // tick; the timer stays as the fallback.
     void hidDeviceArrived(const HidDeviceRef& device) override;
 
-    // Actions of the window.
     void RadioButtonClicked(QAbstractButton* sender);
     // "START" queues an update of the identified converter; "Confirm" returns to searching.
     void CommonButton(FlatButton* sender);
@@ -83,10 +74,8 @@ public:
     // into the device picture. Checksum failures alert the user.
     ConverterUpdate::Outcome upgradeFW(const ReleaseImage& release);
 
-    // Status rendering.
     void applyUIStatus(UIStatus status);
 
-    // Firmware catalogue.
     void applyDeviceFwInfo();
     void reloadFwVersions(bool value, bool isStandard);
     void setFwVerItems(const QStringList& items);
