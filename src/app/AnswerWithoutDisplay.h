@@ -8,7 +8,6 @@
 // the application exists.
 class AnswerWithoutDisplay {
 public:
-    // Adds the help and version options to `parser`, then prints the help or the program's
-    // version and ends the program when the command line asks for either; returns otherwise.
+    // Adds both options to `parser`; prints and exits when the command line asks for either.
     static void answer(QCommandLineParser& parser, int& argc, char** argv);
 };

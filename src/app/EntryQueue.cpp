@@ -11,11 +11,6 @@ void EntryQueue::arrive(Entry entry) {
         pending_.push_back(std::move(entry));
 }
 
-void EntryQueue::arriveOrDrop(const Entry& entry) {
-    if (!closed_ && isIdle())
-        run(entry);
-}
-
 void EntryQueue::post(Entry entry) {
     if (closed_)
         return;
@@ -43,16 +38,12 @@ void EntryQueue::scheduleNext() {
     scheduled_ = true;
     QTimer::singleShot(0, &context_, [this] {
         scheduled_ = false;
-        takeNext();
+        // Taken inside a wait of a newer entry, this turn of the loop is too early; that entry's
+        // end schedules the next one again.
+        if (running_ || closed_ || pending_.empty())
+            return;
+        const Entry entry = std::move(pending_.front());
+        pending_.pop_front();
+        run(entry);
     });
-}
-
-void EntryQueue::takeNext() {
-    // Taken inside a wait of a newer entry, this turn of the loop is too early; that entry's end
-    // schedules the next one again.
-    if (running_ || closed_ || pending_.empty())
-        return;
-    const Entry entry = std::move(pending_.front());
-    pending_.pop_front();
-    run(entry);
 }

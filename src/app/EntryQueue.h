@@ -22,8 +22,6 @@ public:
 
     // Runs `entry` now when nothing runs or waits, otherwise after all of that.
     void arrive(Entry entry);
-    // Runs `entry` now when nothing runs or waits, otherwise drops it.
-    void arriveOrDrop(const Entry& entry);
     // Runs `entry` from the event loop, after everything that runs or waits now: the work a
     // handler sets going starts once the handler has returned.
     void post(Entry entry);
@@ -37,7 +35,6 @@ public:
 private:
     void run(const Entry& entry);
     void scheduleNext();
-    void takeNext();
 
     QObject& context_;
     std::deque<Entry> pending_;

@@ -36,11 +36,6 @@ MainApplication::MainApplication(HidService& hidService, Options options)
     windowController_.setWindowShouldClose([this] { return viewController_->windowShouldClose(); });
 }
 
-MainApplication::~MainApplication() {
-    // The controller lets go of the window's controls before the window goes.
-    viewController_.reset();
-}
-
 void MainApplication::start() {
     viewController_->viewDidLoad();
     windowController_.windowDidLoad();

@@ -1,16 +1,7 @@
 #pragma once
 
-#include <QString>
-#include <functional>
-#include <memory>
-
 #include "app/ViewController.h"
-#include "device/HidService.h"
-#include "device/ReportExchangeTiming.h"
-#include "firmware/FtpDownloader.h"
-#include "ui/AlertPresenter.h"
 #include "ui/MessageBoxAlertPresenter.h"
-#include "ui/WindowController.h"
 
 // The program put together: the window from its description, its controller on the HID backend
 // chosen at start, and what closing the window means. Both executables and the window tests build
@@ -31,9 +22,6 @@ public:
     };
 
     MainApplication(HidService& hidService, Options options);
-    ~MainApplication();
-    MainApplication(const MainApplication&) = delete;
-    MainApplication& operator=(const MainApplication&) = delete;
 
     // Loads the view, lays the window out and shows it; the search starts as it appears.
     void start();
@@ -44,5 +32,6 @@ public:
 private:
     WindowController windowController_;
     MessageBoxAlertPresenter messageBoxes_;
+    // Last, so that the controller lets go of the window's controls before the window goes.
     std::unique_ptr<ViewController> viewController_;
 };

@@ -6,15 +6,14 @@ const QString UpdateRun::kUnpluggedWhileDownloading =
     QStringLiteral("The converter was unplugged while the firmware downloaded. Plug it in again "
                    "in loader mode, press Confirm and start again.");
 
-bool UpdateRun::queue(bool online) {
+void UpdateRun::queue(bool online) {
     if (active_)
-        return false;
+        return;
     active_ = true;
     parts_.entries.post([this, online] {
         run(online);
         active_ = false;
     });
-    return true;
 }
 
 void UpdateRun::run(bool online) {

@@ -6,7 +6,6 @@
 #include "app/USBScanner.h"
 #include "core/ConverterUpdate.h"
 #include "core/ReleaseCatalogue.h"
-#include "core/ReleaseImage.h"
 #include "ui/MainVM.h"
 
 // What START sets going: the firmware image is fetched (downloaded from the release server, or
@@ -15,8 +14,6 @@
 // starts after the button handler has returned.
 class UpdateRun {
 public:
-    // What the job works with: the window's queue, search and view model, and the steps that
-    // depend on what the window shows (the chosen release, the identified converter).
     struct Parts {
         EntryQueue& entries;
         USBScanner& usbScanner;
@@ -33,9 +30,9 @@ public:
 
     explicit UpdateRun(Parts parts) : parts_(std::move(parts)) {}
 
-    // Posts the job of the variant `online` selects. False, and nothing posted, while a job is
-    // posted or running: the first one's result is what the screen is about to show.
-    bool queue(bool online);
+    // Posts the job of the variant `online` selects; nothing while a job is posted or running:
+    // the first one's result is what the screen is about to show.
+    void queue(bool online);
     // From the press of START until the job has ended: the window stays open meanwhile.
     bool isActive() const { return active_; }
 

@@ -19,19 +19,27 @@ ViewController::ViewController(WindowController& windowController, Environment e
       outlets(windowController.outlets()),
       DeviceImageLeading(windowController.deviceImageLeading()), alerts(environment.alerts),
       windowController_(windowController), environment_(std::move(environment)),
-      statusRenderer_(outlets, DeviceImageLeading), permissionPrompt_(*outlets.PromptText),
-      catalogueDownload_(environment_.downloader),
+      statusRenderer_(outlets, DeviceImageLeading), catalogueDownload_(environment_.downloader),
       releaseCatalogue_(environment_.resourceDirectory, catalogueDownload_, isBeta),
       updateRun_({entryQueue, usbScanner, mainVM,
                   [this](bool online) { return chosenRelease(online); },
                   [this] { return usbHidManager->isRemoved(identity.device); },
                   [this](const ReleaseImage& release) { return upgradeFW(release); }}) {
-    catalogueDownload_.setObserver({[this](const QString&) { downloadStarted(); },
-                                    [this](const QString&, bool ok) { downloadFinished(ok); }});
+    // The event loop runs while curl does: the window stays drawn and answers the window manager,
+    // and its controls show that they will not act until the file is in.
+    const auto started = [this](const QString&) {
+        windowController_.holdControls(true);
+        windowController_.paintNow();
+    };
+    const auto finished = [this](const QString&, bool succeeded) {
+        windowController_.holdControls(false);
+        if (!succeeded)
+            mainVM.FailureReason = WindowFailureWording::reason(catalogueDownload_.failure());
+    };
+    catalogueDownload_.setObserver({started, finished});
     // A click that waited its turn counts only if its control still offers what it offered.
-    for (QAbstractButton* button : {static_cast<QAbstractButton*>(outlets.StandardButton),
-                                    static_cast<QAbstractButton*>(outlets.TournamentButton),
-                                    static_cast<QAbstractButton*>(outlets.CommonButton)})
+    for (QAbstractButton* button : std::initializer_list<QAbstractButton*>{
+             outlets.StandardButton, outlets.TournamentButton, outlets.CommonButton})
         connect(button, &QAbstractButton::clicked, this, [this, button] {
             const auto offer = [this, button] {
                 const bool shown = button->isEnabled() && button->isVisibleTo(outlets.MainView);
@@ -70,8 +78,6 @@ bool ViewController::eventFilter(QObject* watched, QEvent* event) {
     return QObject::eventFilter(watched, event);
 }
 
-// ---- Start-up -------------------------------------------------------------------------------
-
 void ViewController::viewDidLoad() {
     log(175, u"viewDidLoad()");
 
@@ -89,7 +95,8 @@ void ViewController::viewDidLoad() {
     }
 
     usbScanner.onSearchTimerTick = [this] {
-        entryQueue.arriveOrDrop([this] { onSearchTimerTick(); });
+        if (entryQueue.isIdle())
+            entryQueue.arrive([this] { onSearchTimerTick(); });
     };
 
     usbHidManager = std::make_unique<USBHidManager>(environment_.hidService, std::move(matching),
@@ -109,12 +116,9 @@ void ViewController::setBinding() {
     cancellables.push_back(mainVM.DeviceImage.subscribe(
         [this](const std::optional<QImage>& image) { outlets.DeviceImage->setImage(image); }));
     cancellables.push_back(mainVM.DeviceName.subscribe([this](const QString& name) {
-        if (name.isEmpty()) {
-            outlets.DeviceName->setVisible(false);
-        } else {
-            outlets.DeviceName->setVisible(true);
+        outlets.DeviceName->setVisible(!name.isEmpty());
+        if (!name.isEmpty())
             outlets.DeviceName->setText(name);
-        }
     }));
     cancellables.push_back(mainVM.FwInfoVM.subscribe([this](const FwInfoModelRef& model) {
         // Offering a choice of one mode makes no sense; unknown flags leave the selector alone.
@@ -164,7 +168,6 @@ void ViewController::restartSearchTimer() {
     // A running timer ticks once at once. The tick runs on the new timer, so that one which
     // identifies a converter leaves the search off, as every identifying tick does.
     const bool wasRunning = usbScanner.isRunning();
-    usbScanner.stop();
     usbScanner.start();
     if (wasRunning)
         onSearchTimerTick();
@@ -174,13 +177,9 @@ void ViewController::RadioButtonClicked(QAbstractButton* sender) {
     outlets.StandardButton->setChecked(false);
     outlets.TournamentButton->setChecked(false);
     sender->setChecked(true);
-    if (sender->property("tag").toInt() == 1) {
-        mainVM.IsStandard = false;
-        mainVM.IsTE = true;
-    } else {
-        mainVM.IsStandard = true;
-        mainVM.IsTE = false;
-    }
+    const bool tournament = sender->property("tag").toInt() == 1;
+    mainVM.IsStandard = !tournament;
+    mainVM.IsTE = tournament;
 }
 
 void ViewController::CommonButton(FlatButton* sender) {
@@ -208,7 +207,7 @@ bool ViewController::windowShouldClose() {
     // the program can quit as soon as the wait returns.
     entryQueue.close();
     usbScanner.stop();
-    downloader().cancel();
+    environment_.downloader.cancel();
     if (usbHidManager)
         usbHidManager->stopExchanges();
     return true;
@@ -228,8 +227,6 @@ ConverterUpdate::Outcome ViewController::upgradeFW(const ReleaseImage& release) 
     return update.update(identity, release);
 }
 
-// ---- Device search ----------------------------------------------------------------------------
-
 void ViewController::onSearchTimerTick() {
     log(205, u"onSearchTimerTick");
     usbScanner.stop();
@@ -241,15 +238,20 @@ void ViewController::onSearchTimerTick() {
     const ConverterSearch::FirstFound found =
         converterSearch_->identifyFirst([this](int64_t vendorId, int64_t productId) {
             log(217, u"onSearchTimerTick",
-                QString(QStringLiteral(" \U0001F646\u2642\uFE0F Get Usb Device, "))
-                    .append(QString::number(vendorId))
-                    .append(QStringLiteral(", "))
-                    .append(QString::number(productId)));
+                QStringLiteral(" \U0001F646\u2642\uFE0F Get Usb Device, %1, %2")
+                    .arg(vendorId)
+                    .arg(productId));
         });
     if (entryQueue.isClosed())
         return; // the window closed while the converter was asked
     if (!found.identity) {
-        permissionPrompt_.update(found.accessDenied, configModel->PromptText.value_or(QString()));
+        // A converter this user may not open gets its fix named. The label itself says whether
+        // the advice is up: every status rendering replaces it, so a flag could fall out of step.
+        const QString advice = ConverterSearch::accessDeniedAdvice();
+        if (found.accessDenied)
+            outlets.PromptText->setText(advice);
+        else if (outlets.PromptText->text() == advice)
+            outlets.PromptText->setText(configModel->PromptText.value_or(QString()));
         restartSearchTimer();
         return;
     }
@@ -258,17 +260,15 @@ void ViewController::onSearchTimerTick() {
     // marks); the rest of what it told follows.
     identity.partNumber = found.identity->partNumber;
     identity.firmwareVersion = found.identity->firmwareVersion;
-    outlets.CurrentVersion->setText(
-        QString(QStringLiteral("Current version: "))
-            .append(found.identity->firmwareVersion.value_or(QString())));
+    outlets.CurrentVersion->setText(QStringLiteral("Current version: ") +
+                                    found.identity->firmwareVersion.value_or(QString()));
     mainVM.CurrentUIStatus = UIStatus::DEVICE_PLUG;
     identity = *found.identity;
 }
 
 void ViewController::hidDeviceRemoved(const HidDeviceRef& removed) {
-    HidService& manager = environment_.hidService;
-    const std::optional<int64_t> vendorId = manager.deviceProperty(removed, "VendorID");
-    const std::optional<int64_t> productId = manager.deviceProperty(removed, "ProductID");
+    const auto vendorId = environment_.hidService.deviceProperty(removed, "VendorID");
+    const auto productId = environment_.hidService.deviceProperty(removed, "ProductID");
     if (vendorId && productId)
         log(15, u"hidDeviceRemoved(_:)",
             QStringLiteral("🙁 HID 設備已移除 -> VID: 0x%1, PID: 0x%2")
@@ -277,18 +277,16 @@ void ViewController::hidDeviceRemoved(const HidDeviceRef& removed) {
     else
         log(17, u"hidDeviceRemoved(_:)",
             QStringLiteral("🙁 HID 設備已移除 -> 未知裝置"));
-    entryQueue.arrive([this] { searchAfterRemoval(); });
-}
-
-void ViewController::searchAfterRemoval() {
-    // An update and its result keep their screen; a converter pulled out during them fails the
-    // update by itself.
-    const UIStatus status = mainVM.CurrentUIStatus.value();
-    if (status == UIStatus::UPGRADE_FW || status == UIStatus::UPGRADE_FW_FINISH ||
-        status == UIStatus::UPGRADE_FW_FAILED)
-        return;
-    mainVM.CurrentUIStatus = UIStatus::NORMAL;
-    restartSearchTimer();
+    entryQueue.arrive([this] {
+        // An update and its result keep their screen; a converter pulled out during them fails
+        // the update by itself.
+        const UIStatus status = mainVM.CurrentUIStatus.value();
+        if (status == UIStatus::UPGRADE_FW || status == UIStatus::UPGRADE_FW_FINISH ||
+            status == UIStatus::UPGRADE_FW_FAILED)
+            return;
+        mainVM.CurrentUIStatus = UIStatus::NORMAL;
+        restartSearchTimer();
+    });
 }
 
 void ViewController::hidDeviceArrived(const HidDeviceRef& arrived) {
@@ -302,13 +300,15 @@ void ViewController::hidDeviceArrived(const HidDeviceRef& arrived) {
     });
 }
 
-// ---- Status rendering -------------------------------------------------------------------------
-
 void ViewController::applyUIStatus(UIStatus status) {
     // The line under the prompt belongs to the result it explains; whatever comes next starts
-    // without one.
+    // without one. Success names the release now installed.
     if (status == UIStatus::UPGRADE_FW_FINISH)
-        mainVM.FailureReason = installedNote();
+        mainVM.FailureReason =
+            QStringLiteral("%1, %2 mode, is now on the converter.")
+                .arg(outlets.PopUpFwVerItems->currentData(kVersionRole).toString(),
+                     mainVM.IsStandard.value() ? QStringLiteral("Standard")
+                                               : QStringLiteral("Tournament"));
     else if (!isResultStatus(status))
         mainVM.FailureReason = QString();
     const QString prompt = configModel ? configModel->PromptText.value_or(QString()) : QString();
@@ -318,13 +318,17 @@ void ViewController::applyUIStatus(UIStatus status) {
         applyDeviceFwInfo();
 }
 
-// ---- Firmware catalogue -----------------------------------------------------------------------
-
 void ViewController::applyDeviceFwInfo() {
     const FwInfoModelRef model =
         configModel ? ReleaseCatalogue::record(*configModel, identity.partNumber) : nullptr;
     if (!model) {
-        showUnsupportedConverter();
+        // A converter this configuration has no record for: nothing of an earlier converter may
+        // stay, its name and releases are not this one's.
+        mainVM.DeviceName = QString();
+        mainVM.FwInfoVM = nullptr;
+        onlineFwInfoArray.clear();
+        setFwVerItems({});
+        statusRenderer_.showUnsupported(identity.partNumber);
         return;
     }
     if (!configModel->IsOnline)
@@ -351,15 +355,6 @@ void ViewController::applyDeviceFwInfo() {
     RadioButtonClicked(outlets.StandardButton);
 }
 
-void ViewController::showUnsupportedConverter() {
-    // Nothing of an earlier converter may stay: its name and releases are not this one's.
-    mainVM.DeviceName = QString();
-    mainVM.FwInfoVM = nullptr;
-    onlineFwInfoArray.clear();
-    setFwVerItems({});
-    statusRenderer_.showUnsupported(identity.partNumber);
-}
-
 void ViewController::reloadFwVersions(bool value, bool isStandard) {
     if (!value || !configModel || !configModel->IsOnline)
         return;
@@ -384,12 +379,6 @@ void ViewController::addFwVerItem(const QString& version, const QVariant& releas
                                      release);
     outlets.PopUpFwVerItems->setItemData(outlets.PopUpFwVerItems->count() - 1, version,
                                          kVersionRole);
-}
-
-QString ViewController::installedNote() const {
-    return QStringLiteral("%1, %2 mode, is now on the converter.")
-        .arg(outlets.PopUpFwVerItems->currentData(kVersionRole).toString(),
-             mainVM.IsStandard.value() ? QStringLiteral("Standard") : QStringLiteral("Tournament"));
 }
 
 void ViewController::loadOnlineFwList(bool isStandard) {
@@ -431,17 +420,4 @@ ReleaseCatalogue::ImageResult ViewController::chosenRelease(bool online) {
     if (!isIndex || entry < 0 || entry >= onlineFwInfoArray.size())
         return nothingChosen;
     return releaseCatalogue_.onlineImage(onlineFwInfoArray[entry]);
-}
-
-void ViewController::downloadStarted() {
-    // The event loop runs while curl does: the window stays drawn and answers the window manager,
-    // and its controls show that they will not act until the file is in.
-    windowController_.holdControls(true);
-    windowController_.paintNow();
-}
-
-void ViewController::downloadFinished(bool succeeded) {
-    windowController_.holdControls(false);
-    if (!succeeded)
-        mainVM.FailureReason = WindowFailureWording::reason(catalogueDownload_.failure());
 }

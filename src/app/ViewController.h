@@ -1,28 +1,19 @@
 #pragma once
 
 #include <QAbstractButton>
-#include <QByteArray>
 #include <QObject>
-#include <QString>
 #include <QStringList>
-#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
 
-#include "app/EntryQueue.h"
-#include "app/PermissionPrompt.h"
-#include "app/USBScanner.h"
 #include "app/UpdateRun.h"
 #include "config/ConfigModel.h"
 #include "core/CatalogueDownload.h"
 #include "core/ConverterIdentity.h"
 #include "core/ConverterSearch.h"
-#include "core/ConverterUpdate.h"
-#include "core/ReleaseCatalogue.h"
 #include "device/HIDManagerDelegate.h"
-#include "device/HidService.h"
 #include "device/ReportExchangeTiming.h"
 #include "device/USBHidManager.h"
 #include "firmware/FtpDownloader.h"
@@ -30,7 +21,6 @@
 #include "ui/Cancellable.h"
 #include "ui/FlatButton.h"
 #include "ui/LayoutConstraint.h"
-#include "ui/MainVM.h"
 #include "ui/StatusRenderer.h"
 #include "ui/WindowController.h"
 
@@ -43,7 +33,6 @@ class ViewController : public QObject, public HIDManagerDelegate {
     Q_OBJECT
 
 public:
-    // What the controller gets from whoever starts the program.
     struct Environment {
         HidService& hidService;          // the HID backend chosen at start
         QString resourceDirectory;       // holds "config" and "data/"
@@ -77,7 +66,6 @@ public:
     // tick; the timer stays as the fallback.
     void hidDeviceArrived(const HidDeviceRef& device) override;
 
-    // Actions of the window.
     void RadioButtonClicked(QAbstractButton* sender);
     // "START" queues an update of the identified converter; "Confirm" returns to searching.
     void CommonButton(FlatButton* sender);
@@ -86,10 +74,8 @@ public:
     // into the device picture. Checksum failures alert the user.
     ConverterUpdate::Outcome upgradeFW(const ReleaseImage& release);
 
-    // Status rendering.
     void applyUIStatus(UIStatus status);
 
-    // Firmware catalogue.
     void applyDeviceFwInfo();
     void reloadFwVersions(bool value, bool isStandard);
     void setFwVerItems(const QStringList& items);
@@ -119,7 +105,6 @@ public:
     LayoutConstraint& DeviceImageLeading;
 
     AlertPresenter& alerts;
-    FtpDownloader& downloader() { return environment_.downloader; }
 
     // The window's answer when the user closes it: false, and the prompt says why, from START
     // until the update's result shows. Otherwise true, and the controller stops for good.
@@ -129,22 +114,12 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // What a removal means for the screen showing when its turn comes.
-    void searchAfterRemoval();
-    // Every download runs with the window drawn and its controls held still until it ends.
-    void downloadStarted();
-    void downloadFinished(bool succeeded);
-    // The device screen for a converter this configuration has no record for.
-    void showUnsupportedConverter();
     void addFwVerItem(const QString& version, const QVariant& release);
-    // What the success screen says under the prompt: the release now installed.
-    QString installedNote() const;
     void log(int line, QStringView function, QStringView message = {}) const;
 
     WindowController& windowController_;
     Environment environment_;
     StatusRenderer statusRenderer_;
-    PermissionPrompt permissionPrompt_;
     CatalogueDownload catalogueDownload_;
     ReleaseCatalogue releaseCatalogue_;
     // Made with the HID manager when the view loads.

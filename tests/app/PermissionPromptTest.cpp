@@ -3,7 +3,7 @@
 #include <cerrno>
 
 #include "WindowHarness.h"
-#include "app/PermissionPrompt.h"
+#include "core/ConverterSearch.h"
 
 using PermissionPromptTest = SampleWindowTest;
 TEST_F(PermissionPromptTest, NamesTheFixOnlyForARefusedConverterUntilItOpensOrIsGone) {
@@ -15,7 +15,7 @@ TEST_F(PermissionPromptTest, NamesTheFixOnlyForARefusedConverterUntilItOpensOrIs
     for (const bool staysAway : {true, false}) {
         const HidDeviceRef device = window->plugIn();
         window->hidService.setDeviceFaults(device, {.openError = -EACCES});
-        ASSERT_TRUE(promptBecomes(PermissionPrompt::text));
+        ASSERT_TRUE(promptBecomes(ConverterSearch::accessDeniedAdvice()));
         if (staysAway) {
             window->hidService.unplug(device);
             ASSERT_TRUE(promptBecomes(configured));
@@ -23,7 +23,7 @@ TEST_F(PermissionPromptTest, NamesTheFixOnlyForARefusedConverterUntilItOpensOrIs
         }
         const int ticks = window->searchTicks();
         ASSERT_TRUE(runEventLoopUntil([&] { return window->searchTicks() >= ticks + 2; }));
-        EXPECT_EQ(outlets().PromptText->text(), PermissionPrompt::text);
+        EXPECT_EQ(outlets().PromptText->text(), ConverterSearch::accessDeniedAdvice());
         window->hidService.setDeviceFaults(device, {});
         ASSERT_TRUE(window->waitForStatus(UIStatus::DEVICE_PLUG));
         EXPECT_EQ(outlets().PromptText->text(), configured);
