@@ -11,17 +11,6 @@ using Status = UIStatus;
 
 class UpdateRunTest : public WindowTest {
 protected:
-    // A release of the Pro's Standard mode; without `checkSum` its description names none.
-    void addRelease(const QString& version, const QByteArray& image,
-                    std::optional<int64_t> checkSum) {
-        const QString folder = "data/QK100201/standard/" + version + "/";
-        resources.addFile(folder + "tmp.hex", hexText(image));
-        resources.addFile(folder + "tmp.txt",
-                          version.toLatin1() + "," +
-                              (checkSum ? checksumField(*checkSum) + "," : QByteArray()) +
-                              "tmp.hex\r\n");
-    }
-
     void select(const QString& version) {
         outlets().PopUpFwVerItems->setCurrentIndex(
             outlets().PopUpFwVerItems->findData(version, ViewController::kVersionRole));
@@ -86,7 +75,7 @@ TEST_F(UpdateRunTest, EachResultShowsItsAlertAndReasonAndEndsTheUpgradeFirst) {
          pulledAwaitingOne},
     };
     for (const Row& row : rows)
-        addRelease(row.version, row.image, row.checkSum);
+        resources.addRelease(row.version, row.image, row.checkSum);
     resources.addFile("data/QK100201/standard/V3.0.0.0/tmp.txt", "V3.0.0.0,0x10,tmp.hex\r\n");
     resources.writeConfig({});
     startWindow();

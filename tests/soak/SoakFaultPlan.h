@@ -34,7 +34,9 @@ inline constexpr int soakFaultCount = 11;
 // The version every soak release carries.
 extern const QString soakVersion;
 // Makes `image`, with its own 16-bit sum, the release `soakVersion` of the first test product.
-void writeSoakRelease(TestResources& resources, const QByteArray& image);
+inline void writeSoakRelease(TestResources& resources, const QByteArray& image) {
+    resources.addRelease(soakVersion, image, VirtualConverter::checksum16(image));
+}
 
 // The test configuration with a soak release on offer, written before a program reads it.
 struct SoakReleaseResources : TestResources {
