@@ -26,7 +26,6 @@ TEST(FtpDownloader, GivesUpAfterThreeFailedAttemptsAndASuccessAtTheLimitClearsTh
     EXPECT_TRUE(downloader.lastFailure().has_value());
     EXPECT_EQ(downloader.curlDownload("limit.hex", 10.0, 1000), QByteArray(1000, 'x'));
     EXPECT_FALSE(downloader.lastFailure().has_value());
-    EXPECT_EQ(FtpDownloader::timeoutArgument(10), "10.0");
 
     FtpDownloader withoutCurl(server.host(), "/nonexistent/curl");
     EXPECT_EQ(withoutCurl.download("fw.hex", 3, 10.0, kLimit), std::nullopt);

@@ -18,7 +18,6 @@ public:
         start();
     }
 
-    TestResources& resources = *this;
     std::map<UIStatus, int64_t> shownAtUs;
 
 private:

@@ -71,7 +71,7 @@ TEST_P(UpdateSoakKernelTest, WholeUpdatesEndRightUnderRandomConverterFaults) {
     for (unsigned index = 0; index < runs && !::testing::Test::HasFailure(); ++index) {
         const SoakRun run = plan.next();
         SCOPED_TRACE(run.description(index, seed).toStdString());
-        writeSoakRelease(window.resources, run.image);
+        writeSoakRelease(window, run.image);
         if (!converter) {
             converter = std::make_unique<ConverterDeviceProcess>(
                 transport, QStringList{QStringLiteral("--received-image"), received});
