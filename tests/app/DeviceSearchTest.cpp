@@ -1,10 +1,7 @@
-#include <gtest/gtest.h>
-
 #include <QCoreApplication>
 #include <QDir>
 #include <QRegularExpression>
 #include <QTimer>
-#include <optional>
 
 #include "WindowHarness.h"
 

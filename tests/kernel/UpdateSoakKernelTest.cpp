@@ -1,15 +1,12 @@
 // The fault soak of tests/soak through the window on the hidraw backend against converter-device,
 // through the USB gadget and uhid; it also times each unplug to the failed screen.
-#include "ConverterDeviceProcess.h"
 #include "KernelWindowSession.h"
-#include "SoakFaultPlan.h"
 #include "TransportTest.h"
 
 #include "app/RemovalToFailureWatch.h"
 
 #include <QElapsedTimer>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 using namespace std::chrono_literals;
 using Transport = ConverterDeviceProcess::Transport;

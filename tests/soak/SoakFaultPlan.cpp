@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <gtest/gtest.h>
 
 const QString soakVersion = QStringLiteral("V9.9.9.9");
 

@@ -1,19 +1,12 @@
 #pragma once
 
-#include <QByteArray>
-#include <QString>
-#include <QStringList>
 #include <array>
-#include <chrono>
-#include <optional>
 #include <random>
 #include <vector>
 
 #include "app/WindowHarness.h"
 #include "core/UIStatus.h"
 #include "sim/SimulatedDeviceFaults.h"
-#include "sim/VirtualConverter.h"
-#include "ui/AlertPresenter.h"
 
 // What can go wrong with the converter during one update, each at a random point of the transfer.
 enum class SoakFault {
