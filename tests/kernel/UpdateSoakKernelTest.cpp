@@ -90,7 +90,8 @@ TEST_P(UpdateSoakKernelTest, WholeUpdatesEndRightUnderRandomConverterFaults) {
         // Gone right after its last answer, the device may take that answer with it.
         const bool finished = run.expectOutcome(
             window.statuses, seen->imageComplete && readWholeFile(received) == run.image,
-            window.alerts.alerts, unplugged && run.packet == run.dataPackets() - 1);
+            window.alerts.alerts,
+            unplugged && run.packet == plan.dataPacketsFor(run.image.size()) - 1);
         EXPECT_TRUE(unplugged || seen->endUpgradeReceived) << "the end of the upgrade";
         if (unplugged && !finished) {
             // A write may fail before the removal is heard; else the removal ends the wait.

@@ -44,13 +44,10 @@ void SoakTally::print(const QString& title) const {
     std::fflush(stdout);
 }
 
-int SoakRun::dataPackets() const {
-    return SoakFaultPlan::dataPacketsFor(image.size());
-}
-
 QString SoakRun::description(unsigned index, unsigned seed) const {
     return QString::asprintf("run %u: %s at packet %d of %d, image %lld bytes, seed %u", index,
-                             qPrintable(soakFaultName(fault)), packet, dataPackets(),
+                             qPrintable(soakFaultName(fault)), packet,
+                             SoakFaultPlan::dataPacketsFor(image.size()),
                              static_cast<long long>(image.size()), seed);
 }
 
@@ -108,7 +105,7 @@ SoakRun SoakFaultPlan::next() {
     SoakRun run;
     run.image = randomImage();
     run.fault = faults_[static_cast<size_t>(uniform(0, static_cast<int>(faults_.size()) - 1))];
-    const int packets = run.dataPackets();
+    const int packets = dataPacketsFor(run.image.size());
     const int last = packets - 1;
     run.expectSuccess = run.fault == SoakFault::None || run.fault == SoakFault::Delay ||
                         run.fault == SoakFault::SlowReply;

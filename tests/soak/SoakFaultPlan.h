@@ -51,7 +51,6 @@ struct SoakRun {
     bool expectSuccess = true;
     std::optional<QString> expectedAlert; // the start of its informative text
 
-    int dataPackets() const;
     // What a failure message says of the run, so that it can be replayed.
     QString description(unsigned index, unsigned seed) const;
     // Checks the statuses since START, that a success is a true one, the alerts, and (unless
