@@ -1,10 +1,7 @@
-#include <gtest/gtest.h>
-
 #include <QCoreApplication>
 #include <QDir>
 #include <QRegularExpression>
 #include <QTimer>
-#include <optional>
 
 #include "WindowHarness.h"
 
@@ -47,6 +44,8 @@ TEST_F(DeviceSearch, AConverterIsIdentifiedAndTheReleaseTreeDecidesWhatIsOffered
         {resources, "QK999901", "", std::nullopt},
         {resources, "QK100201", "Velmar Pad Converter Pro", std::pair{true, true}},
     };
+    const QString unsupported = "This converter (part number QK999901) is not supported by this "
+                                "version of the updater.";
     for (const auto& row : rows) {
         SCOPED_TRACE(row.partNumber.data() + row.deviceName.toStdString());
         identify(row.tree, row.partNumber);
@@ -54,6 +53,8 @@ TEST_F(DeviceSearch, AConverterIsIdentifiedAndTheReleaseTreeDecidesWhatIsOffered
         EXPECT_EQ(outlets().DeviceName->text(), row.deviceName);
         EXPECT_EQ(outlets().DeviceName->isVisible(), !row.deviceName.isEmpty());
         EXPECT_EQ(outlets().SelectVersion->isVisible(), !row.deviceName.isEmpty());
+        EXPECT_EQ(outlets().CommonButton->isVisible(), !row.deviceName.isEmpty());
+        EXPECT_EQ(outlets().PromptText->text() == unsupported, row.deviceName.isEmpty());
         EXPECT_EQ(window->popupItems(), listing(row.tree, row.partNumber + "/standard"));
         EXPECT_EQ(outlets().PopUpFwVerItems->currentIndex(),
                   window->popupItems().isEmpty() ? -1 : 0);

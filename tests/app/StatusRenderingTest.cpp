@@ -1,5 +1,3 @@
-#include <gtest/gtest.h>
-
 #include "WindowHarness.h"
 #include "ui/PictureResources.h"
 

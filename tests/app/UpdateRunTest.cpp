@@ -1,5 +1,3 @@
-#include <gtest/gtest.h>
-
 #include <algorithm>
 
 #include "RemovalToFailureWatch.h"
@@ -11,17 +9,6 @@ using Status = UIStatus;
 
 class UpdateRunTest : public WindowTest {
 protected:
-    // A release of the Pro's Standard mode; without `checkSum` its description names none.
-    void addRelease(const QString& version, const QByteArray& image,
-                    std::optional<int64_t> checkSum) {
-        const QString folder = "data/QK100201/standard/" + version + "/";
-        resources.addFile(folder + "tmp.hex", hexText(image));
-        resources.addFile(folder + "tmp.txt",
-                          version.toLatin1() + "," +
-                              (checkSum ? checksumField(*checkSum) + "," : QByteArray()) +
-                              "tmp.hex\r\n");
-    }
-
     void select(const QString& version) {
         outlets().PopUpFwVerItems->setCurrentIndex(
             outlets().PopUpFwVerItems->findData(version, ViewController::kVersionRole));
@@ -86,7 +73,7 @@ TEST_F(UpdateRunTest, EachResultShowsItsAlertAndReasonAndEndsTheUpgradeFirst) {
          pulledAwaitingOne},
     };
     for (const Row& row : rows)
-        addRelease(row.version, row.image, row.checkSum);
+        resources.addRelease(row.version, row.image, row.checkSum);
     resources.addFile("data/QK100201/standard/V3.0.0.0/tmp.txt", "V3.0.0.0,0x10,tmp.hex\r\n");
     resources.writeConfig({});
     startWindow();
@@ -140,7 +127,6 @@ TEST_F(UpdateRunTest, EachResultShowsItsAlertAndReasonAndEndsTheUpgradeFirst) {
         EXPECT_EQ(std::ranges::count(commands, VirtualConverter::firstDataCode) +
                       std::ranges::count(commands, VirtualConverter::continuationDataCode),
                   row.dataPackets);
-        EXPECT_EQ(converter->endUpgradePackNo(), row.endPackNo);
         EXPECT_TRUE(!row.endPackNo || controller().identity.packNo == *row.endPackNo);
         EXPECT_EQ(atResult, std::make_pair(alerts().size(), row.endPackNo));
         const int removalTurns = row.link.unplugAwaitingDataPacket ? 0 : -1; // -1: no removal first
@@ -159,7 +145,6 @@ TEST_F(UpdateRunTest, EachResultShowsItsAlertAndReasonAndEndsTheUpgradeFirst) {
         runEventLoopFor(700ms);
         EXPECT_EQ(window->status(), result);
         EXPECT_EQ(window->searchTicks(), ticks);
-        EXPECT_EQ(outlets().CommonButton->title(), "Confirm");
         outlets().CommonButton->click();
         EXPECT_FALSE(outlets().FailureReason->isVisible());
         EXPECT_EQ(controller().mainVM.FailureReason.value(), "");

@@ -58,6 +58,15 @@ void TestResources::addFile(const QString& relative, const QByteArray& contents)
     file.write(contents);
 }
 
+void TestResources::addRelease(const QString& version, const QByteArray& image,
+                               std::optional<int64_t> checkSum) {
+    const QString folder = "data/QK100201/standard/" + version + "/";
+    addFile(folder + "tmp.hex", hexText(image));
+    addFile(folder + "tmp.txt", version.toLatin1() + "," +
+                                    (checkSum ? checksumField(*checkSum) + "," : QByteArray()) +
+                                    "tmp.hex\r\n");
+}
+
 void TestResources::copySampleReleases() {
     const QString source = qEnvironmentVariable("UPDATER_SOURCE_DIR") + "/resources/data";
     QDirIterator files(source, QDir::Files, QDirIterator::Subdirectories);

@@ -46,6 +46,9 @@ public:
         addFile("config", config.xml().toUtf8().toBase64());
     }
     void addFile(const QString& relative, const QByteArray& contents);
+    // A release of the Pro's Standard mode; without `checkSum` its description names none.
+    void addRelease(const QString& version, const QByteArray& image,
+                    std::optional<int64_t> checkSum);
     void copySampleReleases();
 
 private:

@@ -1,7 +1,5 @@
-#include <gtest/gtest.h>
-
-#include "app/WindowHarness.h"
 #include "core/ReleaseCatalogue.h"
+#include "app/WindowHarness.h"
 #include "support/LoopbackFtpServer.h"
 
 namespace {

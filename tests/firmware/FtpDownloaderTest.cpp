@@ -7,6 +7,8 @@
 #include "support/LoopbackFtpServer.h"
 
 static constexpr qsizetype kLimit = 1 << 20;
+using Failure = FtpDownloader::Failure;
+using Kind = Failure::Kind;
 
 TEST(FtpDownloader, GivesUpAfterThreeFailedAttemptsAndASuccessAtTheLimitClearsTheReason) {
     LoopbackFtpServer server;
@@ -26,12 +28,10 @@ TEST(FtpDownloader, GivesUpAfterThreeFailedAttemptsAndASuccessAtTheLimitClearsTh
     EXPECT_TRUE(downloader.lastFailure().has_value());
     EXPECT_EQ(downloader.curlDownload("limit.hex", 10.0, 1000), QByteArray(1000, 'x'));
     EXPECT_FALSE(downloader.lastFailure().has_value());
-    EXPECT_EQ(FtpDownloader::timeoutArgument(10), "10.0");
 
     FtpDownloader withoutCurl(server.host(), "/nonexistent/curl");
     EXPECT_EQ(withoutCurl.download("fw.hex", 3, 10.0, kLimit), std::nullopt);
-    EXPECT_EQ(withoutCurl.lastFailure(),
-              FtpDownloader::Failure{FtpDownloader::Failure::Kind::CurlMissing});
+    EXPECT_EQ(withoutCurl.lastFailure(), Failure{Kind::CurlMissing});
     EXPECT_EQ(log.lines().filter("❌ Curl Error: ").size(), 3);
 
     EXPECT_EQ(FtpDownloader("h").urlFor("a/ü;#?%[x]!$&'()*+,=:@~.hex"),
@@ -44,8 +44,7 @@ TEST(FtpDownloader, GivesUpAfterThreeFailedAttemptsAndASuccessAtTheLimitClearsTh
     getrusage(RUSAGE_SELF, &usage);
     const int64_t peakKiBBefore = usage.ru_maxrss;
     EXPECT_EQ(downloader.curlDownload("QK100201.txt", 10.0, kLimit), std::nullopt);
-    EXPECT_EQ(downloader.lastFailure(),
-              FtpDownloader::Failure{FtpDownloader::Failure::Kind::TooLarge});
+    EXPECT_EQ(downloader.lastFailure(), Failure{Kind::TooLarge});
     getrusage(RUSAGE_SELF, &usage);
     EXPECT_LT((usage.ru_maxrss - peakKiBBefore) * 1024, 8 * kLimit);
 }
@@ -53,8 +52,6 @@ TEST(FtpDownloader, GivesUpAfterThreeFailedAttemptsAndASuccessAtTheLimitClearsTh
 TEST(FtpDownloaderFailure, EachFailedAttemptSaysWhy) {
     using enum LoopbackFtpServer::Behaviour;
     const QByteArray half(800, 'x');
-    using Failure = FtpDownloader::Failure;
-    using Kind = Failure::Kind;
     // the server, the "fw.hex" it serves (none when null), another host, the failure
     const std::tuple<LoopbackFtpServer::Behaviour, QByteArray, QString, Failure> rows[] = {
         {Normal, "", {}, {Kind::Empty}},

@@ -1,9 +1,7 @@
 // The hidraw backend against the kernel's HID stack, a converter-device served through uhid and
 // as a USB gadget on dummy_hcd.
-#include "ConverterDeviceProcess.h"
 #include "TransportTest.h"
 
-#include "device/HIDManagerDelegate.h"
 #include "device/HidrawHidService.h"
 #include "device/USBHidManager.h"
 #include "protocol/Commands.h"
@@ -19,7 +17,6 @@
 #include <QTest>
 #include <cerrno>
 #include <grp.h>
-#include <gtest/gtest.h>
 #include <memory>
 #include <pwd.h>
 #include <sys/stat.h>

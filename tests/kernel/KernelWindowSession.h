@@ -4,7 +4,6 @@
 #include "SoakFaultPlan.h"
 #include "device/HidrawHidService.h"
 
-#include <chrono>
 #include <map>
 
 // The whole program on the hidraw backend, started, and when each status last showed on
@@ -18,7 +17,6 @@ public:
         start();
     }
 
-    TestResources& resources = *this;
     std::map<UIStatus, int64_t> shownAtUs;
 
 private:

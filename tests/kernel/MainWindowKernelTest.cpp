@@ -1,10 +1,8 @@
 // The whole program on the hidraw backend against converters the kernel presents.
-#include "ConverterDeviceProcess.h"
 #include "KernelWindowSession.h"
 #include "TransportTest.h"
 
 #include <QLabel>
-#include <gtest/gtest.h>
 
 using namespace std::chrono_literals;
 using Transport = ConverterDeviceProcess::Transport;

@@ -1,15 +1,12 @@
 // The fault soak of tests/soak through the window on the hidraw backend against converter-device,
 // through the USB gadget and uhid; it also times each unplug to the failed screen.
-#include "ConverterDeviceProcess.h"
 #include "KernelWindowSession.h"
-#include "SoakFaultPlan.h"
 #include "TransportTest.h"
 
 #include "app/RemovalToFailureWatch.h"
 
 #include <QElapsedTimer>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 using namespace std::chrono_literals;
 using Transport = ConverterDeviceProcess::Transport;
@@ -71,7 +68,7 @@ TEST_P(UpdateSoakKernelTest, WholeUpdatesEndRightUnderRandomConverterFaults) {
     for (unsigned index = 0; index < runs && !::testing::Test::HasFailure(); ++index) {
         const SoakRun run = plan.next();
         SCOPED_TRACE(run.description(index, seed).toStdString());
-        writeSoakRelease(window.resources, run.image);
+        writeSoakRelease(window, run.image);
         if (!converter) {
             converter = std::make_unique<ConverterDeviceProcess>(
                 transport, QStringList{QStringLiteral("--received-image"), received});
@@ -93,7 +90,8 @@ TEST_P(UpdateSoakKernelTest, WholeUpdatesEndRightUnderRandomConverterFaults) {
         // Gone right after its last answer, the device may take that answer with it.
         const bool finished = run.expectOutcome(
             window.statuses, seen->imageComplete && readWholeFile(received) == run.image,
-            window.alerts.alerts, unplugged && run.packet == run.dataPackets() - 1);
+            window.alerts.alerts,
+            unplugged && run.packet == plan.dataPacketsFor(run.image.size()) - 1);
         EXPECT_TRUE(unplugged || seen->endUpgradeReceived) << "the end of the upgrade";
         if (unplugged && !finished) {
             // A write may fail before the removal is heard; else the removal ends the wait.

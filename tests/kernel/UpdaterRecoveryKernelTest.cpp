@@ -3,15 +3,10 @@
 #include "ConverterDeviceProcess.h"
 #include "SoakFaultPlan.h"
 
-#include "app/WindowHarness.h"
-
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <cstdio>
-#include <gtest/gtest.h>
-#include <memory>
-#include <random>
 
 using Transport = ConverterDeviceProcess::Transport;
 

@@ -8,7 +8,6 @@
 namespace {
 using std::chrono::milliseconds;
 
-// A 64-byte report of zeros with the given bytes set.
 QByteArray report(std::initializer_list<std::pair<int, uint8_t>> bytes) {
     QByteArray result = QByteArray(64, 0);
     for (const auto& [offset, value] : bytes)

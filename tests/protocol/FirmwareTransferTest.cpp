@@ -44,10 +44,7 @@ TEST_F(FirmwareTransferTest, ImagesAreCutIntoFortyEightAndThenFiftySixBytes) {
         EXPECT_EQ(converter->receivedImage(), image);
         EXPECT_EQ(converter->announcedLength(), length);
         // Synchronisation 0 and 1, then two numbers per data packet: 2, 4, 6, ...
-        const std::vector<VirtualConverter::ReceivedRequest> requests = converter->requests();
-        for (size_t i = 0; i < requests.size(); ++i)
-            EXPECT_EQ(requests[i].packNo, static_cast<int64_t>(2 * i)) << i;
-        EXPECT_EQ(packNo, 2 * static_cast<int64_t>(requests.size()));
+        EXPECT_EQ(packNo, 2 * static_cast<int64_t>(packets + 1));
         EXPECT_TRUE(service.isOpen(device)); // for the end-of-upgrade command
     }
     EXPECT_TRUE(alerts.empty());

@@ -1,19 +1,12 @@
 #pragma once
 
-#include <QByteArray>
-#include <QString>
-#include <QStringList>
 #include <array>
-#include <chrono>
-#include <optional>
 #include <random>
 #include <vector>
 
 #include "app/WindowHarness.h"
 #include "core/UIStatus.h"
 #include "sim/SimulatedDeviceFaults.h"
-#include "sim/VirtualConverter.h"
-#include "ui/AlertPresenter.h"
 
 // What can go wrong with the converter during one update, each at a random point of the transfer.
 enum class SoakFault {
@@ -34,7 +27,9 @@ inline constexpr int soakFaultCount = 11;
 // The version every soak release carries.
 extern const QString soakVersion;
 // Makes `image`, with its own 16-bit sum, the release `soakVersion` of the first test product.
-void writeSoakRelease(TestResources& resources, const QByteArray& image);
+inline void writeSoakRelease(TestResources& resources, const QByteArray& image) {
+    resources.addRelease(soakVersion, image, VirtualConverter::checksum16(image));
+}
 
 // The test configuration with a soak release on offer, written before a program reads it.
 struct SoakReleaseResources : TestResources {
@@ -56,7 +51,6 @@ struct SoakRun {
     bool expectSuccess = true;
     std::optional<QString> expectedAlert; // the start of its informative text
 
-    int dataPackets() const;
     // What a failure message says of the run, so that it can be replayed.
     QString description(unsigned index, unsigned seed) const;
     // Checks the statuses since START, that a success is a true one, the alerts, and (unless

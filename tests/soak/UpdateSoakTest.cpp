@@ -1,13 +1,8 @@
 // Whole updates in the window against virtual converters that misbehave at random points (also
 // under ASan). UPDATER_SOAK_RUNS and UPDATER_SOAK_SEED override the run count and the seed.
-#include <gtest/gtest.h>
-
 #include <algorithm>
-#include <memory>
-#include <vector>
 
 #include "SoakFaultPlan.h"
-#include "app/WindowHarness.h"
 
 using namespace std::chrono_literals;
 

@@ -8,11 +8,9 @@ TEST(DiagnosticLog, IsOffUnlessCapturedAndReachesEveryCaptureInForce) {
     DiagnosticLog::write(u"Nobody", 1, u"f()", u" dropped");
     ScopedDiagnosticCapture outer;
     {
-        QStringList heard;
-        ScopedDiagnosticCapture inner([&](const QString& line) { heard << line; });
+        ScopedDiagnosticCapture inner;
         DiagnosticLog::write(u"A", 2, u"g()", u" x");
         EXPECT_EQ(inner.lines(), QStringList{QStringLiteral("[A][2][g()] x")});
-        EXPECT_EQ(heard, inner.lines());
     }
     DiagnosticLog::write(QStringLiteral("only the outer"));
     EXPECT_EQ(outer.lines(), (QStringList{"[A][2][g()] x", "only the outer"}));

@@ -1,8 +1,6 @@
 #include "support/LoopbackFtpServer.h"
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 
 // Prints its port, then serves until terminated; argv[2] names a LoopbackFtpServer::Behaviour.
 static const char* const behaviourNames[] = {"normal", "slow", "half", "silent"};
@@ -61,10 +59,7 @@ bool LoopbackFtpServer::start() {
 }
 
 bool LoopbackFtpServer::addFile(const QString& relativePath, const QByteArray& bytes) {
-    const QString path = root_.filePath(relativePath);
-    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
-        return false;
-    QFile file(path);
+    QFile file(root_.filePath(relativePath));
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
            file.write(bytes) == bytes.size();
 }

@@ -21,7 +21,7 @@ public:
     // False, with errorText() saying why, when the server did not come up.
     bool start();
     QString host() const { return QStringLiteral("127.0.0.1:%1").arg(port_); }
-    // Writes a file below the served folder (creating folders on the way).
+    // Writes a file into the served folder.
     bool addFile(const QString& relativePath, const QByteArray& bytes);
     // A file of `size` zero bytes, made without holding it in memory.
     bool addZeroFile(const QString& relativePath, qint64 size);
