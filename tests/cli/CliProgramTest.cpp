@@ -104,6 +104,9 @@ TEST(CliProgram, ListsAndUpdatesWhatIsAttachedOfflineAndOnlineAndSaysWhatWentWro
         {"update --simulate --release V1.0.1.0", 2, "\"V1.0.1.0\".*: V1.0.0.5, V1.1.0.2\\.$"},
         {"update --simulate --release= --mode tournament", 2, "\"\".*: V1.0.0.5, V1.1.0.2\\.$"},
         {"releases --simulate --converters 0 --part-number QK100301", 0, "V1.0.1.0"},
+        {"releases --simulate --converters 0 --part-number QK100301 --mode tournament", 1,
+         "^There are no tournament releases for this converter\\.\nChoose the other mode with "
+         "--mode\\.\n$"},
         {"update --simulate --plug-after 1000 --wait 30 --release V1.1.0.2", 0,
          "now runs V1.1.0.2"},
         {QString("update --simulate --json --release V1.1.0.2 --unplug-awaiting %1").arg(packet), 1,
