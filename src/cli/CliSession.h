@@ -64,6 +64,7 @@ private:
 
     Environment environment_;
     CommandReport& report_;
+    // The manager holds its delegate shared; this session owns it, so the pointer owns nothing.
     std::shared_ptr<HIDManagerDelegate> plugNews_{this, [](HIDManagerDelegate*) {}};
     QEventLoop plugWait_;
     bool plugged_ = false;
